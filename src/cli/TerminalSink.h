@@ -1,0 +1,56 @@
+// The progress display of the tarvik command: phase title and status on stderr, one line that
+// updates in place when stderr is a terminal, plain throttled lines otherwise. Messages the run
+// shows (failures, estimates) go to stderr at once, without waiting for an answer. Ctrl-C sets
+// the stop flag; a second Ctrl-C ends the process at once with status 130.
+// The run calls the sink from its worker thread; IsStopped may be polled from any thread.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "processing/ProgressSink.h"
+
+class CTerminalSink : public CProgressSink {
+public:
+    // out: where the display goes (borrowed; stderr unless a test passes its own stream).
+    // interactive: update one line in place (true when out is a terminal).
+    explicit CTerminalSink(std::FILE* out = stderr);
+    CTerminalSink(std::FILE* out, bool interactive);
+    ~CTerminalSink() override;
+
+    void ShowMessage(const std::string& text) override;
+    void SetProgress(int percent) override;
+    void SetTitle(const std::string& text) override;
+    void SetStatus(const std::string& text) override;
+    void Close() override;
+    bool IsStopped() override { return m_stopped.load(std::memory_order_relaxed); }
+    void EnableStop(bool enable) override { m_stopEnabled.store(enable); }
+
+    // Sets the stop flag, as Ctrl-C does (ignored while Stop is disabled).
+    void RequestStop();
+    // Ends the status line so that later output starts on a line of its own.
+    void Finish();
+
+    // Routes SIGINT to the given sink (nullptr restores the default handling): the first Ctrl-C
+    // requests a stop, the second ends the process with status 130. Returns whether a stop was
+    // requested since the last call with a sink.
+    static void InstallInterruptHandler(CTerminalSink* sink);
+    static bool WasInterrupted();
+
+private:
+    void Redraw(bool force);
+
+    std::FILE* m_out;
+    bool m_interactive;
+    std::mutex m_mutex;
+    std::string m_title;
+    std::string m_status;
+    int m_percent = -1;
+    bool m_lineOpen = false;
+    std::chrono::steady_clock::time_point m_lastDraw;
+    std::atomic<bool> m_stopped{false};
+    std::atomic<bool> m_stopEnabled{true};
+};

@@ -1,0 +1,32 @@
+// The tarvik command: runs the program's jobs without a window (scripts, CI, servers).
+
+#include <cstdio>
+#include <string>
+
+#include "cli/Commands.h"
+#include "res/StringTable.h"
+
+namespace {
+int g_exitStatus = 0;
+}
+
+void SetExitStatus(int status) { g_exitStatus = status; }
+int ExitStatus() { return g_exitStatus; }
+
+int main(int argc, char** argv) {
+    CLI::App app(ResString(IDS_CLI_DESCRIPTION), "tarvik");
+    app.set_version_flag("--version", std::string("tarvik ") + TARVIK_VERSION,
+                         ResString(IDS_CLI_VERSION_HELP));
+    app.require_subcommand(0, 1);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    if (argc == 1) {
+        std::fputs(app.help().c_str(), stdout);
+        return 0;
+    }
+    return ExitStatus();
+}

@@ -1,0 +1,145 @@
+#include "site/AtomicFile.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// The process umask without changing it (umask() would race with other threads).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    return 022;
+}
+
+}  // namespace
+
+CAtomicFile::CAtomicFile(std::string path) : m_path(std::move(path)) {}
+
+CAtomicFile::~CAtomicFile() { Discard(); }
+
+bool CAtomicFile::Open(mode_t newFileMode, bool exactMode) {
+    Discard();
+    m_failed = false;
+    struct stat st;
+    if (stat(m_path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            m_failed = true;
+            return false;
+        }
+        m_mode = st.st_mode & 07777;
+    } else {
+        m_mode = exactMode ? newFileMode : (newFileMode & ~CurrentUmask());
+    }
+    std::size_t slash = m_path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+    std::string pattern = dir + "." + base + ".tmp-XXXXXX";
+    std::string buf = pattern;
+    int fd = mkstemp(buf.data());
+    if (fd < 0) {
+        m_failed = true;
+        return false;
+    }
+    m_fd = fd;
+    m_tempPath = buf;
+    m_buffer.clear();
+    m_buffer.reserve(kBufferSize);
+    return true;
+}
+
+bool CAtomicFile::FlushBuffer() {
+    const char* p = m_buffer.data();
+    std::size_t left = m_buffer.size();
+    while (left > 0) {
+        ssize_t n = ::write(m_fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            m_failed = true;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool CAtomicFile::Write(const void* data, std::size_t size) {
+    if (m_fd < 0 || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (m_buffer.size() + size > kBufferSize) {
+        if (!FlushBuffer()) {
+            return false;
+        }
+        if (size >= kBufferSize) {
+            m_buffer.assign(static_cast<const char*>(data), size);
+            return FlushBuffer();
+        }
+    }
+    m_buffer.append(static_cast<const char*>(data), size);
+    return true;
+}
+
+bool CAtomicFile::Commit() {
+    if (m_fd < 0 || m_failed) {
+        Discard();
+        return false;
+    }
+    bool ok = FlushBuffer();
+    ok = ok && fchmod(m_fd, m_mode) == 0;
+    ok = ok && fsync(m_fd) == 0;
+    ok = (::close(m_fd) == 0) && ok;
+    m_fd = -1;
+    ok = ok && ::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+        m_failed = true;
+        return false;
+    }
+    m_tempPath.clear();
+    // Make the rename itself durable.
+    std::size_t slash = m_path.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : m_path.substr(0, slash + 1);
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+void CAtomicFile::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+    m_buffer.clear();
+}
+
+bool CAtomicFile::Replace(const std::string& path, std::string_view data, mode_t newFileMode,
+                          bool exactMode) {
+    CAtomicFile file(path);
+    return file.Open(newFileMode, exactMode) && file.Write(data) && file.Commit();
+}

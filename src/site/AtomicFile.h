@@ -1,0 +1,55 @@
+// Replaces a local file atomically: the new contents go to a temporary file beside it, which is
+// flushed to disk and renamed over the old file only when every write succeeded. A failure (or
+// destroying the object without Commit) removes the temporary file and leaves the old file
+// whole. One thread at a time.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class CAtomicFile {
+public:
+    explicit CAtomicFile(std::string path);
+    // Discards the temporary file unless committed.
+    ~CAtomicFile();
+
+    CAtomicFile(const CAtomicFile&) = delete;
+    CAtomicFile& operator=(const CAtomicFile&) = delete;
+
+    // Creates the temporary file. The committed file keeps the permission bits of the file it
+    // replaces; a new file gets newFileMode, less the process umask unless exactMode is set.
+    // False when the temporary file cannot be created (missing or unwritable directory).
+    bool Open(mode_t newFileMode = 0666, bool exactMode = false);
+
+    // Buffered write. False once any write has failed; later writes then do nothing.
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+
+    // Flushes, syncs, sets the mode and renames over the target. False on any failure, in which
+    // case the target is untouched and the temporary file is gone.
+    bool Commit();
+
+    // Removes the temporary file without touching the target.
+    void Discard();
+
+    bool Failed() const { return m_failed; }
+    const std::string& Path() const { return m_path; }
+    const std::string& TempPath() const { return m_tempPath; }
+
+    // Writes data as the whole new contents of path. The convenience form of the above.
+    static bool Replace(const std::string& path, std::string_view data, mode_t newFileMode = 0666,
+                        bool exactMode = false);
+
+private:
+    bool FlushBuffer();
+
+    std::string m_path;
+    std::string m_tempPath;
+    int m_fd = -1;
+    mode_t m_mode = 0644;
+    bool m_failed = false;
+    std::string m_buffer;
+};

@@ -1,0 +1,32 @@
+// Site access to a directory of the local file system. Stateless between calls; one thread at a
+// time. Names that would leave the root are refused (see CSiteAccess::StaysInsideRoot).
+#pragma once
+
+#include "site/SiteAccess.h"
+
+class CLocalSiteAccess : public CSiteAccess {
+public:
+    // root: the site's root directory as configured; backslashes become "/" and a trailing "/"
+    // is added. An absolute root keeps its leading "/".
+    explicit CLocalSiteAccess(std::string root);
+
+    bool ReadFile(const std::string& name, CTextBuffer& buffer) override;
+    // Replaces the file atomically, keeping its permission bits. A file without any write
+    // permission bit (read-only) is not replaced.
+    bool WriteFile(const std::string& name, const CTextBuffer& buffer) override;
+    bool IsDirectory(const std::string& name) override;
+    // True when the entry has no write permission bit at all.
+    bool IsReadOnly(const std::string& name) override;
+    bool Exists(const std::string& name) override;
+    // -1 for a missing entry, a directory, or an unreadable file; sizes past 2 GiB read as
+    // the largest 32-bit size.
+    int32_t GetFileSize(const std::string& name) override;
+    bool CreateDirectory(const std::string& name) override;
+    std::string GetRoot() override { return m_root; }
+
+    // The local path of a name (root followed by the name); empty when the name is refused.
+    std::string LocalPath(const std::string& name) const;
+
+private:
+    std::string m_root;
+};

@@ -1,0 +1,62 @@
+#include "site/SiteAccess.h"
+
+namespace {
+
+bool SegmentsStayInside(std::string_view name) {
+    int depth = 0;
+    std::size_t pos = 0;
+    while (pos <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", pos);
+        if (end == std::string_view::npos) {
+            end = name.size();
+        }
+        std::string_view segment = name.substr(pos, end - pos);
+        if (segment == "..") {
+            if (--depth < 0) {
+                return false;
+            }
+        } else if (!segment.empty() && segment != ".") {
+            ++depth;
+        }
+        pos = end + 1;
+    }
+    return true;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string PercentDecode(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] == '%' && i + 2 < name.size()) {
+            int hi = HexValue(name[i + 1]);
+            int lo = HexValue(name[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out.push_back(static_cast<char>(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(name[i]);
+    }
+    return out;
+}
+
+}  // namespace
+
+bool CSiteAccess::StaysInsideRoot(std::string_view name) {
+    if (name.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    if (!SegmentsStayInside(name)) {
+        return false;
+    }
+    std::string decoded = PercentDecode(name);
+    return decoded.find('\0') == std::string::npos && SegmentsStayInside(decoded);
+}

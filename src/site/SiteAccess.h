@@ -1,0 +1,33 @@
+// The one interface through which every part reaches a site's files, whatever the site's
+// location (local disk, FTP, HTTP). Names are site-relative ("/dir/page.html"). An access object
+// is used by one thread at a time and reports failures only by its results; it never throws.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "site/TextBuffer.h"
+
+class CSiteAccess {
+public:
+    virtual ~CSiteAccess() = default;
+
+    // Appends the file's whole contents to buffer. False when it cannot be read.
+    virtual bool ReadFile(const std::string& name, CTextBuffer& buffer) = 0;
+    // Creates or replaces the file with the buffer's bytes. False on any failure.
+    virtual bool WriteFile(const std::string& name, const CTextBuffer& buffer) = 0;
+    virtual bool IsDirectory(const std::string& name) = 0;
+    virtual bool IsReadOnly(const std::string& name) = 0;
+    virtual bool Exists(const std::string& name) = 0;
+    // Size in bytes; -1 when it cannot be had (0 for an FTP site that cannot be reached).
+    virtual int32_t GetFileSize(const std::string& name) = 0;
+    // Creates one directory (not its parents).
+    virtual bool CreateDirectory(const std::string& name) = 0;
+    virtual std::string GetRoot() = 0;
+
+    // Names come from HTML pages and access logs, which anyone can write into. A name is used
+    // only when, after resolving "." and ".." segments (with "/" and "\" as separators, both as
+    // written and percent-decoded), it stays inside the site root and holds no NUL byte.
+    static bool StaysInsideRoot(std::string_view name);
+};

@@ -1,0 +1,173 @@
+#include "site/TextBuffer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "sitemap/PathRules.h"
+
+namespace {
+constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
+}
+
+CTextBuffer::CTextBuffer(int32_t growStep) : m_growStep(growStep > 0 ? growStep : 4096) {}
+
+CTextBuffer::~CTextBuffer() { std::free(m_data); }
+
+CTextBuffer::CTextBuffer(const CTextBuffer& other) : m_growStep(other.m_growStep) {
+    Append(other.m_data, other.m_length);
+}
+
+CTextBuffer& CTextBuffer::operator=(const CTextBuffer& other) {
+    if (this != &other) {
+        m_length = 0;
+        m_growStep = other.m_growStep;
+        Append(other.m_data, other.m_length);
+    }
+    return *this;
+}
+
+CTextBuffer::CTextBuffer(CTextBuffer&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)),
+      m_length(std::exchange(other.m_length, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)),
+      m_growStep(other.m_growStep) {}
+
+CTextBuffer& CTextBuffer::operator=(CTextBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(m_data);
+        m_data = std::exchange(other.m_data, nullptr);
+        m_length = std::exchange(other.m_length, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+        m_growStep = other.m_growStep;
+    }
+    return *this;
+}
+
+bool CTextBuffer::Reserve(int64_t needed) {
+    if (needed <= m_capacity) {
+        return true;
+    }
+    if (needed > kMaxSize) {
+        return false;
+    }
+    // The larger of the old capacity and the growth step, doubled until it holds the contents
+    // plus one more growth step.
+    int64_t capacity = m_capacity > m_growStep ? m_capacity : m_growStep;
+    while (capacity < needed + m_growStep) {
+        capacity *= 2;
+    }
+    if (capacity > kMaxSize) {
+        capacity = kMaxSize;
+    }
+    char* grown = static_cast<char*>(std::realloc(m_data, static_cast<size_t>(capacity)));
+    if (grown == nullptr) {
+        return false;
+    }
+    m_data = grown;
+    m_capacity = static_cast<int32_t>(capacity);
+    return true;
+}
+
+bool CTextBuffer::Append(const void* data, int32_t count) {
+    if (count <= 0) {
+        return count == 0;
+    }
+    if (!Reserve(static_cast<int64_t>(m_length) + count)) {
+        return false;
+    }
+    std::memcpy(m_data + m_length, data, static_cast<size_t>(count));
+    m_length += count;
+    return true;
+}
+
+bool CTextBuffer::Append(std::string_view text) {
+    if (static_cast<int64_t>(text.size()) > kMaxSize) {
+        return false;
+    }
+    return Append(text.data(), static_cast<int32_t>(text.size()));
+}
+
+bool CTextBuffer::AppendString(const char* text) {
+    return text == nullptr || Append(std::string_view(text));
+}
+
+bool CTextBuffer::Assign(const char* text) {
+    return Assign(std::string_view(text ? text : ""));
+}
+
+bool CTextBuffer::Assign(std::string_view text) {
+    if (static_cast<int64_t>(text.size()) > kMaxSize || !Reserve(static_cast<int64_t>(text.size()))) {
+        return false;
+    }
+    m_length = 0;
+    return Append(text);
+}
+
+bool CTextBuffer::Insert(int32_t pos, const void* data, int32_t count) {
+    if (pos < 0 || pos > m_length || count < 0) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    if (!Reserve(static_cast<int64_t>(m_length) + count)) {
+        return false;
+    }
+    std::memmove(m_data + pos + count, m_data + pos, static_cast<size_t>(m_length - pos));
+    std::memcpy(m_data + pos, data, static_cast<size_t>(count));
+    m_length += count;
+    return true;
+}
+
+bool CTextBuffer::Insert(int32_t pos, std::string_view text) {
+    if (static_cast<int64_t>(text.size()) > kMaxSize) {
+        return false;
+    }
+    return Insert(pos, text.data(), static_cast<int32_t>(text.size()));
+}
+
+void CTextBuffer::Erase(int32_t pos, int32_t count) {
+    if (pos < 0 || pos >= m_length || count <= 0) {
+        return;
+    }
+    if (count > m_length - pos) {
+        count = m_length - pos;
+    }
+    std::memmove(m_data + pos, m_data + pos + count, static_cast<size_t>(m_length - pos - count));
+    m_length -= count;
+}
+
+bool CTextBuffer::Terminate() {
+    if (!Reserve(static_cast<int64_t>(m_length) + 1)) {
+        return false;
+    }
+    m_data[m_length] = '\0';
+    return true;
+}
+
+bool CTextBuffer::ReplaceAll(std::string_view key, std::string_view value) {
+    if (key.empty()) {
+        return false;
+    }
+    bool replaced = false;
+    int32_t from = 0;
+    while (from <= m_length) {
+        std::ptrdiff_t found =
+            FindNoCase(m_data + from, static_cast<size_t>(m_length - from), key);
+        if (found < 0) {
+            break;
+        }
+        int32_t at = from + static_cast<int32_t>(found);
+        Erase(at, static_cast<int32_t>(key.size()));
+        if (!Insert(at, value)) {
+            // Out of memory: put the key back so the contents stay whole.
+            Insert(at, key);
+            break;
+        }
+        replaced = true;
+        from = at + static_cast<int32_t>(value.size());
+    }
+    return replaced;
+}

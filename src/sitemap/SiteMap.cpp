@@ -1,0 +1,172 @@
+#include "sitemap/SiteMap.h"
+
+#include <algorithm>
+
+#include "site/SiteAccess.h"
+
+CSiteMap::CSiteMap(std::string homePage) : m_homePage(std::move(homePage)) {}
+
+CSiteMap::~CSiteMap() = default;
+
+CSitePage* CSiteMap::FindPage(std::string_view name) const {
+    auto it = m_pageIndex.find(name);
+    return it == m_pageIndex.end() ? nullptr : it->second;
+}
+
+CSiteFile* CSiteMap::FindFile(std::string_view name) const {
+    auto it = m_fileIndex.find(name);
+    return it == m_fileIndex.end() ? nullptr : it->second;
+}
+
+CSitePage* CSiteMap::AddPage(std::string_view name) {
+    if (CSitePage* page = FindPage(name)) {
+        return page;
+    }
+    return AppendPage(std::string(name));
+}
+
+CSiteFile* CSiteMap::AddFile(std::string_view name) {
+    if (CSiteFile* file = FindFile(name)) {
+        return file;
+    }
+    return AppendFile(std::string(name));
+}
+
+CSitePage* CSiteMap::AppendPage(std::string name) {
+    m_pages.push_back(std::make_unique<CSitePage>(std::move(name)));
+    CSitePage* page = m_pages.back().get();
+    // emplace keeps an existing entry, so the index answers with the first in list order.
+    m_pageIndex.emplace(std::string_view(page->Name), page);
+    return page;
+}
+
+CSiteFile* CSiteMap::AppendFile(std::string name) {
+    m_files.push_back(std::make_unique<CSiteFile>(std::move(name)));
+    CSiteFile* file = m_files.back().get();
+    m_fileIndex.emplace(std::string_view(file->Name), file);
+    return file;
+}
+
+void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) { m_access = std::move(access); }
+
+int32_t CSiteMap::GetPageSize(CSiteFile* file) { return file->GetSize(m_access.get()); }
+
+bool CSiteMap::HasSize(CSiteFile* file) { return GetPageSize(file) > 0; }
+
+void CSiteMap::Renumber() {
+    for (std::size_t i = 0; i < m_pages.size(); ++i) {
+        m_pages[i]->Index = static_cast<int32_t>(i);
+    }
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        m_files[i]->Index = static_cast<int32_t>(i);
+    }
+}
+
+void CSiteMap::PurgeUnreferenced() {
+    for (auto& page : m_pages) {
+        page->ReferenceCount = 0;
+    }
+    for (auto& file : m_files) {
+        file->ReferenceCount = 0;
+    }
+    // References of a page to itself do not keep it; forced prefetch entries do not count.
+    for (auto& page : m_pages) {
+        for (const auto& link : page->Links) {
+            if (link->Target != page.get()) {
+                ++link->Target->ReferenceCount;
+            }
+        }
+        for (CSitePage* frame : page->Frames) {
+            if (frame != page.get()) {
+                ++frame->ReferenceCount;
+            }
+        }
+        for (CSiteFile* image : page->Images) {
+            ++image->ReferenceCount;
+        }
+    }
+    // Nothing may keep pointing at a page that goes: drop forced entries that name one, and any
+    // self reference of a removed page goes with it.
+    for (auto& page : m_pages) {
+        std::erase_if(page->ForcedPrefetchPages,
+                      [](const CSitePage* p) { return p->ReferenceCount <= 0; });
+    }
+    std::erase_if(m_pages, [](const std::unique_ptr<CSitePage>& p) { return p->ReferenceCount <= 0; });
+    std::erase_if(m_files, [](const std::unique_ptr<CSiteFile>& f) { return f->ReferenceCount <= 0; });
+    RebuildIndexes();
+}
+
+void CSiteMap::ForgetStaticStructure() {
+    for (auto& page : m_pages) {
+        page->ForgetStatic();
+    }
+    PurgeUnreferenced();
+}
+
+void CSiteMap::ResetStatistics() {
+    HitCount = 0;
+    for (auto& page : m_pages) {
+        page->ResetStatistics();
+    }
+    PurgeUnreferenced();
+}
+
+void CSiteMap::SortAllLinks() {
+    for (auto& page : m_pages) {
+        page->SortLinks();
+    }
+}
+
+void CSiteMap::RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target) {
+    if (HitCount < INT32_MAX) {
+        ++HitCount;
+    }
+    if (referrer == nullptr && current == nullptr) {
+        current = target;
+        return;
+    }
+    if (referrer == nullptr) {
+        referrer = current;
+    }
+    if (referrer->ContainsFrame(target)) {
+        current = referrer;
+        return;
+    }
+    current = target;
+    referrer->RecordTransition(target, DecayPeriod, DecayFactor);
+}
+
+void CSiteMap::AddImageToPage(CSitePage* page, CSiteFile* file) {
+    if (page != nullptr) {
+        page->AddImage(file);
+    }
+}
+
+void CSiteMap::SetDecay(int32_t period, double factor) {
+    DecayPeriod = period;
+    DecayFactor = factor;
+}
+
+void CSiteMap::Clear() {
+    m_pageIndex.clear();
+    m_fileIndex.clear();
+    m_pages.clear();
+    m_files.clear();
+    HitCount = 0;
+    LastLogFile.clear();
+    LastLogPosition = -1;
+    LastLogNumber = -1;
+}
+
+void CSiteMap::RebuildIndexes() {
+    m_pageIndex.clear();
+    m_fileIndex.clear();
+    m_pageIndex.reserve(m_pages.size());
+    m_fileIndex.reserve(m_files.size());
+    for (auto& page : m_pages) {
+        m_pageIndex.emplace(std::string_view(page->Name), page.get());
+    }
+    for (auto& file : m_files) {
+        m_fileIndex.emplace(std::string_view(file->Name), file.get());
+    }
+}

@@ -1,0 +1,108 @@
+// The page graph of one site: its pages and files in discovery order, the links between pages
+// with the transition weights learnt from the logs, and the site access object that reaches the
+// site's files. Owned by the agent's settings record; built and changed only by the thread of the
+// current run, read by the user interface while no run is active.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "sitemap/PathRules.h"
+#include "sitemap/SitePage.h"
+
+class CSiteAccess;
+
+class CSiteMap {
+public:
+    // homePage: the agent's home page setting (it need not begin with "/").
+    explicit CSiteMap(std::string homePage);
+    ~CSiteMap();
+
+    CSiteMap(const CSiteMap&) = delete;
+    CSiteMap& operator=(const CSiteMap&) = delete;
+
+    // --- Pages and files, in list order ---------------------------------------------------------
+    const std::vector<std::unique_ptr<CSitePage>>& Pages() const { return m_pages; }
+    const std::vector<std::unique_ptr<CSiteFile>>& Files() const { return m_files; }
+    int PageCount() const { return static_cast<int>(m_pages.size()); }
+    int FileCount() const { return static_cast<int>(m_files.size()); }
+    CSitePage* PageAt(int i) const { return m_pages[static_cast<std::size_t>(i)].get(); }
+    CSiteFile* FileAt(int i) const { return m_files[static_cast<std::size_t>(i)].get(); }
+
+    // The first page (file) in list order whose name is SameName-equal to name, or nullptr.
+    CSitePage* FindPage(std::string_view name) const;
+    CSiteFile* FindFile(std::string_view name) const;
+    // The existing page (file) for the name, or a new one appended to the list.
+    CSitePage* AddPage(std::string_view name);
+    CSiteFile* AddFile(std::string_view name);
+
+    // Appends a page without looking for an existing one (the statistics file may hold names
+    // that compare equal). The index keeps answering with the first in list order.
+    CSitePage* AppendPage(std::string name);
+    CSiteFile* AppendFile(std::string name);
+
+    std::string GetHomePage() const { return m_homePage; }
+    void SetHomePage(std::string homePage) { m_homePage = std::move(homePage); }
+
+    // The access object (still owned by the graph), or nullptr.
+    CSiteAccess* GetAccess() const { return m_access.get(); }
+    // Takes ownership of access and destroys the previous one.
+    void SetAccess(std::unique_ptr<CSiteAccess> access);
+
+    // The page's size, asked of the access object once when not yet known.
+    int32_t GetPageSize(CSiteFile* file);
+    // Asks the size when needed; true when it is above 0 (the file exists for planning).
+    bool HasSize(CSiteFile* file);
+
+    // Sets Index of every page and file to its list position.
+    void Renumber();
+    // Removes pages and files that no page refers to through links, frames or images. Forced
+    // prefetch entries that name a removed page are dropped.
+    void PurgeUnreferenced();
+    // Before the site map is analysed again: every page forgets its static structure, then purge.
+    void ForgetStaticStructure();
+    // Before logs are analysed afresh: hit count 0, every page's learning reset, then purge.
+    void ResetStatistics();
+    void SortAllLinks();
+    // One page hit of a visitor. referrer: the referring page or nullptr; current: the visitor's
+    // current page, updated in place; target: the page hit.
+    void RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target);
+    // Adds file to page's images (once); nothing when page is nullptr.
+    void AddImageToPage(CSitePage* page, CSiteFile* file);
+    void SetDecay(int32_t period, double factor);
+
+    // Empties the graph (pages, files, hit count, resume state); keeps home page and access.
+    void Clear();
+
+    // The statistics file (see doc/formats/statistics-file.md). Save replaces the file
+    // atomically and returns false on any error, leaving the old file whole. Load reads into
+    // this graph; false when the file cannot be opened or is not well formed.
+    bool Save(const std::string& path);
+    bool Load(const std::string& path);
+
+    // Where log analysis stopped, so that an accumulating run resumes there.
+    std::string LastLogFile;
+    int32_t LastLogPosition = -1;
+    int32_t LastLogNumber = -1;
+
+    int32_t HitCount = 0;
+    int32_t DecayPeriod = 100;
+    double DecayFactor = 1.0;
+
+private:
+    template <typename T>
+    using NameIndex = std::unordered_map<std::string_view, T*, SameNameHasher, SameNameEqual>;
+    void RebuildIndexes();
+
+    std::vector<std::unique_ptr<CSitePage>> m_pages;
+    std::vector<std::unique_ptr<CSiteFile>> m_files;
+    // Name to the first page (file) of that name in list order. Keys view the records' names.
+    NameIndex<CSitePage> m_pageIndex;
+    NameIndex<CSiteFile> m_fileIndex;
+    std::unique_ptr<CSiteAccess> m_access;
+    std::string m_homePage;
+};

@@ -1,0 +1,36 @@
+#include "res/StringTable.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+TEST(StringTable, EveryIdOnceAndTextsAsTheProgramShowsThem) {
+    std::set<int> ids;
+    int count = 0;
+#define TARVIK_STRING(name, id, text) \
+    ++count;                          \
+    EXPECT_TRUE(ids.insert(id).second) << "duplicate id " << id;
+#include "res/strings/All.inc"
+#undef TARVIK_STRING
+    EXPECT_GT(count, 100);
+
+    EXPECT_STREQ(ResString(127), "Process Stopped");
+    EXPECT_STREQ(ResString(123), "Succeded");
+    EXPECT_STREQ(ResString(192), "Site Statitistics");
+    EXPECT_STREQ(ResString(135), "\"%s\" is not a directory name");
+    EXPECT_STREQ(ResString(1), "");
+    EXPECT_FALSE(HasResString(1));
+    EXPECT_TRUE(HasResString(57344));
+}
+
+TEST(StringTable, Formatting) {
+    EXPECT_EQ(FormatString(IDS_LOG_FORMAT_MISMATCH, "ex1.log", "NCSA"),
+              "Log file ex1.log contents does not match specified format (NCSA).");
+    EXPECT_EQ(FormatString(IDS_PERCENT, 240), "240%");
+    std::string longArg(2000, 'x');
+    EXPECT_EQ(FormatString(IDS_COULD_NOT_READ_FILE, longArg.c_str()).size(), 2000u + 20u);
+}
+
+}  // namespace
