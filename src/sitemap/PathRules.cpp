@@ -311,9 +311,10 @@ std::string ResolveLink(std::string_view domain, std::string_view basePage,
     result.append(base);
     result.push_back('/');
     result.append(link);
+    // "/./" becomes "/", repeatedly (dropping the "/." keeps the slash that follows).
     for (std::size_t pos = result.find("/./"); pos != std::string::npos;
-         pos = result.find("/./")) {
-        result.replace(pos, 3, "/");
+         pos = result.find("/./", pos)) {
+        result.erase(pos, 2);
     }
     return result;
 }
