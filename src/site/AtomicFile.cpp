@@ -37,7 +37,9 @@ bool CAtomicFile::Open(mode_t newFileMode, bool exactMode) {
     m_failed = false;
     struct stat st;
     if (stat(m_path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
+        // Only a regular file is ever replaced: renaming over a device, a pipe or a directory
+        // would destroy something that is not ours to rewrite.
+        if (!S_ISREG(st.st_mode)) {
             m_failed = true;
             return false;
         }

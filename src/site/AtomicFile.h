@@ -21,7 +21,8 @@ public:
 
     // Creates the temporary file. The committed file keeps the permission bits of the file it
     // replaces; a new file gets newFileMode, less the process umask unless exactMode is set.
-    // False when the temporary file cannot be created (missing or unwritable directory).
+    // False when the temporary file cannot be created (missing or unwritable directory), or when
+    // the path names something other than a regular file (a directory, a device, a pipe).
     bool Open(mode_t newFileMode = 0666, bool exactMode = false);
 
     // Buffered write. False once any write has failed; later writes then do nothing.

@@ -14,6 +14,7 @@
 #include "sitemap/PathRules.h"
 #include "sitemap/SitePage.h"
 
+class CBinaryReader;
 class CSiteAccess;
 
 class CSiteMap {
@@ -78,11 +79,17 @@ public:
     // Empties the graph (pages, files, hit count, resume state); keeps home page and access.
     void Clear();
 
-    // The statistics file (see doc/formats/statistics-file.md). Save replaces the file
-    // atomically and returns false on any error, leaving the old file whole. Load reads into
-    // this graph; false when the file cannot be opened or is not well formed.
+    // The statistics file (see doc/formats/statistics-file.md). Save numbers the graph and
+    // replaces the file atomically; false on any error, and the old file stays whole. Names
+    // longer than the format's 4095 bytes are cut.
     bool Save(const std::string& path);
+    // Load replaces the pages and files of this graph by those of the file. False when the file
+    // cannot be read or is not well formed (cut short, counts or indexes outside the lists,
+    // over-long strings, values that are not numbers); the graph is then left as it was. A file
+    // of another format or version loads as an empty graph.
     bool Load(const std::string& path);
+    // The same over the file's bytes in memory (borrowed for the call).
+    bool LoadFromMemory(const void* data, std::size_t size);
 
     // Where log analysis stopped, so that an accumulating run resumes there.
     std::string LastLogFile;
@@ -97,6 +104,7 @@ private:
     template <typename T>
     using NameIndex = std::unordered_map<std::string_view, T*, SameNameHasher, SameNameEqual>;
     void RebuildIndexes();
+    bool LoadFrom(CBinaryReader& in);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
     std::vector<std::unique_ptr<CSiteFile>> m_files;

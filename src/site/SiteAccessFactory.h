@@ -1,0 +1,14 @@
+// Builds the access object for an agent's site from its settings. Any thread; the caller owns
+// the result.
+#pragma once
+
+#include <memory>
+
+#include "site/SiteAccess.h"
+
+class CAgentSettings;
+
+// A dynamic site is read over HTTP at DomainName; otherwise SiteFileType decides: 0 local disk
+// at RootDirectory, 1 FTP at RootDirectory (with Username and Password), 2 HTTP at
+// RootDirectory. Any other value gives nullptr.
+std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent);
