@@ -18,6 +18,8 @@ function(tarvik_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+    # Shared test helpers: #include "common/...".
+    target_include_directories(${name} PRIVATE ${TARVIK_DATA_DIR}/tests)
     target_compile_definitions(${name} PRIVATE TARVIK_SOURCE_DIR="${TARVIK_DATA_DIR}"
                                                TARVIK_BINARY_DIR="${CMAKE_BINARY_DIR}")
     add_test(NAME ${name} COMMAND ${name})

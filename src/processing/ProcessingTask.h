@@ -6,7 +6,7 @@
 #include "processing/ProgressSink.h"
 
 class CProcessingTask {
-public:
+  public:
     virtual ~CProcessingTask() = default;
 
     // The outcome of the last Run; false until Run has ended.
@@ -18,7 +18,7 @@ public:
     void AttachSink(CProgressSink* sink) { m_sink = sink; }
     CProgressSink* Sink() const { return m_sink; }
 
-protected:
+  protected:
     CProgressSink* m_sink = nullptr;
     bool m_succeeded = false;
 };

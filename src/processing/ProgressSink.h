@@ -6,7 +6,7 @@
 #include <string>
 
 class CProgressSink {
-public:
+  public:
     virtual ~CProgressSink() = default;
 
     // Shows a message and returns when the user has closed it.
@@ -28,21 +28,29 @@ public:
 // Null-safe forms for phases that may run without any display: every call is skipped when no
 // sink is attached, and a task without a sink never stops early.
 inline void SinkShowMessage(CProgressSink* sink, const std::string& text) {
-    if (sink) sink->ShowMessage(text);
+    if (sink)
+        sink->ShowMessage(text);
 }
 inline void SinkSetProgress(CProgressSink* sink, int percent) {
-    if (sink) sink->SetProgress(percent);
+    if (sink)
+        sink->SetProgress(percent);
 }
 inline void SinkSetTitle(CProgressSink* sink, const std::string& text) {
-    if (sink) sink->SetTitle(text);
+    if (sink)
+        sink->SetTitle(text);
 }
 inline void SinkSetStatus(CProgressSink* sink, const std::string& text) {
-    if (sink) sink->SetStatus(text);
+    if (sink)
+        sink->SetStatus(text);
 }
 inline void SinkClose(CProgressSink* sink) {
-    if (sink) sink->Close();
+    if (sink)
+        sink->Close();
 }
-inline bool SinkIsStopped(CProgressSink* sink) { return sink != nullptr && sink->IsStopped(); }
+inline bool SinkIsStopped(CProgressSink* sink) {
+    return sink != nullptr && sink->IsStopped();
+}
 inline void SinkEnableStop(CProgressSink* sink, bool enable) {
-    if (sink) sink->EnableStop(enable);
+    if (sink)
+        sink->EnableStop(enable);
 }

@@ -6,7 +6,9 @@
 
 CPWorkerThread::CPWorkerThread(CProcessingTask* task) : m_task(task) {}
 
-CPWorkerThread::~CPWorkerThread() { Join(); }
+CPWorkerThread::~CPWorkerThread() {
+    Join();
+}
 
 bool CPWorkerThread::Start() {
     if (m_started || m_task == nullptr) {

@@ -7,7 +7,7 @@
 class CProcessingTask;
 
 class CPWorkerThread {
-public:
+  public:
     // Borrows the task.
     explicit CPWorkerThread(CProcessingTask* task);
     // Joins the thread if it is still running.
@@ -23,7 +23,7 @@ public:
     void Join();
     bool Joinable() const { return m_thread.joinable(); }
 
-private:
+  private:
     CProcessingTask* m_task;
     std::thread m_thread;
     bool m_started = false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/RecordingSink.h"
 #include "processing/LastMessage.h"
 #include "processing/ProcessingTask.h"
 #include "processing/WorkerThread.h"
@@ -11,24 +12,9 @@
 
 namespace {
 
-// Records every call, as a display would see them.
-class RecordingSink : public CProgressSink {
-public:
-    void ShowMessage(const std::string& t) override { calls.push_back("message:" + t); }
-    void SetProgress(int p) override { calls.push_back("progress:" + std::to_string(p)); }
-    void SetTitle(const std::string& t) override { calls.push_back("title:" + t); }
-    void SetStatus(const std::string& t) override { calls.push_back("status:" + t); }
-    void Close() override { calls.push_back("close"); }
-    bool IsStopped() override { return stopped.load(); }
-    void EnableStop(bool e) override { calls.push_back(e ? "stop:on" : "stop:off"); }
-
-    std::vector<std::string> calls;
-    std::atomic<bool> stopped{false};
-};
-
 // Works through ten items, reporting each, and stops when asked.
 class CountingTask : public CProcessingTask {
-public:
+  public:
     void Run() override {
         SinkSetTitle(m_sink, "Counting");
         for (int i = 0; i < 10; ++i) {

@@ -1,0 +1,102 @@
+#include "processing/Estimates.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sitemap/SiteMap.h"
+
+std::vector<CPageLink*> CandidateOrder(CSitePage& page) {
+    std::vector<CPageLink*> order;
+    order.reserve(page.Links.size());
+    if (page.ForcePrefetchOrder) {
+        for (CSitePage* forced : page.ForcedPrefetchPages) {
+            if (CPageLink* link = page.FindLink(forced)) {
+                if (std::find(order.begin(), order.end(), link) == order.end()) {
+                    order.push_back(link);
+                }
+            }
+        }
+        for (const auto& link : page.Links) {
+            if (std::find(order.begin(), order.end(), link.get()) == order.end()) {
+                order.push_back(link.get());
+            }
+        }
+        return order;
+    }
+    for (const auto& link : page.Links) {
+        order.push_back(link.get());
+    }
+    return order;
+}
+
+NextClickEstimate EstimateNextClick(CSitePage& page) {
+    NextClickEstimate e;
+    const int idle = page.AverageIdleTime();
+    const double n = idle > 1 ? idle : 1;
+    e.base = 0.2 + 0.8 * (1.0 - 1.0 / n);
+
+    const std::vector<CPageLink*> candidates = CandidateOrder(page);
+    const std::size_t forcedCount = page.ForcedPrefetchPages.size();
+    long long elapsed = 0;
+    double w0sum = 0.0;
+    double w1sum = 0.0;
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        CPageLink* link = candidates[k];
+        if (!link->IsStatic) {
+            continue;
+        }
+        e.p += link->Weight;
+        const int t = link->Target->AverageLoadTime();
+        const bool prefetched = page.ForcePrefetchOrder ? k < forcedCount : link->IsPrefetched;
+        double benefit = 0.0;
+        if (prefetched) {
+            benefit = std::pow(e.base, static_cast<double>(t / 2 + elapsed));
+        }
+        link->PlanValue = benefit;
+        w0sum += link->Weight * t;
+        w1sum += (1.0 - benefit) * link->Weight * t;
+        elapsed += t;
+    }
+    const double d = e.p > 1.0 ? e.p : 1.0;
+    e.w0 = w0sum / d;
+    e.w1 = w1sum / d;
+    return e;
+}
+
+double EstimateSiteAcceleration(CSiteMap& map) {
+    double sum = 0.0;
+    double weight = 0.0;
+    for (int i = 0; i < map.PageCount(); ++i) {
+        CSitePage* page = map.PageAt(i);
+        if (!page->HasStaticLink()) {
+            continue;
+        }
+        NextClickEstimate e = EstimateNextClick(*page);
+        const double w0 = std::max(e.w0, 0.01);
+        const double w1 = std::max(e.w1, 0.01);
+        sum += (w0 / w1 - 1.0) * e.p;
+        weight += e.p;
+    }
+    return sum / (weight > 1.0 ? weight : 1.0);
+}
+
+bool SiteStatisticsAvailable(const CSiteMap& map) {
+    for (const auto& page : map.Pages()) {
+        if (page->WeightSum() > 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int ShownSeconds(double seconds) {
+    return static_cast<int>(seconds);
+}
+
+int ShownPageAcceleration(const NextClickEstimate& e) {
+    return static_cast<int>(0.5 + 100.0 * (std::max(e.w0, 0.1) / std::max(e.w1, 0.1) - 1.0));
+}
+
+int ShownSiteAcceleration(double acceleration) {
+    return static_cast<int>(0.5 + 100.0 * acceleration);
+}

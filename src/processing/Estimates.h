@@ -1,0 +1,38 @@
+// Per-page and site-wide estimates of how much faster the next click gets with prefetching,
+// computed from the page graph's timing averages and link weights. Pure functions of the graph
+// except that EstimateNextClick stores each link's benefit in its PlanValue. Call from the thread
+// that owns the graph.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CPageLink;
+class CSiteMap;
+class CSitePage;
+
+struct NextClickEstimate {
+    double base = 0.2;  // share of a prefetch that is done per idle second
+    double w0 = 0.0;    // expected next-click load time without prefetching (seconds)
+    double w1 = 0.0;    // the same with prefetching
+    double p = 0.0;     // total weight of the static links considered
+};
+
+// The page's links in the order the estimate considers them: with the forced order on, first
+// the links to the forced pages in forced order (a forced page without a link is skipped), then
+// the rest in link order; otherwise link order.
+std::vector<CPageLink*> CandidateOrder(CSitePage& page);
+
+// The next-click estimate of one page; stores every considered link's benefit in PlanValue.
+NextClickEstimate EstimateNextClick(CSitePage& page);
+
+// The weighted mean of W0 / W1 - 1 over the pages that have direct links.
+double EstimateSiteAcceleration(CSiteMap& map);
+
+// Site statistics are available when some page has learnt link weights.
+bool SiteStatisticsAvailable(const CSiteMap& map);
+
+// The numbers as the estimates are shown: whole numbers truncated toward zero.
+int ShownSeconds(double seconds);                       // callers pass W0 - 0.5 or W1 - 0.5
+int ShownPageAcceleration(const NextClickEstimate& e);  // 0.5 + 100 * (max(W0,0.1)/max(W1,0.1) - 1)
+int ShownSiteAcceleration(double acceleration);         // 0.5 + 100 * acceleration

@@ -1,0 +1,72 @@
+#include "processing/SiteBackup.h"
+
+#include <algorithm>
+
+#include "processing/Dzip.h"
+#include "processing/LastMessage.h"
+#include "processing/ProgressSink.h"
+#include "processing/SiteZipper.h"
+#include "res/StringTable.h"
+#include "sitemap/PathRules.h"
+#include "sitemap/SiteMap.h"
+
+int CSiteZipper::StatusCallback(const char* item, int progress, void* data) {
+    auto* sink = static_cast<CProgressSink*>(data);
+    if (sink == nullptr) {
+        return 0;
+    }
+    sink->SetStatus(item ? item : "");
+    sink->SetProgress(progress);
+    return sink->IsStopped() ? 1 : 0;
+}
+
+bool CSiteZipper::Zip(const std::string& zipName, const std::string& itemList, bool recurse) {
+    std::string items = itemList;
+    std::replace(items.begin(), items.end(), '/', '\\');
+    DzipCommand command;
+    command.operation = kDzipAddToArchive;
+    command.zipName = zipName.c_str();
+    command.itemList = items.c_str();
+    command.statusCallback = &CSiteZipper::StatusCallback;
+    command.callbackData = m_sink;
+    command.recurse = recurse ? 1 : 0;
+    command.compressionFactor = 5;
+    return dzip(&command) != kDzipFailed;
+}
+
+std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly) {
+    std::string root = rootDirectory;
+    if (!pagesOnly) {
+        NormalizeLocalPath(root, true);
+        return root + "*.*";
+    }
+    NormalizeLocalPath(root, false);
+    std::string items;
+    for (int i = 0; i < map.PageCount(); ++i) {
+        CSitePage* page = map.PageAt(i);
+        if (!map.HasSize(page)) {
+            continue;
+        }
+        if (!items.empty()) {
+            items += ' ';
+        }
+        items += '"';
+        items += root;
+        items += page->Name;
+        items += '"';
+    }
+    return items;
+}
+
+bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
+            const std::string& zipName, CProgressSink* sink) {
+    SinkSetTitle(sink, FormatString(IDS_BACKUP_TITLE, FileNameOf(zipName).c_str()));
+    std::string items = BackupItemList(map, rootDirectory, pagesOnly);
+    CSiteZipper zipper(sink);
+    if (!zipper.Zip(zipName, items, !pagesOnly)) {
+        SetLastMessage(IDS_BACKUP_FAILED);
+        ReportError(sink, GetLastMessage());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,25 @@
+// Writes the backup archive of a site and turns the archive writer's status reports into
+// progress-sink calls. Runs on the worker thread of a processing run.
+#pragma once
+
+#include <string>
+
+class CProgressSink;
+
+class CSiteZipper {
+  public:
+    // Borrows the sink (may be null: no progress, never stopped).
+    explicit CSiteZipper(CProgressSink* sink) : m_sink(sink) {}
+
+    // Writes zipName from the item list (forward slashes; they are handed over as backslashes).
+    // False when the archive could not be written or the user stopped it; an earlier archive of
+    // that name is then left whole.
+    bool Zip(const std::string& zipName, const std::string& itemList, bool recurse);
+
+    // The archive writer's status callback: with callback data (a sink) it shows the item and
+    // the progress and answers nonzero once Stop was pressed; without, it answers 0.
+    static int StatusCallback(const char* item, int progress, void* data);
+
+  private:
+    CProgressSink* m_sink;
+};
