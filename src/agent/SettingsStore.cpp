@@ -222,8 +222,10 @@ bool LoadStatistics(CAgentSettings& agent, const std::string& workDir) {
         SetLastMessage(IDS_COULD_NOT_READ_STATS, path.c_str());
         return false;
     }
-    // The resume state belongs to the statistics just read; without them it would make an
-    // accumulating run skip hits that the graph never counted.
+    // The resume state belongs to the statistics just read; without them (or with an empty
+    // graph, which holds no counts) it would make an accumulating run skip hits that the graph
+    // never counted.
+    if (agent.SiteMap->PageCount() == 0) return true;
     CHiveFile& hive = UserHive();
     hive.Refresh();
     const CHiveKey* key = nullptr;
