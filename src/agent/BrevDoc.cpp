@@ -62,18 +62,21 @@ bool CBrevDoc::Close() {
     if (!m_list)
         return true;
     bool ok = true;
-    CHiveFile& hive = UserHive();
+    // Every agent's settings and log resume state reach the settings file in one write, after
+    // the statistics files.
+    CHiveBatch batch(UserHive());
     for (int i = 0; i < m_list->GetCount(); ++i) {
         CAgentSettings* agent = m_list->GetAt(i);
-        // The settings and the log resume state of one agent go to the file in one write.
-        CHiveBatch batch(hive);
-        const bool saved = SaveAgent(*agent);
+        if (!SaveAgent(*agent)) {
+            ok = false;
+        }
         if (!SaveStatistics(*agent, m_list->GetWorkDir())) {
             m_prompt.ShowMessage(GetLastMessage());
             ok = false;
         }
-        if (!batch.End() || !saved)
-            ok = false;
+    }
+    if (!batch.End()) {
+        ok = false;
     }
     m_list.reset();
     return ok;

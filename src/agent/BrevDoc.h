@@ -52,8 +52,8 @@ class CBrevDoc {
 
     // Close: every agent in list order is saved to the store and its statistics file written;
     // a statistics file that cannot be written is shown through the prompt (the last message)
-    // and the close goes on. Then the list is destroyed. False when a settings write or a
-    // statistics write failed.
+    // and the close goes on. The settings of all agents reach the settings file in one write.
+    // Then the list is destroyed. False when the settings write or a statistics write failed.
     bool Close();
 
     bool IsOpen() const { return m_list != nullptr; }

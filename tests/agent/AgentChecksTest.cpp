@@ -12,7 +12,7 @@ namespace {
 using namespace agenttest;
 
 class AgentChecksTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::path(testing::TempDir()) / "agent_checks";
         fs::remove_all(dir);
@@ -52,7 +52,8 @@ protected:
         o.passed = check(prompt);
         o.messages = prompt.messages;
         o.questions = prompt.questions;
-        for (const std::string& caption : prompt.captions) EXPECT_EQ(caption, "Directory not found");
+        for (const std::string& caption : prompt.captions)
+            EXPECT_EQ(caption, "Directory not found");
         return o;
     }
 
@@ -87,25 +88,87 @@ TEST_F(AgentChecksTest, LocationPage) {
     } cases[] = {
         {"ftp passes unchecked", kSiteFtp, "", "", "", {}, true, {}, {}},
         {"http passes unchecked", kSiteHttp, "", "", "", {}, true, {}, {}},
-        {"no root", kSiteLocal, "", "index.html", "tarvik", {}, false,
-         {"Please specify your site's root directory"}, {}},
-        {"no home page", kSiteLocal, root, "/", "tarvik", {}, false,
-         {"Please specify your home page file name"}, {}},
-        {"home page missing", kSiteLocal, root, "missing.html", "tarvik", {}, false,
-         {"Home page file \"" + root + "/missing.html\" not found"}, {}},
-        {"home page read only", kSiteLocal, root, "readonly.html", "tarvik", {}, false,
-         {"Home page file \"" + root + "/readonly.html\" has a read only attribute"}, {}},
+        {"no root",
+         kSiteLocal,
+         "",
+         "index.html",
+         "tarvik",
+         {},
+         false,
+         {"Please specify your site's root directory"},
+         {}},
+        {"no home page",
+         kSiteLocal,
+         root,
+         "/",
+         "tarvik",
+         {},
+         false,
+         {"Please specify your home page file name"},
+         {}},
+        {"home page missing",
+         kSiteLocal,
+         root,
+         "missing.html",
+         "tarvik",
+         {},
+         false,
+         {"Home page file \"" + root + "/missing.html\" not found"},
+         {}},
+        {"home page read only",
+         kSiteLocal,
+         root,
+         "readonly.html",
+         "tarvik",
+         {},
+         false,
+         {"Home page file \"" + root + "/readonly.html\" has a read only attribute"},
+         {}},
         {"backslashes", kSiteLocal, backslashRoot, "\\index.html", "\\tarvik\\", {}, true, {}, {}},
-        {"agent dir is a file", kSiteLocal, root, "index.html", "agentfile", {}, false,
-         {"\"" + root + "/agentfile\" is not a directory name"}, {}},
-        {"agent dir read only", kSiteLocal, root, "index.html", "/rodir", {}, false,
-         {"Directory \"" + root + "/rodir\" has a read only attribute"}, {}},
-        {"agent dir missing, No", kSiteLocal, root, "index.html", "newdir", {false}, false, {},
+        {"agent dir is a file",
+         kSiteLocal,
+         root,
+         "index.html",
+         "agentfile",
+         {},
+         false,
+         {"\"" + root + "/agentfile\" is not a directory name"},
+         {}},
+        {"agent dir read only",
+         kSiteLocal,
+         root,
+         "index.html",
+         "/rodir",
+         {},
+         false,
+         {"Directory \"" + root + "/rodir\" has a read only attribute"},
+         {}},
+        {"agent dir missing, No",
+         kSiteLocal,
+         root,
+         "index.html",
+         "newdir",
+         {false},
+         false,
+         {},
          {"Agent directory \"" + root + "/newdir\" does not exist. Create directory?"}},
-        {"agent dir missing, Yes", kSiteLocal, root, "index.html", "new/sub", {true}, true, {},
+        {"agent dir missing, Yes",
+         kSiteLocal,
+         root,
+         "index.html",
+         "new/sub",
+         {true},
+         true,
+         {},
          {"Agent directory \"" + root + "/new/sub\" does not exist. Create directory?"}},
-        {"agent dir cannot be created", kSiteLocal, root, "index.html", "index.html/sub", {true},
-         false, {"Could not create directory \"" + root + "/index.html/sub\""},
+        {"agent dir cannot be created",
+         kSiteLocal,
+         root,
+         "index.html",
+         "index.html/sub",
+         {true},
+         false,
+         {"Could not create directory \"" + root + "/index.html/sub\""},
          {"Agent directory \"" + root + "/index.html/sub\" does not exist. Create directory?"}},
     };
     for (const Case& c : cases) {
@@ -121,11 +184,12 @@ TEST_F(AgentChecksTest, LocationPage) {
 }
 
 TEST_F(AgentChecksTest, DynamicLocationPage) {
-    EXPECT_EQ(Run([&](CUserPrompt& p) { return CheckDynamicLocationPage("", S(site), p); }).messages,
-              Msgs{"Please specify your home page file name"});
-    EXPECT_TRUE(
-        Run([&](CUserPrompt& p) { return CheckDynamicLocationPage("/", S(site / "tarvik"), p); })
-            .messages.size() == 1);
+    EXPECT_EQ(
+        Run([&](CUserPrompt& p) { return CheckDynamicLocationPage("", S(site), p); }).messages,
+        Msgs{"Please specify your home page file name"});
+    EXPECT_TRUE(Run([&](CUserPrompt& p) {
+                    return CheckDynamicLocationPage("/", S(site / "tarvik"), p);
+                }).messages.size() == 1);
     EXPECT_TRUE(Run([&](CUserPrompt& p) {
                     return CheckDynamicLocationPage("index.asp", S(site / "tarvik") + "/", p);
                 }).passed);
@@ -151,7 +215,8 @@ TEST_F(AgentChecksTest, LogPage) {
         {false, logs + "/ex*.log", {}},
         {false, logs + "/none.log; " + logs + "/ex2.log", {}},
         {false, logs + "\\ex1.log", {}},
-        {false, logs + "/a.log; " + logs + "/b.log",
+        {false,
+         logs + "/a.log; " + logs + "/b.log",
          {"Log file(s) \"" + logs + "/a.log; " + logs + "/b.log\" not found"}},
         // Only a directory matches: no log file.
         {false, logs + "/dir.*", {"Log file(s) \"" + logs + "/dir.*\" not found"}},
@@ -184,26 +249,54 @@ TEST_F(AgentChecksTest, BackupPage) {
     } cases[] = {
         {false, "", {}, true, {}, {}},
         {true, "", {}, false, {"Please specify backup (.zip) file name"}, {}},
-        {true, b + "/site.tar", {}, false, {"File (" + b + "/site.tar) extension must be .ZIP"}, {}},
+        {true,
+         b + "/site.tar",
+         {},
+         false,
+         {"File (" + b + "/site.tar) extension must be .ZIP"},
+         {}},
         {true, b + "/SITE.ZIP", {}, true, {}, {}},
         {true, b + "/old.zip", {}, true, {}, {}},
-        {true, b + "/locked.zip", {}, false,
-         {"Zip directory \"" + b + "/locked.zip\" has a read only attribute."}, {}},
-        {true, root + "/index.html/b.zip", {}, false,
-         {"Zip directory \"" + root + "/index.html\" is not a directory name"}, {}},
-        {true, root + "/rodir/b.zip", {}, false,
-         {"Zip directory \"" + root + "/rodir\" has a read only attribute."}, {}},
-        {true, b + "/new/b.zip", {false}, false, {},
+        {true,
+         b + "/locked.zip",
+         {},
+         false,
+         {"Zip directory \"" + b + "/locked.zip\" has a read only attribute."},
+         {}},
+        {true,
+         root + "/index.html/b.zip",
+         {},
+         false,
+         {"Zip directory \"" + root + "/index.html\" is not a directory name"},
+         {}},
+        {true,
+         root + "/rodir/b.zip",
+         {},
+         false,
+         {"Zip directory \"" + root + "/rodir\" has a read only attribute."},
+         {}},
+        {true,
+         b + "/new/b.zip",
+         {false},
+         false,
+         {},
          {"Backup directory \"" + b + "/new\" does not exist. Create directory?"}},
-        {true, b + "\\made\\b.zip", {true}, true, {},
+        {true,
+         b + "\\made\\b.zip",
+         {true},
+         true,
+         {},
          {"Backup directory \"" + b + "/made\" does not exist. Create directory?"}},
-        {true, root + "/agentfile/x/b.zip", {true}, false,
+        {true,
+         root + "/agentfile/x/b.zip",
+         {true},
+         false,
          {"Could not create directory \"" + root + "/agentfile/x\""},
          {"Backup directory \"" + root + "/agentfile/x\" does not exist. Create directory?"}},
     };
     for (const Case& c : cases) {
-        Outcome o = Run([&](CUserPrompt& p) { return CheckBackupPage(c.isBackup, c.file, p); },
-                        c.answers);
+        Outcome o =
+            Run([&](CUserPrompt& p) { return CheckBackupPage(c.isBackup, c.file, p); }, c.answers);
         EXPECT_EQ(o.passed, c.passed) << c.file;
         EXPECT_EQ(o.messages, c.messages) << c.file;
         EXPECT_EQ(o.questions, c.questions) << c.file;

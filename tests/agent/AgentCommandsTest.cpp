@@ -25,7 +25,7 @@ struct Result {
 };
 
 class AgentCommandsTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         dir = fs::path(testing::TempDir()) / (std::string("agent_cli_") + info->name());
@@ -46,10 +46,9 @@ protected:
         const std::string err = (dir / (tag + ".err")).string();
         std::vector<std::string> argv = {TARVIK_BIN, "--registry", reg.string()};
         argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"HOME=" + dir.string(),
-                                        "XDG_DATA_HOME=" + (dir / "data").string(),
-                                        "PATH=/usr/bin:/bin", "TZ=UTC",
-                                        "ASAN_OPTIONS=detect_leaks=1"};
+        std::vector<std::string> env = {
+            "HOME=" + dir.string(), "XDG_DATA_HOME=" + (dir / "data").string(),
+            "PATH=/usr/bin:/bin", "TZ=UTC", "ASAN_OPTIONS=detect_leaks=1"};
         pid_t pid = fork();
         if (pid == 0) {
             int in = ::open("/dev/null", O_RDONLY);
@@ -64,10 +63,12 @@ protected:
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
             std::vector<char*> cargv;
-            for (std::string& a : argv) cargv.push_back(a.data());
+            for (std::string& a : argv)
+                cargv.push_back(a.data());
             cargv.push_back(nullptr);
             std::vector<char*> cenv;
-            for (std::string& v : env) cenv.push_back(v.data());
+            for (std::string& v : env)
+                cenv.push_back(v.data());
             cenv.push_back(nullptr);
             execve(cargv[0], cargv.data(), cenv.data());
             _exit(127);
@@ -78,7 +79,8 @@ protected:
     Result Finish(pid_t pid, const std::string& tag) {
         Result r;
         int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            r.status = WEXITSTATUS(status);
         r.out = ReadAll(dir / (tag + ".out"));
         r.err = ReadAll(dir / (tag + ".err"));
         return r;
@@ -90,8 +92,12 @@ protected:
 
     // The settings of a site that passes every check.
     std::vector<std::string> Site(const std::string& description) const {
-        return {"add", "Description=" + description, "DomainName=example.com",
-                "RootDirectory=" + (dir / "site").string(), "ignoreLogFile=true", "IsBackup=false"};
+        return {"add",
+                "Description=" + description,
+                "DomainName=example.com",
+                "RootDirectory=" + (dir / "site").string(),
+                "ignoreLogFile=true",
+                "IsBackup=false"};
     }
 
     fs::path dir;
@@ -136,7 +142,8 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::istringstream lines(r.out);
     std::vector<std::string> shown;
-    for (std::string line; std::getline(lines, line);) shown.push_back(line);
+    for (std::string line; std::getline(lines, line);)
+        shown.push_back(line);
     const std::set<std::string> expected = {
         "AgentKey=example.com 1",
         "Description=Blog",
@@ -174,7 +181,8 @@ TEST_F(AgentCommandsTest, FailuresExitNonZeroWithTheMessage) {
         {{"add", "DomainName=x"}, "tarvik: Please specify your site description\n"},
         {{"add", "Colour=blue"}, "tarvik: Unknown setting \"Colour\"\n"},
         {{"add", "Description"}, "tarvik: \"Description\" is not NAME=VALUE\n"},
-        {{"add", "IsBackup=yes"}, "tarvik: Setting IsBackup takes \"true\" or \"false\", not \"yes\"\n"},
+        {{"add", "IsBackup=yes"},
+         "tarvik: Setting IsBackup takes \"true\" or \"false\", not \"yes\"\n"},
         {{"add", "CachePageLimit=12x"},
          "tarvik: Setting CachePageLimit takes a whole number from -2147483648 to 2147483647, not "
          "\"12x\"\n"},
@@ -183,7 +191,8 @@ TEST_F(AgentCommandsTest, FailuresExitNonZeroWithTheMessage) {
         {{"add", "Description=d", "DomainName=x", "RootDirectory=" + site, "FilesDirectory=agent"},
          "tarvik: Agent directory \"" + site +
              "/agent\" does not exist. Create directory? No (pass --create-dirs to create it)\n"},
-        {{"add", "Description=d", "DomainName=x", "RootDirectory=" + site, "LogFile=/nowhere/*.log"},
+        {{"add", "Description=d", "DomainName=x", "RootDirectory=" + site,
+          "LogFile=/nowhere/*.log"},
          "tarvik: Log file(s) \"/nowhere/*.log\" not found\n"},
         {{"show", "Nobody"}, "tarvik: No agent \"Nobody\" (give its key or its description)\n"},
         {{"show", "Main shop"},
@@ -207,6 +216,16 @@ TEST_F(AgentCommandsTest, FailuresExitNonZeroWithTheMessage) {
     // No failed command changed a setting.
     EXPECT_EQ(ReadAll(reg), before);
     EXPECT_EQ(Run({"list"}).out.find("x  "), std::string::npos);
+
+    // A settings file that cannot be read: nothing is listed, and nothing is written.
+    fs::remove(reg);
+    fs::create_directories(reg);
+    Result r = Run({"list"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "tarvik: Could not read settings file " + reg.string() + " (Is a directory)\n");
+    EXPECT_TRUE(fs::exists(work / "example.com 0.qvs"));
 }
 
 TEST_F(AgentCommandsTest, SetRemoveAndOptions) {
@@ -225,8 +244,9 @@ TEST_F(AgentCommandsTest, SetRemoveAndOptions) {
     // Without --yes and without a terminal to ask on, nothing is removed.
     r = Run({"remove", "Main shop"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "tarvik: Agent \"example.com 0\" was not removed (pass --yes to remove it "
-                     "without asking)\n");
+    EXPECT_EQ(r.err,
+              "tarvik: Agent \"example.com 0\" was not removed (pass --yes to remove it "
+              "without asking)\n");
     r = Run({"remove", "Main shop", "--yes"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = Run({"list"});
@@ -282,7 +302,8 @@ TEST_F(AgentCommandsTest, ProcessesAddingAtOnceAreAllKept) {
     while (std::getline(lines, line)) {
         keys.insert(line.substr(0, line.find("  ")));
         std::size_t at = line.find("agent ");
-        if (at != std::string::npos) descriptions.insert(line.substr(at, line.find("  ", at) - at));
+        if (at != std::string::npos)
+            descriptions.insert(line.substr(at, line.find("  ", at) - at));
     }
     EXPECT_EQ(keys.size(), static_cast<std::size_t>(kRounds * kAtOnce));
     EXPECT_EQ(descriptions.size(), static_cast<std::size_t>(kRounds * kAtOnce));
@@ -298,8 +319,9 @@ TEST_F(AgentCommandsTest, AWriteThatFailsLeavesTheSettingsFileWhole) {
     Result r = Run({"set", "Main shop", "Description=" + std::string(8000, 'd')},
                    static_cast<rlim_t>(before.size() + 100));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("tarvik: Could not write settings file " + reg.string() + " (File too large)"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("tarvik: Could not write settings file " + reg.string() + " (File too large)"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(ReadAll(reg), before);
     r = Run({"show", "Main shop"});
@@ -308,11 +330,12 @@ TEST_F(AgentCommandsTest, AWriteThatFailsLeavesTheSettingsFileWhole) {
 
 TEST_F(AgentCommandsTest, HandWrittenAndDamagedSettingsFiles) {
     // An agent without a description, a value this version does not know, and a damaged line.
-    WriteAll(reg, kHeader + "[" + kProduct + "\\legacy 0]\n"
-                            "\"DomainName\"=\"legacy.example\"\n"
-                            "\"Extra\"=hex(7):41,00,00,00,00,00\n"
-                            "\"IsProcessed\"=\"TRUE\"\n"
-                            "this line is damaged\n");
+    WriteAll(reg, kHeader + "[" + kProduct +
+                      "\\legacy 0]\n"
+                      "\"DomainName\"=\"legacy.example\"\n"
+                      "\"Extra\"=hex(7):41,00,00,00,00,00\n"
+                      "\"IsProcessed\"=\"TRUE\"\n"
+                      "this line is damaged\n");
     Result r = Run({"list"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,

@@ -17,7 +17,8 @@ using namespace agenttest;
 TEST(AgentList, CopiesRemovesAndFinds) {
     CAgentList list;
     EXPECT_EQ(list.GetCount(), 0);
-    for (int i = 0; i < kSuffixTypeCount; ++i) EXPECT_EQ(list.GetSuffixList(i), kSuffixDefaults[i]);
+    for (int i = 0; i < kSuffixTypeCount; ++i)
+        EXPECT_EQ(list.GetSuffixList(i), kSuffixDefaults[i]);
     EXPECT_FALSE(list.GetAscii());
 
     CAgentSettings a;
@@ -56,14 +57,14 @@ TEST(AgentCommands, EnabledWhen) {
     CAgentSettings agent;
     struct {
         int command;
-        bool none;      // no selection
-        bool current;   // exactly one selected
-        bool several;   // two selected, so no current agent
+        bool none;     // no selection
+        bool current;  // exactly one selected
+        bool several;  // two selected, so no current agent
     } rows[] = {
-        {kCmdAddAgent, true, true, true},         {kCmdRemoveAgent, false, true, true},
-        {kCmdRunAgent, false, true, false},       {kCmdAnalyzeAndEmbed, false, true, false},
-        {kCmdProperties, false, true, false},     {kCmdOptions, true, true, true},
-        {kCmdAddIfEmpty, true, true, true},       {12345, false, false, false},
+        {kCmdAddAgent, true, true, true},     {kCmdRemoveAgent, false, true, true},
+        {kCmdRunAgent, false, true, false},   {kCmdAnalyzeAndEmbed, false, true, false},
+        {kCmdProperties, false, true, false}, {kCmdOptions, true, true, true},
+        {kCmdAddIfEmpty, true, true, true},   {12345, false, false, false},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(IsAgentCommandEnabled(r.command, nullptr, 0), r.none) << r.command;
@@ -77,7 +78,7 @@ TEST(AgentCommands, EnabledWhen) {
 }
 
 class AgentDocumentTest : public ScratchTest {
-protected:
+  protected:
     void SetUp() override {
         ScratchTest::SetUp();
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -153,11 +154,11 @@ TEST_F(AgentDocumentTest, CloseReportsEachStatisticsFileItCannotWriteAndGoesOn) 
     EXPECT_EQ(doc.Agents().GetWorkDir(), missing.string());
     doc.Agents().GetAt(1)->ProcessTime = "1/2/26 03:04 PM";
     EXPECT_FALSE(doc.Close());
-    EXPECT_EQ(prompt.messages,
-              (std::vector<std::string>{
-                  "Could not write site statistics file (" + missing.string() + "/one.example 0.qvs)",
-                  "Could not write site statistics file (" + missing.string() +
-                      "/two.example 0.qvs)"}));
+    EXPECT_EQ(
+        prompt.messages,
+        (std::vector<std::string>{
+            "Could not write site statistics file (" + missing.string() + "/one.example 0.qvs)",
+            "Could not write site statistics file (" + missing.string() + "/two.example 0.qvs)"}));
     // The settings were saved all the same, and the working directory was not stored.
     SetUserHivePath(regFile.string());
     CAgentSettings back;
@@ -217,7 +218,8 @@ TEST_F(AgentDocumentTest, RemovalFlow) {
     prompt.answers = {false};
     EXPECT_EQ(doc.RemoveAgents(x, isSelected), 0);
     ASSERT_EQ(prompt.questions.size(), 1u);
-    EXPECT_EQ(prompt.questions[0], "Are you sure you want to remove the agent 'X site' from the list?");
+    EXPECT_EQ(prompt.questions[0],
+              "Are you sure you want to remove the agent 'X site' from the list?");
     EXPECT_EQ(prompt.captions[0], "Quorvane Tarvik");
     EXPECT_EQ(doc.Agents().GetCount(), 3);
 
@@ -269,7 +271,8 @@ TEST_F(AgentDocumentTest, AddingEditingAndOptions) {
     EXPECT_EQ(back.Description, "Renamed");
 
     std::array<std::string, kSuffixTypeCount> lists;
-    for (int i = 0; i < kSuffixTypeCount; ++i) lists[static_cast<std::size_t>(i)] = "x\r\n";
+    for (int i = 0; i < kSuffixTypeCount; ++i)
+        lists[static_cast<std::size_t>(i)] = "x\r\n";
     ASSERT_TRUE(doc.ApplyOptions("/tmp/elsewhere", lists));
     EXPECT_EQ(doc.Agents().GetWorkDir(), "/tmp/elsewhere");
     CAgentList stored;

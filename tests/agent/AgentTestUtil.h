@@ -32,7 +32,8 @@ inline void WriteAll(const fs::path& p, const std::string& data) {
 
 inline mode_t ModeOf(const fs::path& p) {
     struct stat st;
-    if (::stat(p.c_str(), &st) != 0) return 0;
+    if (::stat(p.c_str(), &st) != 0)
+        return 0;
     return st.st_mode & 07777;
 }
 
@@ -42,7 +43,7 @@ inline const std::string kProduct = "HKEY_CURRENT_USER\\Software\\Quorvane\\Tarv
 
 // A scratch directory with the user's hive moved into it.
 class ScratchTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
         dir = fs::path(testing::TempDir()) /
@@ -72,12 +73,13 @@ protected:
 // Records every message and question; answers questions from a script (Yes when it runs out,
 // unless defaultAnswer says otherwise).
 class RecordingPrompt : public CUserPrompt {
-public:
+  public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
         questions.push_back(text);
         captions.push_back(caption);
-        if (answers.empty()) return defaultAnswer;
+        if (answers.empty())
+            return defaultAnswer;
         bool answer = answers.front();
         answers.pop_front();
         return answer;

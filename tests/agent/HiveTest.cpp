@@ -12,7 +12,8 @@ const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 CHive ParseText(const std::string& text, HiveParseReport* report = nullptr) {
     CHive hive;
     HiveParseReport r = hive.Parse(text.data(), text.size());
-    if (report) *report = r;
+    if (report)
+        *report = r;
     return hive;
 }
 
@@ -44,15 +45,14 @@ TEST(Hive, WritesTheExportFormat) {
     key->SetValue(HiveValue::Dword("Count", 30));
     key->SetValue(HiveValue::String("", "default"));
     key->SetValue(HiveValue::String("Lines", "a\r\nb"));
-    EXPECT_EQ(hive.Serialize(),
-              kHeader +
-                  "[HKEY_CURRENT_USER]\n\n"
-                  "[HKEY_CURRENT_USER\\Software]\n\n"
-                  "[HKEY_CURRENT_USER\\Software\\Q]\n"
-                  "\"Name\"=\"C:\\\\dir \\\"quoted\\\"\"\n"
-                  "\"Count\"=dword:0000001e\n"
-                  "@=\"default\"\n"
-                  "\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\n\n");
+    EXPECT_EQ(hive.Serialize(), kHeader +
+                                    "[HKEY_CURRENT_USER]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Q]\n"
+                                    "\"Name\"=\"C:\\\\dir \\\"quoted\\\"\"\n"
+                                    "\"Count\"=dword:0000001e\n"
+                                    "@=\"default\"\n"
+                                    "\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\n\n");
     ExpectRoundTrip(hive);
 }
 
@@ -114,7 +114,8 @@ TEST(Hive, NamesCompareWithoutCaseAndSortAsTheRegistryDoes) {
     ASSERT_NE(soft, nullptr);
     EXPECT_EQ(soft->Name(), "Soft");
     std::vector<std::string> names;
-    for (const auto& sub : soft->SubKeys()) names.push_back(sub->Name());
+    for (const auto& sub : soft->SubKeys())
+        names.push_back(sub->Name());
     // Upper-cased order: "_" (0x5F) sorts after the letters.
     EXPECT_EQ(names, (std::vector<std::string>{"A", "a1", "b", "_x"}));
     const CHiveKey* a = soft->FindSubKey("a");
@@ -207,7 +208,8 @@ TEST(Hive, EveryStringSurvivesTheTextForm) {
         "cr\ronly",
         "\r\n",
         "quote \" and backslash \\ at end \\",
-        "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80",
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x82\xAC \xF0\x9F\x98\x80",
         "\xFF\xFE not UTF-8 \x80",
         "\xED\xA0\x80 encoded surrogate",
         "\xC0\xAF overlong",

@@ -29,7 +29,8 @@ TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {
                                     "[HKEY_CURRENT_USER\\Software]\n\n"
                                     "[HKEY_CURRENT_USER\\Software\\Quorvane]\n\n"
                                     "[HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik]\n\n"
-                                    "[" + kProduct + "]\n\n");
+                                    "[" +
+                                    kProduct + "]\n\n");
     EXPECT_EQ(ModeOf(regFile), 0600u);
     EXPECT_EQ(ModeOf(regFile.parent_path()), 0700u);
     // Opening an existing key writes nothing.
@@ -57,9 +58,12 @@ TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {
 
 TEST_F(RegistryKeyTest, TypedReadsFollowTheRegistryRules) {
     const std::string longText(5000, 'L');
-    WriteHive("[" + kProduct + "]\n"
+    WriteHive("[" + kProduct +
+              "]\n"
               "\"Text\"=\"hello\"\n"
-              "\"Long\"=\"" + longText + "\"\n"
+              "\"Long\"=\"" +
+              longText +
+              "\"\n"
               "\"Number\"=dword:0000002a\n"
               "\"NumberAsText\"=\"42\"\n"
               "\"BoolUpper\"=\"TRUE\"\n"
@@ -67,7 +71,9 @@ TEST_F(RegistryKeyTest, TypedReadsFollowTheRegistryRules) {
               "\"Range\"=\"lAsT mOnTh\"\n"
               "\"RangeBad\"=\"Last Fortnight\"\n"
               "\"RangeNumber\"=dword:00000003\n"
-              "\"Secret\"=\"" + EncodeText("pa55 w\xC3\xB6rd") + "\"\n"
+              "\"Secret\"=\"" +
+              EncodeText("pa55 w\xC3\xB6rd") +
+              "\"\n"
               "\"NotEncoded\"=\"xyz\"\n");
     CRegistryKey key;
     ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
@@ -103,8 +109,10 @@ TEST_F(RegistryKeyTest, TypedReadsFollowTheRegistryRules) {
         const char* name;
         bool found;
         int32_t index;
-    } enums[] = {
-        {"Range", true, 3}, {"RangeBad", false, 0}, {"RangeNumber", false, 0}, {"Absent", false, 0}};
+    } enums[] = {{"Range", true, 3},
+                 {"RangeBad", false, 0},
+                 {"RangeNumber", false, 0},
+                 {"Absent", false, 0}};
     for (const auto& e : enums) {
         int32_t index = 5;
         EXPECT_EQ(key.GetEnum(e.name, index, kStatRangeTexts), e.found) << e.name;
@@ -168,7 +176,8 @@ TEST_F(RegistryKeyTest, EncodedTextIsPrintableAndReversible) {
                                  std::string("\0\x01\xff", 3)};
     for (const std::string& t : texts) {
         const std::string e = EncodeText(t);
-        for (char c : e) EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(c)));
+        for (char c : e)
+            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(c)));
         std::string back;
         ASSERT_TRUE(DecodeText(e, back));
         EXPECT_EQ(back, t);
@@ -272,8 +281,8 @@ TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &old);
 
     EXPECT_FALSE(written);
-    EXPECT_EQ(UserHive().LastError(), "Could not write settings file " + regFile.string() +
-                                          " (" + std::strerror(EFBIG) + ")");
+    EXPECT_EQ(UserHive().LastError(), "Could not write settings file " + regFile.string() + " (" +
+                                          std::strerror(EFBIG) + ")");
     EXPECT_EQ(ReadAll(regFile), before);
     // The snapshot shows the file as it is, and no temporary file stays behind.
     std::string text;
@@ -315,7 +324,8 @@ TEST_F(RegistryKeyTest, ADamagedFileIsKeptBesideItsRewrite) {
 TEST(HiveLocation, EnvironmentAndDefaults) {
     const char* saved[] = {getenv("TARVIK_REGISTRY"), getenv("XDG_CONFIG_HOME"), getenv("HOME")};
     std::string keep[3];
-    for (int i = 0; i < 3; ++i) keep[i] = saved[i] ? saved[i] : "";
+    for (int i = 0; i < 3; ++i)
+        keep[i] = saved[i] ? saved[i] : "";
     unsetenv("TARVIK_REGISTRY");
     setenv("HOME", "/home/someone", 1);
     setenv("XDG_CONFIG_HOME", "/xdg/", 1);

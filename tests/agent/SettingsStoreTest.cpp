@@ -17,7 +17,7 @@ namespace {
 using namespace agenttest;
 
 class SettingsStoreTest : public ScratchTest {
-protected:
+  protected:
     void SetUp() override {
         ScratchTest::SetUp();
         setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -126,7 +126,8 @@ TEST_F(SettingsStoreTest, ValuesAreWrittenInStoredOrderInOneWrite) {
 }
 
 TEST_F(SettingsStoreTest, LoadKeepsFieldsThatCannotBeReadAndZeroesBadEnumerations) {
-    WriteHive("[" + kProduct + "\\hand 0]\n"
+    WriteHive("[" + kProduct +
+              "\\hand 0]\n"
               "\"Description\"=\"by hand\"\n"
               "\"DomainName\"=dword:00000001\n"
               "\"SiteFileType\"=\"Http\"\n"
@@ -308,8 +309,8 @@ TEST_F(SettingsStoreTest, OrphanStatisticsFilesAreDeleted) {
     for (const auto& entry : fs::directory_iterator(workDir)) {
         left.insert(entry.path().filename().string());
     }
-    EXPECT_EQ(left, (std::set<std::string>{"kept 0.qvs", "dotted.name 0.qvs",
-                                           "other process 0.qvs", "notes.txt"}));
+    EXPECT_EQ(left, (std::set<std::string>{"kept 0.qvs", "dotted.name 0.qvs", "other process 0.qvs",
+                                           "notes.txt"}));
 }
 
 TEST_F(SettingsStoreTest, ApplicationValues) {
@@ -325,7 +326,8 @@ TEST_F(SettingsStoreTest, ApplicationValues) {
     EXPECT_EQ(DefaultWorkDir(), list.GetWorkDir());
     EXPECT_FALSE(list.GetAscii());
 
-    WriteHive("[" + kProduct + "]\n"
+    WriteHive("[" + kProduct +
+              "]\n"
               "\"HTML Files\"=\"\"\n"
               "\"ASP Files\"=dword:00000001\n"
               "\"Java Files\"=hex(1):6a,00,73,00,0d,00,0a,00,00,00\n"
