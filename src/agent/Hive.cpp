@@ -406,13 +406,18 @@ bool IsValidValueName(std::string_view name) {
 
 // --- CHiveKey -----------------------------------------------------------------------------------
 
-CHiveKey* CHiveKey::FindSubKey(std::string_view name) const {
+std::size_t CHiveKey::SubKeyPosition(std::string_view name) const {
     auto it = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), name,
                                [](const std::unique_ptr<CHiveKey>& k, std::string_view n) {
                                    return HiveNameLess(k->m_name, n);
                                });
-    if (it != m_subKeys.end() && EqualsNoCase((*it)->m_name, name)) {
-        return it->get();
+    return static_cast<std::size_t>(it - m_subKeys.begin());
+}
+
+CHiveKey* CHiveKey::FindSubKey(std::string_view name) const {
+    const std::size_t pos = SubKeyPosition(name);
+    if (pos < m_subKeys.size() && EqualsNoCase(m_subKeys[pos]->m_name, name)) {
+        return m_subKeys[pos].get();
     }
     return nullptr;
 }
@@ -428,15 +433,10 @@ const HiveValue* CHiveKey::FindValue(std::string_view name) const {
 CHiveKey* CHiveKey::AddSubKey(std::string_view name) {
     if (!IsValidKeyName(name))
         return nullptr;
-    auto it = std::lower_bound(m_subKeys.begin(), m_subKeys.end(), name,
-                               [](const std::unique_ptr<CHiveKey>& k, std::string_view n) {
-                                   return HiveNameLess(k->m_name, n);
-                               });
-    if (it != m_subKeys.end() && EqualsNoCase((*it)->m_name, name)) {
-        return it->get();
-    }
-    it = m_subKeys.insert(it, std::make_unique<CHiveKey>(std::string(name)));
-    return it->get();
+    if (CHiveKey* existing = FindSubKey(name))
+        return existing;
+    const auto at = m_subKeys.begin() + static_cast<std::ptrdiff_t>(SubKeyPosition(name));
+    return m_subKeys.insert(at, std::make_unique<CHiveKey>(std::string(name)))->get();
 }
 
 bool CHiveKey::DeleteSubKey(std::string_view name) {

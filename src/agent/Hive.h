@@ -63,6 +63,9 @@ class CHiveKey {
     bool operator==(const CHiveKey& other) const;
 
   private:
+    // Where a subkey of that name stands or would stand in the sorted list.
+    std::size_t SubKeyPosition(std::string_view name) const;
+
     std::string m_name;
     std::vector<HiveValue> m_values;
     std::vector<std::unique_ptr<CHiveKey>> m_subKeys;

@@ -83,6 +83,17 @@ bool CHiveFile::Signature::operator==(const Signature& o) const {
            ctime.tv_nsec == o.ctime.tv_nsec;
 }
 
+CHiveFile::Signature CHiveFile::Signature::Of(const struct stat& st) {
+    Signature s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtime = st.st_mtim;
+    s.ctime = st.st_ctim;
+    return s;
+}
+
 CHiveFile::CHiveFile(std::string path) : m_path(std::move(path)) {}
 
 void CHiveFile::SetError(int messageId, int error) {
@@ -136,12 +147,7 @@ bool CHiveFile::ReadFileBytes(std::string& bytes, Signature& signature) {
         }
     }
     ::close(fd);
-    signature.exists = true;
-    signature.dev = st.st_dev;
-    signature.ino = st.st_ino;
-    signature.size = st.st_size;
-    signature.mtime = st.st_mtim;
-    signature.ctime = st.st_ctim;
+    signature = Signature::Of(st);
     return true;
 }
 
@@ -149,12 +155,7 @@ bool CHiveFile::Refresh() {
     struct stat st;
     Signature now;
     if (::stat(m_path.c_str(), &st) == 0) {
-        now.exists = true;
-        now.dev = st.st_dev;
-        now.ino = st.st_ino;
-        now.size = st.st_size;
-        now.mtime = st.st_mtim;
-        now.ctime = st.st_ctim;
+        now = Signature::Of(st);
     } else if (errno != ENOENT) {
         SetError(IDS_SETTINGS_READ_FAILED, errno);
         return false;
@@ -258,15 +259,8 @@ bool CHiveFile::Commit(const std::vector<Change>& changes) {
     m_snapshot = std::move(hive);
     // The next Refresh compares against the file as written.
     m_haveSignature = false;
-    Signature written;
     if (::stat(m_path.c_str(), &st) == 0) {
-        written.exists = true;
-        written.dev = st.st_dev;
-        written.ino = st.st_ino;
-        written.size = st.st_size;
-        written.mtime = st.st_mtim;
-        written.ctime = st.st_ctim;
-        m_signature = written;
+        m_signature = Signature::Of(st);
         m_haveSignature = true;
     }
     m_lastError.clear();

@@ -6,6 +6,7 @@
 // folder created for it (0700). One thread at a time (the user-interface thread).
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -62,6 +63,7 @@ class CHiveFile {
         struct timespec mtime = {};
         struct timespec ctime = {};
         bool operator==(const Signature& o) const;
+        static Signature Of(const struct stat& st);
     };
     // Reads the whole file: true with empty bytes when it does not exist.
     bool ReadFileBytes(std::string& bytes, Signature& signature);

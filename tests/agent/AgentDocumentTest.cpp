@@ -79,14 +79,6 @@ TEST(AgentCommands, EnabledWhen) {
 
 class AgentDocumentTest : public ScratchTest {
   protected:
-    void SetUp() override {
-        ScratchTest::SetUp();
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("XDG_DATA_HOME");
-        ScratchTest::TearDown();
-    }
     // Stores an agent as the wizard would and returns its key.
     std::string Store(const std::string& domain, const std::string& description) {
         CAgentSettings a;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -54,8 +55,11 @@ class ScratchTest : public testing::Test {
         workDir = dir / "work";
         fs::create_directories(workDir);
         SetUserHivePath(regFile.string());
+        // The per-user data folder (the default working directory) lies below dir as well.
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     }
     void TearDown() override {
+        unsetenv("XDG_DATA_HOME");
         SetUserHivePath((dir / "unused.reg").string());
         fs::remove_all(dir);
     }

@@ -18,14 +18,6 @@ using namespace agenttest;
 
 class SettingsStoreTest : public ScratchTest {
   protected:
-    void SetUp() override {
-        ScratchTest::SetUp();
-        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("XDG_DATA_HOME");
-        ScratchTest::TearDown();
-    }
 
     // A record with every field away from its default.
     static CAgentSettings Unusual(const std::string& key) {
