@@ -4,8 +4,22 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 
 // Each Add function registers subcommands whose callbacks set the process exit status through
 // SetExitStatus (0 on success). Failures print their message to stderr.
 void SetExitStatus(int status);
 int ExitStatus();
+
+class CBrevDoc;
+class CUserPrompt;
+
+// The agent commands (list, show, add, set, remove, options) and the global options --registry
+// and --workdir.
+void AddAgentCommands(CLI::App& app);
+
+// Opens the agent document the way the program starts (honouring --registry and --workdir),
+// runs body, and closes the document the way the program ends. Returns the exit status: 0 when
+// body returned true and the close succeeded. Failures are printed to stderr. A subcommand that
+// uses it should call fallthrough() so that the global options may follow its name.
+int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&)>& body);

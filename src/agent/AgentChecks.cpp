@@ -1,0 +1,231 @@
+#include "agent/AgentChecks.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "agent/UserPrompt.h"
+#include "res/StringTable.h"
+#include "sitemap/PathRules.h"
+
+namespace {
+
+bool Fail(CUserPrompt& prompt, int id, const std::string& arg = std::string()) {
+    prompt.ShowMessage(FormatString(id, arg.c_str()));
+    return false;
+}
+
+// A file-system entry that is "read only": no write permission bit at all (the rule the local
+// site access uses too; it holds for every user, root included).
+bool IsReadOnlyMode(const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool CreateDirectories(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    struct stat st;
+    return !ec && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The agent directory tests shared by both location pages: missing (question 132, creation
+// failure 134), not a directory (135), read only (136).
+bool CheckAgentDirectory(const std::string& dir, CUserPrompt& prompt) {
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) {
+        if (!prompt.AskYesNo(FormatString(IDS_AGENT_DIR_MISSING, dir.c_str()),
+                             ResString(IDS_DIR_NOT_FOUND))) {
+            return false;
+        }
+        if (!CreateDirectories(dir)) {
+            return Fail(prompt, IDS_COULD_NOT_CREATE_DIR, dir);
+        }
+        return true;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return Fail(prompt, IDS_NOT_A_DIRECTORY, dir);
+    }
+    if (IsReadOnlyMode(st)) {
+        return Fail(prompt, IDS_DIR_READ_ONLY, dir);
+    }
+    return true;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The directory part of a local file name: "." for a bare name, "/" for a file at the root.
+std::string LocalDirectoryOf(const std::string& file) {
+    std::size_t slash = file.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return file.substr(0, slash);
+}
+
+}  // namespace
+
+bool CheckDomainPage(const std::string& description, const std::string& domainName,
+                     CUserPrompt& prompt) {
+    if (description.empty())
+        return Fail(prompt, IDS_NEED_DESCRIPTION);
+    if (domainName.empty())
+        return Fail(prompt, IDS_NEED_DOMAIN);
+    return true;
+}
+
+bool CheckLocationPage(int32_t siteFileType, const std::string& rootDirectory,
+                       const std::string& homePage, const std::string& filesDirectory,
+                       CUserPrompt& prompt) {
+    if (siteFileType != kSiteLocal) {
+        // FTP and HTTP sites are reached only when the agent runs.
+        return true;
+    }
+    std::string root = rootDirectory;
+    NormalizeLocalPath(root, false);
+    if (root.empty())
+        return Fail(prompt, IDS_NEED_ROOT);
+    std::string home = homePage;
+    NormalizePath(home, false, false);
+    if (home.empty())
+        return Fail(prompt, IDS_NEED_HOME_PAGE);
+
+    std::string rootSlash = root;
+    NormalizeLocalPath(rootSlash, true);
+    const std::string homeFile = rootSlash + home;
+    struct stat st;
+    if (::stat(homeFile.c_str(), &st) != 0)
+        return Fail(prompt, IDS_HOME_NOT_FOUND, homeFile);
+    if (IsReadOnlyMode(st))
+        return Fail(prompt, IDS_HOME_READ_ONLY, homeFile);
+
+    std::string agentDir = filesDirectory;
+    NormalizePath(agentDir, false, false);
+    return CheckAgentDirectory(rootSlash + agentDir, prompt);
+}
+
+bool CheckDynamicLocationPage(const std::string& homePage, const std::string& filesDirectory,
+                              CUserPrompt& prompt) {
+    std::string home = homePage;
+    NormalizePath(home, false, false);
+    if (home.empty())
+        return Fail(prompt, IDS_NEED_HOME_PAGE);
+    std::string agentDir = filesDirectory;
+    NormalizeLocalPath(agentDir, false);
+    return CheckAgentDirectory(agentDir, prompt);
+}
+
+bool CheckLogPage(bool ignoreLogFile, const std::string& logFile, CUserPrompt& prompt) {
+    if (ignoreLogFile)
+        return true;
+    std::string text = logFile;
+    NormalizeLocalPath(text, false);
+    StringList parts;
+    Tokenize(text, parts, ";,");
+    StringList patterns;
+    for (const std::string& part : parts) {
+        std::string pattern(TrimBlanks(part));
+        if (pattern.empty())
+            continue;
+        NormalizeLocalPath(pattern, false);
+        patterns.push_back(pattern);
+    }
+    if (patterns.empty())
+        return Fail(prompt, IDS_NEED_LOG_FILE);
+    for (const std::string& pattern : patterns) {
+        StringList files;
+        if (ListFiles(pattern, files) && !files.empty())
+            return true;
+    }
+    return Fail(prompt, IDS_LOG_NOT_FOUND, text);
+}
+
+bool CheckSizeLimitPage(int32_t pageLimit, int32_t kbLimit, CUserPrompt& prompt) {
+    const struct {
+        const char* name;
+        int32_t value;
+    } limits[] = {{"CachePageLimit", pageLimit}, {"CacheKBLimit", kbLimit}};
+    for (const auto& limit : limits) {
+        if (limit.value < kLimitMin || limit.value > kLimitMax) {
+            prompt.ShowMessage(FormatString(IDS_LIMIT_RANGE, limit.name, kLimitMin, kLimitMax));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckBackupPage(bool isBackup, const std::string& backupFile, CUserPrompt& prompt) {
+    if (!isBackup)
+        return true;
+    std::string file = backupFile;
+    NormalizeLocalPath(file, false);
+    if (file.empty())
+        return Fail(prompt, IDS_NEED_BACKUP_FILE);
+    if (!EqualsNoCase(ExtensionOf(file), "zip"))
+        return Fail(prompt, IDS_ZIP_EXTENSION, file);
+    struct stat st;
+    if (::stat(file.c_str(), &st) == 0) {
+        if (IsReadOnlyMode(st))
+            return Fail(prompt, IDS_ZIP_READ_ONLY, file);
+        return true;
+    }
+    const std::string dir = LocalDirectoryOf(file);
+    if (::stat(dir.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode))
+            return Fail(prompt, IDS_ZIP_NOT_A_DIRECTORY, dir);
+        if (IsReadOnlyMode(st))
+            return Fail(prompt, IDS_ZIP_READ_ONLY, dir);
+        return true;
+    }
+    if (!prompt.AskYesNo(FormatString(IDS_BACKUP_DIR_MISSING, dir.c_str()),
+                         ResString(IDS_DIR_NOT_FOUND))) {
+        return false;
+    }
+    if (!CreateDirectories(dir))
+        return Fail(prompt, IDS_COULD_NOT_CREATE_DIR, dir);
+    return true;
+}
+
+bool CheckAgentSettings(const CAgentSettings& agent, CUserPrompt& prompt) {
+    if (!CheckDomainPage(agent.Description, agent.DomainName, prompt))
+        return false;
+    if (agent.IsDynamicSite) {
+        if (!CheckDynamicLocationPage(agent.HomePage, agent.FilesDirectory, prompt))
+            return false;
+    } else if (!CheckLocationPage(agent.SiteFileType, agent.RootDirectory, agent.HomePage,
+                                  agent.FilesDirectory, prompt)) {
+        return false;
+    }
+    if (!CheckLogPage(agent.ignoreLogFile, agent.LogFile, prompt))
+        return false;
+    if (!CheckSizeLimitPage(agent.CachePageLimit, agent.CacheKBLimit, prompt))
+        return false;
+    if (!agent.IsDynamicSite && !CheckBackupPage(agent.IsBackup, agent.BackupDir, prompt)) {
+        return false;
+    }
+    return true;
+}
+
+void NormalizeAgentPaths(CAgentSettings& agent) {
+    if (agent.SiteFileType == kSiteLocal) {
+        NormalizeLocalPath(agent.RootDirectory, false);
+    } else {
+        NormalizePath(agent.RootDirectory, false, false);
+    }
+    NormalizePath(agent.HomePage, false, false);
+    NormalizeLocalPath(agent.LogFile, false);
+    NormalizeLocalPath(agent.BackupDir, false);
+    if (agent.IsDynamicSite) {
+        NormalizeLocalPath(agent.FilesDirectory, false);
+    } else {
+        NormalizePath(agent.FilesDirectory, false, false);
+        NormalizePath(agent.FilesDirectory, true, false);
+    }
+}

@@ -1,0 +1,90 @@
+// The settings store: every agent's settings in its own key below the product key of the user's
+// hive (UserHive()), the application-wide values in the product key itself, and each agent's
+// statistics file in the working directory. Registry failures are silent in the program (the
+// functions return false for callers that report them, such as the command line); statistics
+// file failures leave their message in the last-message buffer. User-interface thread only.
+#pragma once
+
+#include <string>
+
+#include "agent/AgentSettings.h"
+#include "sitemap/PathRules.h"
+
+class CAgentList;
+
+// The product key below HKEY_CURRENT_USER, with "/" between its components.
+inline constexpr const char* kProductKeyPath = "Software/Quorvane/Tarvik/1.0B";
+// Application-wide values of the product key besides the suffix lists.
+inline constexpr const char* kWorkDirValue = "TarvikDir";
+inline constexpr const char* kAsciiPrefetchValue = "AsciiPrefetch";
+// Values of an agent's key besides its settings: where log analysis stopped, so that an
+// accumulating run started by a later process resumes there. Written with the statistics file.
+inline constexpr const char* kLastLogFileValue = "LastLogFile";
+inline constexpr const char* kLastLogPositionValue = "LastLogPosition";
+inline constexpr const char* kLastLogNumberValue = "LastLogNumber";
+
+// The components of the product key followed by the agent's key (which may hold any character
+// but "\").
+StringList AgentKeyPath(const std::string& agentKey);
+
+// Writes every stored value of the agent into its key (created when missing), in stored order,
+// in one write of the hive file. False when the agent has no key or the file could not be
+// written.
+bool SaveAgent(const CAgentSettings& agent);
+
+// Reads every stored value of the agent's key (creating the key when missing; when that fails
+// the record stays unchanged). A string, number, boolean or time that cannot be read leaves its
+// field unchanged; an enumeration that cannot be read or matched becomes index 0. Values of
+// any length are read. False when the key could not be opened.
+bool LoadAgent(CAgentSettings& agent);
+
+// Gives a new agent its key, DomainName + " " + the lowest number not in use (compared without
+// regard to case, as the hive compares key names; "/", "\" and control characters of the
+// domain name become "_" so that the key is one key and one file name), and saves the agent.
+// The choice and the save happen in one locked write, so two processes adding agents at the
+// same time get different keys. False, with AgentKey empty, when the product key cannot be
+// opened or the file cannot be written. Must not run inside a batch of the user's hive.
+bool AssignAgentKey(CAgentSettings& agent);
+
+// Deletes the agent's key with everything in it. False when it has no key, there is no such
+// key, or the file could not be written.
+bool DeleteAgent(const CAgentSettings& agent);
+
+// The statistics file of an agent key: the working directory (forward slashes, trailing "/"),
+// the key and ".qvs". An empty working directory is the current directory.
+std::string StatisticsFileName(const std::string& workDir, const std::string& agentKey);
+
+// Writes the agent's page graph to its statistics file, then the graph's log resume state into
+// the agent's key. Without a page graph it succeeds and writes nothing. False with "Could not
+// write site statistics file (%s)" in the last-message buffer when the file cannot be written
+// (the old file and the stored resume state then stay as they were).
+bool SaveStatistics(CAgentSettings& agent, const std::string& workDir);
+
+// Replaces the agent's page graph by a new one for HomePage with a new site access object, and
+// reads the statistics file into it; when that gives a graph with pages, the log resume state
+// stored in the agent's key is restored into it. False with "Could not read site statistics file (%s)" in the
+// last-message buffer when the file cannot be read; the new, empty graph stays attached.
+bool LoadStatistics(CAgentSettings& agent, const std::string& workDir);
+
+// Deletes every "*.qvs" file of the list's working directory whose name without directory and
+// extension is exactly the key of no agent in the list nor of any agent key now in the hive
+// (another process may have just added one).
+void RemoveOrphanStatistics(const CAgentList& list);
+
+// Reads the seven suffix lists (an absent or non-string value takes its default; a present
+// empty one stays empty), the working directory (TarvikDir; absent: DefaultWorkDir()) and the
+// AsciiPrefetch switch (on when a string value of that name exists) into the list. False when
+// the product key could not be opened (the list then holds the defaults).
+bool LoadAppValues(CAgentList& list);
+
+// Writes the list's seven suffix lists, in stored order, in one write. The working directory
+// is never written.
+bool SaveSuffixLists(const CAgentList& list);
+
+// The working directory when the settings name none: ${XDG_DATA_HOME:-$HOME/.local/share}/
+// quorvane/tarvik (the current directory when there is no home directory). Not created here.
+std::string DefaultWorkDir();
+
+// The agent keys now in the hive (its product key's subkeys, in enumeration order). False when
+// the product key could not be opened.
+bool ListAgentKeys(StringList& keys);

@@ -1,0 +1,99 @@
+// Shared pieces of the agent tests: a scratch directory per test with its own settings file, file
+// helpers, and a prompt that records what it was shown and answers from a script.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "agent/HiveFile.h"
+#include "agent/UserPrompt.h"
+
+namespace agenttest {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteAll(const fs::path& p, const std::string& data) {
+    fs::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+inline mode_t ModeOf(const fs::path& p) {
+    struct stat st;
+    if (::stat(p.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+// The header and product key path of a settings file, for hand-written files.
+inline const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+inline const std::string kProduct = "HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik\\1.0B";
+
+// A scratch directory with the user's hive moved into it.
+class ScratchTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::path(testing::TempDir()) /
+              (std::string("agent_") + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        regFile = dir / "config" / "tarvik.reg";
+        workDir = dir / "work";
+        fs::create_directories(workDir);
+        SetUserHivePath(regFile.string());
+        // The per-user data folder (the default working directory) lies below dir as well.
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XDG_DATA_HOME");
+        SetUserHivePath((dir / "unused.reg").string());
+        fs::remove_all(dir);
+    }
+    // Replaces the settings file by the text (header added) and makes the hive read it again.
+    void WriteHive(const std::string& body) {
+        WriteAll(regFile, kHeader + body);
+        SetUserHivePath(regFile.string());
+    }
+
+    fs::path dir;
+    fs::path regFile;
+    fs::path workDir;
+};
+
+// Records every message and question; answers questions from a script (Yes when it runs out,
+// unless defaultAnswer says otherwise).
+class RecordingPrompt : public CUserPrompt {
+  public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        questions.push_back(text);
+        captions.push_back(caption);
+        if (answers.empty())
+            return defaultAnswer;
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::vector<std::string> captions;
+    std::deque<bool> answers;
+    bool defaultAnswer = true;
+};
+
+}  // namespace agenttest

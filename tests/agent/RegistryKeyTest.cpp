@@ -1,0 +1,349 @@
+#include "agent/RegistryKey.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "AgentTestUtil.h"
+#include "agent/AgentSettings.h"
+#include "agent/HiveFile.h"
+
+namespace {
+
+using namespace agenttest;
+
+class RegistryKeyTest : public ScratchTest {};
+
+TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {
+    CRegistryKey key;
+    EXPECT_FALSE(key.IsOpen());
+    ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
+    EXPECT_EQ(ReadAll(regFile), kHeader +
+                                    "[HKEY_CURRENT_USER]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Quorvane]\n\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik]\n\n"
+                                    "[" +
+                                    kProduct + "]\n\n");
+    EXPECT_EQ(ModeOf(regFile), 0600u);
+    EXPECT_EQ(ModeOf(regFile.parent_path()), 0700u);
+    // Opening an existing key writes nothing.
+    const int writes = UserHive().WriteCount();
+    ASSERT_TRUE(key.Open(UserHive(), "software/QUORVANE/tarvik/1.0b"));
+    EXPECT_EQ(UserHive().WriteCount(), writes);
+
+    // Invalid paths open nothing and leave no key open.
+    EXPECT_FALSE(key.Open(UserHive(), "Software//Quorvane"));
+    EXPECT_FALSE(key.IsOpen());
+    EXPECT_FALSE(key.Open(UserHive(), "Software/a\\b"));
+    std::string text;
+    EXPECT_FALSE(key.SetString("x", "y"));
+    EXPECT_FALSE(key.GetString("x", text));
+    StringList names;
+    EXPECT_FALSE(key.EnumSubKeys(names));
+    EXPECT_FALSE(key.DeleteSubKey("x"));
+
+    // A file that was readable by others becomes private at its next write.
+    fs::permissions(regFile, fs::perms(0644));
+    ASSERT_TRUE(key.Open(UserHive(), "Software"));
+    ASSERT_TRUE(key.SetString("a", "b"));
+    EXPECT_EQ(ModeOf(regFile), 0600u);
+}
+
+TEST_F(RegistryKeyTest, TypedReadsFollowTheRegistryRules) {
+    const std::string longText(5000, 'L');
+    WriteHive("[" + kProduct +
+              "]\n"
+              "\"Text\"=\"hello\"\n"
+              "\"Long\"=\"" +
+              longText +
+              "\"\n"
+              "\"Number\"=dword:0000002a\n"
+              "\"NumberAsText\"=\"42\"\n"
+              "\"BoolUpper\"=\"TRUE\"\n"
+              "\"BoolYes\"=\"yes\"\n"
+              "\"Range\"=\"lAsT mOnTh\"\n"
+              "\"RangeBad\"=\"Last Fortnight\"\n"
+              "\"RangeNumber\"=dword:00000003\n"
+              "\"Secret\"=\"" +
+              EncodeText("pa55 w\xC3\xB6rd") +
+              "\"\n"
+              "\"NotEncoded\"=\"xyz\"\n");
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
+
+    std::string text = "unchanged";
+    EXPECT_TRUE(key.GetString("text", text));
+    EXPECT_EQ(text, "hello");
+    EXPECT_TRUE(key.GetString("Long", text));
+    EXPECT_EQ(text, longText);
+    text = "unchanged";
+    EXPECT_FALSE(key.GetString("Number", text));
+    EXPECT_FALSE(key.GetString("Absent", text));
+    EXPECT_EQ(text, "unchanged");
+
+    uint32_t number = 7;
+    EXPECT_TRUE(key.GetNumber("Number", number));
+    EXPECT_EQ(number, 42u);
+    number = 7;
+    EXPECT_FALSE(key.GetNumber("NumberAsText", number));
+    EXPECT_FALSE(key.GetNumber("Absent", number));
+    EXPECT_EQ(number, 7u);
+
+    bool flag = false;
+    EXPECT_TRUE(key.GetBool("BoolUpper", flag));
+    EXPECT_TRUE(flag);
+    EXPECT_TRUE(key.GetBool("BoolYes", flag));
+    EXPECT_FALSE(flag);
+    flag = true;
+    EXPECT_FALSE(key.GetBool("Absent", flag));
+    EXPECT_TRUE(flag);
+
+    struct {
+        const char* name;
+        bool found;
+        int32_t index;
+    } enums[] = {{"Range", true, 3},
+                 {"RangeBad", false, 0},
+                 {"RangeNumber", false, 0},
+                 {"Absent", false, 0}};
+    for (const auto& e : enums) {
+        int32_t index = 5;
+        EXPECT_EQ(key.GetEnum(e.name, index, kStatRangeTexts), e.found) << e.name;
+        EXPECT_EQ(index, e.index) << e.name;
+    }
+
+    text = "unchanged";
+    EXPECT_TRUE(key.GetEncoded("Secret", text));
+    EXPECT_EQ(text, "pa55 w\xC3\xB6rd");
+    text = "unchanged";
+    EXPECT_FALSE(key.GetEncoded("NotEncoded", text));
+    EXPECT_EQ(text, "unchanged");
+}
+
+TEST_F(RegistryKeyTest, WritesEachTypeAndEnumeratesSubkeys) {
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(UserHive(), "Software/T"));
+    EXPECT_TRUE(key.SetString("S", "line1\r\nline2\r\n"));
+    EXPECT_TRUE(key.SetNumber("N", 0xFFFFFFFFu));
+    EXPECT_TRUE(key.SetBool("B", true));
+    EXPECT_TRUE(key.SetEnum("E", 2, kSiteFileTypeTexts));
+    EXPECT_TRUE(key.SetEnum("Outside", 9, kSiteFileTypeTexts));
+    EXPECT_TRUE(key.SetEncoded("P", "secret"));
+    EXPECT_FALSE(key.SetString("bad\nname", "x"));
+    EXPECT_EQ(ReadAll(regFile).find("secret"), std::string::npos);
+
+    for (const char* name : {"zeta", "Alpha", "beta", "_under"}) {
+        CRegistryKey sub;
+        ASSERT_TRUE(sub.Open(UserHive(), std::string("Software/T/") + name));
+    }
+
+    // Read back through a hive object of its own, as another process would.
+    SetUserHivePath(regFile.string());
+    ASSERT_TRUE(key.Open(UserHive(), "Software/T"));
+    std::string text;
+    EXPECT_TRUE(key.GetString("S", text));
+    EXPECT_EQ(text, "line1\r\nline2\r\n");
+    uint32_t n = 0;
+    EXPECT_TRUE(key.GetNumber("N", n));
+    EXPECT_EQ(n, 0xFFFFFFFFu);
+    EXPECT_TRUE(key.GetString("B", text));
+    EXPECT_EQ(text, "true");
+    EXPECT_TRUE(key.GetString("E", text));
+    EXPECT_EQ(text, "Ftp");
+    EXPECT_TRUE(key.GetString("Outside", text));
+    EXPECT_EQ(text, "Local");
+    EXPECT_TRUE(key.GetEncoded("P", text));
+    EXPECT_EQ(text, "secret");
+
+    StringList names;
+    ASSERT_TRUE(key.EnumSubKeys(names));
+    EXPECT_EQ(names, (StringList{"Alpha", "beta", "zeta", "_under"}));
+    EXPECT_TRUE(key.DeleteSubKey("BETA"));
+    EXPECT_FALSE(key.DeleteSubKey("beta"));
+    ASSERT_TRUE(key.EnumSubKeys(names));
+    EXPECT_EQ(names, (StringList{"Alpha", "zeta", "_under"}));
+}
+
+TEST_F(RegistryKeyTest, EncodedTextIsPrintableAndReversible) {
+    const std::string texts[] = {"", "a", "aaaaaaaaaaaaaaaaaaaaaaaa", "p@ss w0rd!",
+                                 std::string("\0\x01\xff", 3)};
+    for (const std::string& t : texts) {
+        const std::string e = EncodeText(t);
+        for (char c : e)
+            EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(c)));
+        std::string back;
+        ASSERT_TRUE(DecodeText(e, back));
+        EXPECT_EQ(back, t);
+    }
+    // Equal letters do not show as equal pairs.
+    const std::string e = EncodeText("aaaa");
+    EXPECT_NE(e.substr(0, 2), e.substr(2, 2));
+    std::string out = "kept";
+    EXPECT_FALSE(DecodeText("abc", out));
+    EXPECT_FALSE(DecodeText("zz", out));
+    EXPECT_EQ(out, "kept");
+}
+
+TEST_F(RegistryKeyTest, BatchesWriteOnceAndEveryWriteRereadsTheFile) {
+    CHiveFile& hive = UserHive();
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(hive, "Software/A"));
+    int writes = hive.WriteCount();
+    {
+        CHiveBatch batch(hive);
+        for (int i = 0; i < 20; ++i) {
+            ASSERT_TRUE(key.SetNumber("v" + std::to_string(i), static_cast<uint32_t>(i)));
+        }
+        CHiveBatch inner(hive);
+        EXPECT_TRUE(key.SetString("inner", "x"));
+        EXPECT_TRUE(inner.End());
+        EXPECT_EQ(hive.WriteCount(), writes);
+        // Reads inside the batch see its changes.
+        uint32_t n = 0;
+        EXPECT_TRUE(key.GetNumber("v19", n));
+        EXPECT_EQ(n, 19u);
+        EXPECT_TRUE(batch.End());
+    }
+    EXPECT_EQ(hive.WriteCount(), writes + 1);
+
+    // A second hive object on the same file plays another process whose snapshot is old: its
+    // write keeps what the first wrote after it last read the file.
+    CHiveFile other(regFile.string());
+    CRegistryKey otherKey;
+    ASSERT_TRUE(otherKey.Open(other, "Software/A"));
+    ASSERT_TRUE(key.SetString("fromFirst", "1"));
+    ASSERT_TRUE(otherKey.SetString("fromSecond", "2"));
+    ASSERT_TRUE(key.Open(hive, "Software/A"));
+    std::string text;
+    EXPECT_TRUE(key.GetString("fromFirst", text));
+    EXPECT_TRUE(key.GetString("fromSecond", text));
+    EXPECT_TRUE(key.GetString("v0", text) == false);  // a number, not a string
+    uint32_t n = 0;
+    EXPECT_TRUE(key.GetNumber("v0", n));
+}
+
+TEST_F(RegistryKeyTest, TwoProcessesWritingAtOnceLoseNothing) {
+    constexpr int kWrites = 40;
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(UserHive(), "Software/Race"));
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            CHiveFile hive(regFile.string());
+            CRegistryKey k;
+            bool ok = k.Open(hive, "Software/Race");
+            for (int i = 0; i < kWrites && ok; ++i) {
+                ok = k.SetNumber("p" + std::to_string(c) + "_" + std::to_string(i),
+                                 static_cast<uint32_t>(i));
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CHiveFile fresh(regFile.string());
+    ASSERT_TRUE(key.Open(fresh, "Software/Race"));
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kWrites; ++i) {
+            uint32_t n = 999;
+            EXPECT_TRUE(key.GetNumber("p" + std::to_string(c) + "_" + std::to_string(i), n));
+            EXPECT_EQ(n, static_cast<uint32_t>(i));
+        }
+    }
+}
+
+TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(UserHive(), "Software/Q"));
+    ASSERT_TRUE(key.SetString("Keep", "old"));
+    const std::string before = ReadAll(regFile);
+
+    // A full disk: the file-size limit makes the write of the new file fail.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(before.size() + 16);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool written = key.SetString("Big", std::string(4096, 'b'));
+    setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(UserHive().LastError(), "Could not write settings file " + regFile.string() + " (" +
+                                          std::strerror(EFBIG) + ")");
+    EXPECT_EQ(ReadAll(regFile), before);
+    // The snapshot shows the file as it is, and no temporary file stays behind.
+    std::string text;
+    EXPECT_FALSE(key.GetString("Big", text));
+    EXPECT_TRUE(key.GetString("Keep", text));
+    for (const auto& entry : fs::directory_iterator(regFile.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "tarvik.reg" || name == "tarvik.reg.lock") << name;
+    }
+    EXPECT_TRUE(key.SetString("Big", "fits now"));
+}
+
+TEST_F(RegistryKeyTest, AFileThatCannotBeReadIsNeverReplaced) {
+    fs::create_directories(regFile);  // a directory where the file should be
+    SetUserHivePath(regFile.string());
+    CRegistryKey key;
+    EXPECT_FALSE(key.Open(UserHive(), "Software"));
+    EXPECT_EQ(UserHive().LastError(), "Could not read settings file " + regFile.string() + " (" +
+                                          std::strerror(EISDIR) + ")");
+    EXPECT_TRUE(fs::is_directory(regFile));
+}
+
+TEST_F(RegistryKeyTest, ADamagedFileIsKeptBesideItsRewrite) {
+    const std::string body = "[" + kProduct + "]\n\"Good\"=\"1\"\n\x01\x02garbage\n";
+    const std::string damaged = kHeader + body;
+    WriteHive(body);
+    CRegistryKey key;
+    ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
+    std::string text;
+    EXPECT_TRUE(key.GetString("Good", text));
+    ASSERT_TRUE(key.SetString("New", "2"));
+    EXPECT_EQ(ReadAll(regFile.string() + ".damaged"), damaged);
+    const std::string now = ReadAll(regFile);
+    EXPECT_EQ(now.find("garbage"), std::string::npos);
+    EXPECT_NE(now.find("\"Good\"=\"1\""), std::string::npos);
+    EXPECT_NE(now.find("\"New\"=\"2\""), std::string::npos);
+}
+
+TEST(HiveLocation, EnvironmentAndDefaults) {
+    const char* saved[] = {getenv("TARVIK_REGISTRY"), getenv("XDG_CONFIG_HOME"), getenv("HOME")};
+    std::string keep[3];
+    for (int i = 0; i < 3; ++i)
+        keep[i] = saved[i] ? saved[i] : "";
+    unsetenv("TARVIK_REGISTRY");
+    setenv("HOME", "/home/someone", 1);
+    setenv("XDG_CONFIG_HOME", "/xdg/", 1);
+    EXPECT_EQ(DefaultHivePath(), "/xdg/quorvane/tarvik.reg");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+    EXPECT_EQ(DefaultHivePath(), "/home/someone/.config/quorvane/tarvik.reg");
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(DefaultHivePath(), "/home/someone/.config/quorvane/tarvik.reg");
+    setenv("TARVIK_REGISTRY", "/elsewhere/t.reg", 1);
+    EXPECT_EQ(DefaultHivePath(), "/elsewhere/t.reg");
+    const char* names[] = {"TARVIK_REGISTRY", "XDG_CONFIG_HOME", "HOME"};
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i]) {
+            setenv(names[i], keep[i].c_str(), 1);
+        } else {
+            unsetenv(names[i]);
+        }
+    }
+}
+
+}  // namespace
