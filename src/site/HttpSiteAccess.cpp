@@ -266,10 +266,30 @@ void CHttpSiteAccess::SetAccessDenied(const std::string& object) {
     }
 }
 
+bool CHttpSiteAccess::NameStaysInsideRoot(std::string_view name) {
+    if (!StaysInsideRoot(name)) {
+        return false;
+    }
+    // The server sees the path up to the query, and never a fragment: "/..#x" asks for "/..".
+    const std::string target = RequestTarget(name);
+    return StaysInsideRoot(std::string_view(target).substr(0, target.find('?')));
+}
+
+bool CHttpSiteAccess::CheckHttpName(const std::string& name) {
+    if (!CheckName(name)) {
+        return false;
+    }
+    if (!NameStaysInsideRoot(name)) {
+        SetError(IDS_SITE_NAME_OUTSIDE, name.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_t& received) {
     ClearError();
     received = 0;
-    if (!CheckName(name)) {
+    if (!CheckHttpName(name)) {
         return false;
     }
     const int32_t start = buffer != nullptr ? buffer->Length() : 0;
@@ -344,6 +364,10 @@ bool CHttpSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
 }
 
 int32_t CHttpSiteAccess::GetFileSize(const std::string& name) {
+    ClearError();
+    if (!CheckHttpName(name)) {
+        return -1;  // refused, not merely empty
+    }
     int64_t received = 0;
     if (!Fetch(name, nullptr, received)) {
         return 0;
@@ -356,7 +380,7 @@ int32_t CHttpSiteAccess::GetFileSize(const std::string& name) {
 
 bool CHttpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buffer) {
     ClearError();
-    if (!CheckName(name) || !PrepareHandle()) {
+    if (!CheckHttpName(name) || !PrepareHandle()) {
         return false;
     }
     CURL* curl = m_handle->Get();
@@ -395,22 +419,22 @@ bool CHttpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buff
 
 bool CHttpSiteAccess::IsDirectory(const std::string& name) {
     ClearError();
-    return CheckName(name);
+    return CheckHttpName(name);
 }
 
 bool CHttpSiteAccess::IsReadOnly(const std::string& name) {
     ClearError();
-    return CheckName(name);
+    return CheckHttpName(name);
 }
 
 bool CHttpSiteAccess::Exists(const std::string& name) {
     ClearError();
-    return CheckName(name);
+    return CheckHttpName(name);
 }
 
 bool CHttpSiteAccess::CreateDirectory(const std::string& name) {
     ClearError();
-    if (CheckName(name)) {
+    if (CheckHttpName(name)) {
         SetError(IDS_SITE_HTTP_NO_DIRECTORIES);
     }
     return false;

@@ -40,7 +40,7 @@ class CHttpSiteAccess : public CSiteAccess {
     bool IsReadOnly(const std::string& name) override;
     bool Exists(const std::string& name) override;
     // The number of bytes a read of the name receives (the body is counted, not kept); 0 when
-    // the read fails.
+    // the read fails, -1 for a name that leaves the root.
     int32_t GetFileSize(const std::string& name) override;
     // Always false.
     bool CreateDirectory(const std::string& name) override;
@@ -70,7 +70,13 @@ class CHttpSiteAccess : public CSiteAccess {
     // and the query are kept, a fragment is dropped.
     static std::string RequestTarget(std::string_view name);
 
+    // StaysInsideRoot for the name and for the path the server sees (the request target up to
+    // its query).
+    static bool NameStaysInsideRoot(std::string_view name);
+
   private:
+    // NameStaysInsideRoot, recording why a name is refused.
+    bool CheckHttpName(const std::string& name);
     // One GET of name, following at most one redirect. Appends the body to buffer when it is
     // given, and counts its bytes into received.
     bool Fetch(const std::string& name, CTextBuffer* buffer, int64_t& received);
