@@ -48,6 +48,10 @@ class CCurlHandle {
         curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, connectSeconds);
         curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, stallSeconds);
+        // Nothing goes to libcurl's default of standard output: operations that want the body
+        // or the headers set their own functions.
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, Discard);
+        curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, Discard);
     }
 
     // libcurl's own words for a failure: the error buffer when it was filled, else the code's
@@ -60,6 +64,8 @@ class CCurlHandle {
     }
 
   private:
+    static size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+
     CURL* m_curl = nullptr;
     char m_error[CURL_ERROR_SIZE];
 };

@@ -40,10 +40,6 @@ size_t AppendToBuffer(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-size_t DiscardData(char*, size_t size, size_t count, void*) {
-    return size * count;
-}
-
 // Feeds an upload from memory.
 struct SUpload {
     const char* data;
@@ -326,7 +322,6 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
     curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, CompareEntry<SEntry>);
     curl_easy_setopt(curl, CURLOPT_CHUNK_DATA, &search);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, DiscardData);
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK && !IsNotThere(code)) {
         SetCurlError(*m_connection, code);

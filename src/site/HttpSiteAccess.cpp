@@ -46,10 +46,6 @@ size_t CollectBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
-size_t DiscardBody(char*, size_t size, size_t count, void*) {
-    return size * count;
-}
-
 struct SUpload {
     const char* data;
     size_t left;
@@ -394,7 +390,6 @@ bool CHttpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buff
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(buffer.Length()));
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, DiscardBody);
     CURLcode code = curl_easy_perform(curl);
     long status = 0;
     if (code == CURLE_OK) {
