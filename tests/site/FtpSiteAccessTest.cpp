@@ -256,6 +256,25 @@ TEST(FtpSiteAccessAnonymous, RefusedWhenTheServerHasNoAnonymousLogin) {
     EXPECT_FALSE(access.IsConnected());
 }
 
+// A server without the SIZE command: sizes come from the directory listing.
+TEST(FtpSiteAccessNoSize, SizesFromTheListing) {
+    CFtpServer server;
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "sub/page.html", "page"));
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "empty.html", ""));
+    CFtpServer::Options options;
+    options.sizeCommand = false;
+    ASSERT_TRUE(server.Start(options));
+    CFtpSiteAccess access(server.Address(), 0, server.User(), server.Password());
+    EXPECT_EQ(access.GetFileSize("/sub/page.html"), 4) << access.LastError();
+    EXPECT_EQ(access.GetFileSize("/sub/PAGE.HTML"), 4);  // the listing ignores case
+    EXPECT_EQ(access.GetFileSize("/empty.html"), 0);
+    EXPECT_EQ(access.GetFileSize("/missing.html"), -1);
+    EXPECT_EQ(access.LastError(), "'/missing.html' not found");
+    EXPECT_EQ(access.GetFileSize("/sub"), -1);
+    EXPECT_GE(server.CountCommands("SIZE"), 4);
+    EXPECT_GE(server.CountCommands("LIST"), 4);
+}
+
 // A directory in the address becomes the site's root on the server.
 TEST_F(FtpSiteAccessTest, AddressWithADirectory) {
     CFtpSiteAccess access("ftp://" + server.Address() + "/sub", 0, server.User(),

@@ -22,7 +22,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-root, user, password, anonymous, port_file, log_file = sys.argv[1:7]
+root, user, password, anonymous, size_command, port_file, log_file = sys.argv[1:8]
 logging.basicConfig(filename=log_file, level=logging.DEBUG,
                     format="%(asctime)s %(message)s")
 authorizer = DummyAuthorizer()
@@ -34,6 +34,9 @@ elif anonymous == "write":
 FTPHandler.authorizer = authorizer
 # A failed login answers at once, not after pyftpdlib's usual pause against guessing.
 FTPHandler.auth_failed_timeout = 0.05
+if size_command == "no":
+    FTPHandler.proto_cmds = dict(FTPHandler.proto_cmds)
+    del FTPHandler.proto_cmds["SIZE"]
 FTPHandler.permit_foreign_addresses = False
 server = FTPServer(("127.0.0.1", 0), FTPHandler)
 with open(port_file + ".tmp", "w") as out:
@@ -102,7 +105,8 @@ testing::AssertionResult CFtpServer::Start(const Options& options) {
                                                                              : "write";
     std::string error;
     if (!m_process.Start({TARVIK_PYTHON, scriptPath, m_root, options.user, options.password,
-                          anonymous, portFile, m_dir / "ftp.log"},
+                          anonymous, options.sizeCommand ? "yes" : "no", portFile,
+                          m_dir / "ftp.log"},
                          m_dir / "ftp.out", error)) {
         return testing::AssertionFailure() << "FTP server: " << error;
     }

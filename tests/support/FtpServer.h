@@ -21,6 +21,8 @@ class CFtpServer {
         enum class Anonymous { kNone, kRead, kReadWrite } anonymous = Anonymous::kRead;
         // The served root; empty for Root() below the server's own directory.
         std::string root;
+        // Whether the server knows the SIZE command (older servers do not).
+        bool sizeCommand = true;
     };
 
     // Makes the directory and the empty root; nothing runs yet.
