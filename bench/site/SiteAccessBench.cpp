@@ -53,8 +53,9 @@ void BM_LocalGetFileSize(benchmark::State& state) {
 }
 BENCHMARK(BM_LocalGetFileSize)->Unit(benchmark::kMillisecond);
 
-// One nginx serving a generated site, shared by the HTTP benchmarks.
-CNginxServer* SharedNginx(std::string& error) {
+// The port of one nginx serving a generated site, shared by the HTTP benchmarks; 0 (and the
+// benchmark marked failed) when it cannot start.
+uint16_t NginxPort(benchmark::State& state) {
     static std::unique_ptr<CNginxServer> nginx;
     static std::string startError;
     if (nginx == nullptr) {
@@ -67,20 +68,21 @@ CNginxServer* SharedNginx(std::string& error) {
             startError = started.message();
         }
     }
-    error = startError;
-    return error.empty() ? nginx.get() : nullptr;
+    if (!startError.empty()) {
+        state.SkipWithError(startError.c_str());
+        return 0;
+    }
+    return nginx->Port();
 }
 
 // 1,000 pages read through one access object (its connection kept open between reads).
 void BM_HttpReadFile(benchmark::State& state) {
-    std::string error;
-    CNginxServer* nginx = SharedNginx(error);
-    if (nginx == nullptr) {
-        state.SkipWithError(error.c_str());
+    const uint16_t port = NginxPort(state);
+    if (port == 0) {
         return;
     }
     const std::vector<std::string> names = PageNames(kRemoteFiles);
-    CHttpSiteAccess access("127.0.0.1", nginx->Port());
+    CHttpSiteAccess access("127.0.0.1", port);
     int64_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
@@ -101,16 +103,14 @@ BENCHMARK(BM_HttpReadFile)->Unit(benchmark::kMillisecond);
 
 // The same 1,000 reads, a new access object (and so a new connection) for each.
 void BM_HttpReadFileNewConnection(benchmark::State& state) {
-    std::string error;
-    CNginxServer* nginx = SharedNginx(error);
-    if (nginx == nullptr) {
-        state.SkipWithError(error.c_str());
+    const uint16_t port = NginxPort(state);
+    if (port == 0) {
         return;
     }
     const std::vector<std::string> names = PageNames(kRemoteFiles);
     for (auto _ : state) {
         for (const auto& name : names) {
-            CHttpSiteAccess access("127.0.0.1", nginx->Port());
+            CHttpSiteAccess access("127.0.0.1", port);
             CTextBuffer buffer;
             if (!access.ReadFile(name, buffer)) {
                 state.SkipWithError(access.LastError().c_str());
@@ -124,14 +124,12 @@ BENCHMARK(BM_HttpReadFileNewConnection)->Unit(benchmark::kMillisecond);
 
 // The sizing pass of a dynamic site: 1,000 GetFileSize, each a whole download.
 void BM_HttpGetFileSize(benchmark::State& state) {
-    std::string error;
-    CNginxServer* nginx = SharedNginx(error);
-    if (nginx == nullptr) {
-        state.SkipWithError(error.c_str());
+    const uint16_t port = NginxPort(state);
+    if (port == 0) {
         return;
     }
     const std::vector<std::string> names = PageNames(kRemoteFiles);
-    CHttpSiteAccess access("127.0.0.1", nginx->Port());
+    CHttpSiteAccess access("127.0.0.1", port);
     for (auto _ : state) {
         int64_t bytes = 0;
         for (const auto& name : names) {

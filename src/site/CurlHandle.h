@@ -5,8 +5,13 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <mutex>
 #include <string>
+
+#include "site/TextBuffer.h"
 
 class CCurlHandle {
   public:
@@ -54,6 +59,27 @@ class CCurlHandle {
         curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, Discard);
     }
 
+    // Sends the buffer's bytes as the upload of the next transfer (FTP STOR, HTTP PUT). The
+    // buffer must outlive the transfer.
+    void UploadFrom(const CTextBuffer& buffer) {
+        m_upload = SUpload{buffer.Data(), static_cast<size_t>(buffer.Length())};
+        curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, ReadUpload);
+        curl_easy_setopt(m_curl, CURLOPT_READDATA, &m_upload);
+        curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE,
+                         static_cast<curl_off_t>(buffer.Length()));
+    }
+
+    // Appends the body of the next transfer to buffer, or only counts its bytes when buffer is
+    // null. A body that would pass 2 GiB aborts the transfer (BodyTooLarge tells).
+    void DownloadTo(CTextBuffer* buffer) {
+        m_download = SDownload{buffer, 0, false};
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, AppendBody);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &m_download);
+    }
+    int64_t BodyBytes() const { return m_download.received; }
+    bool BodyTooLarge() const { return m_download.tooLarge; }
+
     // libcurl's own words for a failure: the error buffer when it was filled, else the code's
     // general text.
     std::string ErrorText(CURLcode code) const {
@@ -64,8 +90,47 @@ class CCurlHandle {
     }
 
   private:
+    struct SUpload {
+        const char* data;
+        size_t left;
+    };
+    struct SDownload {
+        CTextBuffer* buffer;
+        int64_t received;
+        bool tooLarge;
+    };
+
     static size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+
+    static size_t ReadUpload(char* to, size_t size, size_t count, void* user) {
+        auto* upload = static_cast<SUpload*>(user);
+        size_t bytes = size * count;
+        if (bytes > upload->left) {
+            bytes = upload->left;
+        }
+        if (bytes > 0) {
+            std::memcpy(to, upload->data, bytes);
+            upload->data += bytes;
+            upload->left -= bytes;
+        }
+        return bytes;
+    }
+
+    static size_t AppendBody(char* data, size_t size, size_t count, void* user) {
+        auto* download = static_cast<SDownload*>(user);
+        const size_t bytes = size * count;
+        if (download->buffer != nullptr &&
+            (bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
+             !download->buffer->Append(data, static_cast<int32_t>(bytes)))) {
+            download->tooLarge = true;
+            return 0;  // aborts the transfer
+        }
+        download->received += static_cast<int64_t>(bytes);
+        return bytes;
+    }
 
     CURL* m_curl = nullptr;
     char m_error[CURL_ERROR_SIZE];
+    SUpload m_upload{nullptr, 0};
+    SDownload m_download{nullptr, 0, false};
 };

@@ -23,44 +23,6 @@ class CCommandList {
     curl_slist* m_list;
 };
 
-// Receives a download into a text buffer.
-struct SDownload {
-    CTextBuffer* buffer;
-    bool tooLarge = false;
-};
-
-size_t AppendToBuffer(char* data, size_t size, size_t count, void* user) {
-    auto* download = static_cast<SDownload*>(user);
-    const size_t bytes = size * count;
-    if (bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
-        !download->buffer->Append(data, static_cast<int32_t>(bytes))) {
-        download->tooLarge = true;
-        return 0;  // aborts the transfer
-    }
-    return bytes;
-}
-
-// Feeds an upload from memory.
-struct SUpload {
-    const char* data;
-    size_t left;
-};
-
-size_t ReadFromMemory(char* to, size_t size, size_t count, void* user) {
-    auto* upload = static_cast<SUpload*>(user);
-    size_t bytes = size * count;
-    if (bytes > upload->left) {
-        bytes = upload->left;
-    }
-    if (bytes == 0) {
-        return 0;
-    }
-    std::memcpy(to, upload->data, bytes);
-    upload->data += bytes;
-    upload->left -= bytes;
-    return bytes;
-}
-
 // What a listing search looks for, and the first entry that matched.
 template <typename Entry>
 struct SListingSearch {
@@ -84,26 +46,37 @@ long CompareEntry(const void* info, void* user, int) {
     return CURL_CHUNK_BGN_FUNC_SKIP;  // list only, never download
 }
 
-bool IsUnreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
+long SkipEntry(const void*, void*, int) {
+    return CURL_CHUNK_BGN_FUNC_SKIP;
 }
 
-// The URL form of a server path: every byte but the unreserved ones and the inner "/" escaped;
-// a leading "/" becomes "%2F", which makes the path absolute on the server.
+// The URL form of a server path: each segment escaped by libcurl, the inner "/" kept; a
+// leading "/" becomes "%2F", which makes the path absolute on the server.
 std::string EscapePath(const std::string& path) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string out;
-    out.reserve(path.size() + 8);
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i]);
-        if (IsUnreserved(c) || (c == '/' && i > 0)) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back('%');
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 15]);
+    std::size_t pos = 0;
+    if (!path.empty() && path.front() == '/') {
+        out = "%2F";
+        pos = 1;
+    }
+    while (pos <= path.size()) {
+        std::size_t end = path.find('/', pos);
+        if (end == std::string::npos) {
+            end = path.size();
         }
+        if (end > pos) {
+            char* escaped =
+                curl_easy_escape(nullptr, path.data() + pos, static_cast<int>(end - pos));
+            if (escaped == nullptr) {
+                return std::string();
+            }
+            out += escaped;
+            curl_free(escaped);
+        }
+        if (end < path.size()) {
+            out.push_back('/');
+        }
+        pos = end + 1;
     }
     return out;
 }
@@ -207,6 +180,10 @@ bool CFtpSiteAccess::Login(CCurlHandle& handle) {
     const std::string url = Url("");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    // Opened with wildcard matching on (the login lists nothing): libcurl 7.88 loses every
+    // entry of the later listings on a control connection that a plain transfer opened.
+    curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         SetCurlError(handle, code);
@@ -263,15 +240,13 @@ bool CFtpSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
     const std::string url = Url(ServerPath(name));
-    SDownload download{&buffer};
     const int32_t start = buffer.Length();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToBuffer);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+    m_connection->DownloadTo(&buffer);
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         buffer.Truncate(start);
-        if (download.tooLarge) {
+        if (m_connection->BodyTooLarge()) {
             SetError(IDS_SITE_TOO_LARGE, name.c_str());
         } else {
             SetCurlError(*m_connection, code);
@@ -288,12 +263,8 @@ bool CFtpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buffe
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
     const std::string url = Url(ServerPath(name));
-    SUpload upload{buffer.Data(), static_cast<size_t>(buffer.Length())};
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadFromMemory);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(buffer.Length()));
+    m_connection->UploadFrom(buffer);
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         SetCurlError(*m_connection, code);

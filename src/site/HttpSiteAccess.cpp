@@ -14,55 +14,15 @@ constexpr uint16_t kDefaultPort = 80;
 // What message 194 shows in place of a password, whatever its length.
 constexpr const char* kMaskedPassword = "********";
 
-// Receives one response: its header lines and its body.
-struct SResponse {
-    std::string headers;
-    CTextBuffer* buffer = nullptr;  // none: the body is only counted
-    int64_t received = 0;
-    bool tooLarge = false;
-};
-
+// Collects the header lines of one response.
 size_t CollectHeader(char* data, size_t size, size_t count, void* user) {
-    auto* response = static_cast<SResponse*>(user);
+    auto* headers = static_cast<std::string*>(user);
     const size_t bytes = size * count;
     // A new status line starts a new response (after an interim 1xx): keep only the last.
     if (bytes >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
-        response->headers.clear();
+        headers->clear();
     }
-    response->headers.append(data, bytes);
-    return bytes;
-}
-
-size_t CollectBody(char* data, size_t size, size_t count, void* user) {
-    auto* response = static_cast<SResponse*>(user);
-    const size_t bytes = size * count;
-    if (response->buffer != nullptr &&
-        (bytes > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ||
-         !response->buffer->Append(data, static_cast<int32_t>(bytes)))) {
-        response->tooLarge = true;
-        return 0;  // aborts the transfer
-    }
-    response->received += static_cast<int64_t>(bytes);
-    return bytes;
-}
-
-struct SUpload {
-    const char* data;
-    size_t left;
-};
-
-size_t ReadFromMemory(char* to, size_t size, size_t count, void* user) {
-    auto* upload = static_cast<SUpload*>(user);
-    size_t bytes = size * count;
-    if (bytes > upload->left) {
-        bytes = upload->left;
-    }
-    if (bytes == 0) {
-        return 0;
-    }
-    std::memcpy(to, upload->data, bytes);
-    upload->data += bytes;
-    upload->left -= bytes;
+    headers->append(data, bytes);
     return bytes;
 }
 
@@ -297,14 +257,12 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
         }
         CURL* curl = m_handle->Get();
         const std::string url = Url(port, object);
-        SResponse response;
-        response.buffer = buffer;
+        std::string headers;
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);
-        curl_easy_setopt(curl, CURLOPT_HEADERDATA, &response);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response);
+        curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
+        m_handle->DownloadTo(buffer);
         CURLcode code = curl_easy_perform(curl);
         long status = 0;
         if (code == CURLE_OK) {
@@ -317,7 +275,7 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
             }
         }
         if (code != CURLE_OK) {
-            if (response.tooLarge) {
+            if (m_handle->BodyTooLarge()) {
                 SetError(IDS_SITE_TOO_LARGE, object.c_str());
             } else {
                 SetCurlError(code);
@@ -329,7 +287,7 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
             return false;
         }
         if (!IsRedirect(status)) {
-            received = response.received;
+            received = m_handle->BodyBytes();
             return true;
         }
         if (attempt > 0) {
@@ -337,7 +295,7 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
             return false;
         }
         std::string location;
-        if (!FindHeader(response.headers, "Location", location)) {
+        if (!FindHeader(headers, "Location", location)) {
             SetError(IDS_SITE_HTTP_NO_LOCATION, m_address.Host.c_str(), object.c_str());
             return false;
         }
@@ -381,14 +339,10 @@ bool CHttpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buff
     }
     CURL* curl = m_handle->Get();
     const std::string url = Url(m_port, name);
-    SUpload upload{buffer.Data(), static_cast<size_t>(buffer.Length())};
     // No "Expect: 100-continue" round trip: servers that do not answer it cost a second each.
     curl_slist* headers = curl_slist_append(nullptr, "Expect:");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadFromMemory);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(buffer.Length()));
+    m_handle->UploadFrom(buffer);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     CURLcode code = curl_easy_perform(curl);
     long status = 0;

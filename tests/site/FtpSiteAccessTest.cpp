@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "RefusedName.h"
 #include "agent/AgentSettings.h"
 #include "site/FtpSiteAccess.h"
 #include "site/SiteAccessFactory.h"
@@ -201,6 +202,7 @@ TEST_F(FtpSiteAccessTest, ConnectionStaysOpen) {
     EXPECT_TRUE(access->IsConnected());
     EXPECT_EQ(server.CountCommands("USER"), 1);
     EXPECT_EQ(server.CountCommands("RETR"), 3);  // a missing file fails on its SIZE
+    EXPECT_EQ(server.CountCommands("LIST"), 3);  // one fresh listing per Exists
 
     access->Disconnect();
     EXPECT_FALSE(access->IsConnected());
@@ -209,6 +211,7 @@ TEST_F(FtpSiteAccessTest, ConnectionStaysOpen) {
     EXPECT_EQ(server.CountCommands("USER"), 2);
     EXPECT_TRUE(access->Connect());  // a fresh connection in place of the open one
     EXPECT_EQ(server.CountCommands("USER"), 3);
+    EXPECT_EQ(server.CountCommands("LIST"), 3);  // logging in lists nothing
     access.reset();
     // The server may log the goodbye a moment after the client has gone.
     for (int i = 0; i < 100 && server.CountCommands("QUIT") < 3; ++i) {
@@ -313,22 +316,7 @@ TEST_F(FtpSiteAccessTest, NamesLeavingTheRootAreRefused) {
     const std::string names[] = {"/../notes.html", "/sub/../../notes.html", "/%2e%2e/notes.html",
                                  "\\..\\notes.html", "/../../home/someone/notes.html"};
     for (const auto& name : names) {
-        SCOPED_TRACE(name);
-        const std::string message = "The name '" + name + "' leads outside the site's root";
-        CTextBuffer buffer;
-        buffer.Assign("mine");
-        EXPECT_FALSE(access->ReadFile(name, buffer));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_EQ(buffer.View(), "mine");
-        EXPECT_FALSE(access->WriteFile(name, buffer));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_FALSE(access->CreateDirectory(name));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_FALSE(access->Exists(name));
-        EXPECT_FALSE(access->IsDirectory(name));
-        EXPECT_FALSE(access->IsReadOnly(name));
-        EXPECT_EQ(access->GetFileSize(name), -1);
-        EXPECT_EQ(access->LastError(), message);
+        ExpectEveryOperationRefuses(*access, name);
     }
     EXPECT_FALSE(access->IsConnected());
     EXPECT_EQ(server.CountCommands("USER"), 0);

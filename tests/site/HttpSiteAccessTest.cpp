@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "RefusedName.h"
 #include "agent/AgentSettings.h"
 #include "processing/LastMessage.h"
 #include "site/HttpSiteAccess.h"
@@ -307,22 +308,7 @@ TEST_F(HttpSiteAccessTest, NamesLeavingTheRootAreRefused) {
                                  "/..#top",
                                  "/sub/../..?q=1"};
     for (const auto& name : names) {
-        SCOPED_TRACE(name);
-        const std::string message = "The name '" + name + "' leads outside the site's root";
-        CTextBuffer buffer;
-        buffer.Assign("mine");
-        EXPECT_FALSE(access->ReadFile(name, buffer));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_EQ(buffer.View(), "mine");
-        EXPECT_FALSE(access->WriteFile(name, buffer));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_FALSE(access->CreateDirectory(name));
-        EXPECT_EQ(access->LastError(), message);
-        EXPECT_FALSE(access->Exists(name));
-        EXPECT_FALSE(access->IsDirectory(name));
-        EXPECT_FALSE(access->IsReadOnly(name));
-        EXPECT_EQ(access->GetFileSize(name), -1);
-        EXPECT_EQ(access->LastError(), message);
+        ExpectEveryOperationRefuses(*access, name);
     }
     EXPECT_EQ(Requests(), 0);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RefusedName.h"
 #include "site/AtomicFile.h"
 #include "site/LocalSiteAccess.h"
 #include "support/TempDir.h"
@@ -271,22 +272,7 @@ TEST_F(LocalSiteAccessTest, NamesLeavingTheRootAreRefused) {
         "\\..\\outside\\notes.html",     "/..",
     };
     for (const auto& name : names) {
-        SCOPED_TRACE(name);
-        const std::string message = "The name '" + name + "' leads outside the site's root";
-        CTextBuffer buffer;
-        buffer.Assign("mine");
-        EXPECT_FALSE(access.ReadFile(name, buffer));
-        EXPECT_EQ(access.LastError(), message);
-        EXPECT_EQ(buffer.View(), "mine");
-        EXPECT_FALSE(access.WriteFile(name, buffer));
-        EXPECT_EQ(access.LastError(), message);
-        EXPECT_FALSE(access.CreateDirectory(name));
-        EXPECT_EQ(access.LastError(), message);
-        EXPECT_FALSE(access.Exists(name));
-        EXPECT_FALSE(access.IsDirectory(name));
-        EXPECT_FALSE(access.IsReadOnly(name));
-        EXPECT_EQ(access.GetFileSize(name), -1);
-        EXPECT_EQ(access.LastError(), message);
+        ExpectEveryOperationRefuses(access, name);
     }
     EXPECT_FALSE(access.CreateDirectory("/../outside/made"));
     EXPECT_FALSE(fs::exists(dir / "outside/made"));
