@@ -374,6 +374,10 @@ bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
     CURL* curl = m_connection->Get();
     const std::string url = Url("");
     CCommandList commands("MKD " + ServerPath(WithoutTrailingSlash(name)));
+    if (commands.Get() == nullptr) {
+        SetCurlError(*m_connection, CURLE_OUT_OF_MEMORY);
+        return false;
+    }
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl, CURLOPT_QUOTE, commands.Get());
