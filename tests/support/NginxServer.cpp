@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 #ifndef TARVIK_NGINX
 #define TARVIK_NGINX "/usr/sbin/nginx"
@@ -99,6 +102,29 @@ std::string CNginxServer::BaseUrl() const {
 
 std::string CNginxServer::AccessLog() const {
     return ReadWholeFile(m_dir / "logs/access.log");
+}
+
+bool CNginxServer::WaitForAccessLog(const std::string& text, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (AccessLog().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+int CNginxServer::LoggedRequests(int atLeast, int timeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const std::string log = AccessLog();
+        const int lines = static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+        if (lines >= atLeast || std::chrono::steady_clock::now() > deadline) {
+            return lines;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::string CNginxServer::ErrorLog() const {

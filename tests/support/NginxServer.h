@@ -52,7 +52,14 @@ class CNginxServer {
     std::string BaseUrl() const;
     const std::string& Dir() const { return m_dir.Path(); }
     const std::string& DocRoot() const { return m_docRoot; }
+    // nginx writes a request's log line after it has sent the answer, so a client may see the
+    // answer before the line: tests wait for the line they look for.
     std::string AccessLog() const;
+    // Waits up to timeoutMs until the access log holds text; false if it never does.
+    bool WaitForAccessLog(const std::string& text, int timeoutMs = 5000) const;
+    // How many requests the access log holds once it holds at least atLeast (or the wait of
+    // WaitForAccessLog is over).
+    int LoggedRequests(int atLeast, int timeoutMs = 5000) const;
     std::string ErrorLog() const;
     // The text with the placeholders of Start filled in.
     std::string Substitute(std::string text) const;
