@@ -51,7 +51,7 @@ void BM_LocalGetFileSize(benchmark::State& state) {
     state.counters["files"] = kLocalFiles;
     state.counters["site_bytes"] = static_cast<double>(bytes);
 }
-BENCHMARK(BM_LocalGetFileSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LocalGetFileSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The port of one nginx serving a generated site, shared by the HTTP benchmarks; 0 (and the
 // benchmark marked failed) when it cannot start.
@@ -99,7 +99,7 @@ void BM_HttpReadFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * bytes);
     state.counters["files"] = kRemoteFiles;
 }
-BENCHMARK(BM_HttpReadFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HttpReadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same 1,000 reads, a new access object (and so a new connection) for each.
 void BM_HttpReadFileNewConnection(benchmark::State& state) {
@@ -120,7 +120,7 @@ void BM_HttpReadFileNewConnection(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kRemoteFiles);
 }
-BENCHMARK(BM_HttpReadFileNewConnection)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HttpReadFileNewConnection)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The sizing pass of a dynamic site: 1,000 GetFileSize, each a whole download.
 void BM_HttpGetFileSize(benchmark::State& state) {
@@ -139,7 +139,7 @@ void BM_HttpGetFileSize(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kRemoteFiles);
 }
-BENCHMARK(BM_HttpGetFileSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HttpGetFileSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The sizing pass of an FTP site: 1,000 GetFileSize over one control connection.
 void BM_FtpGetFileSize(benchmark::State& state) {
@@ -165,7 +165,7 @@ void BM_FtpGetFileSize(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kRemoteFiles);
 }
-BENCHMARK(BM_FtpGetFileSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FtpGetFileSize)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

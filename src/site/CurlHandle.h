@@ -70,8 +70,9 @@ class CCurlHandle {
                          static_cast<curl_off_t>(buffer.Length()));
     }
 
-    // Appends the body of the next transfer to buffer, or only counts its bytes when buffer is
-    // null. A body that would pass 2 GiB aborts the transfer (BodyTooLarge tells).
+    // Appends the body of the next transfer to buffer (borrowed until the transfer ends), or only
+    // counts its bytes when buffer is null. A body that would pass 2 GiB aborts the transfer
+    // (BodyTooLarge tells).
     void DownloadTo(CTextBuffer* buffer) {
         m_download = SDownload{buffer, 0, false};
         curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, AppendBody);
