@@ -30,32 +30,56 @@ mode_t CurrentUmask() {
 
 CAtomicFile::CAtomicFile(std::string path) : m_path(std::move(path)) {}
 
-CAtomicFile::~CAtomicFile() { Discard(); }
+CAtomicFile::~CAtomicFile() {
+    Discard();
+}
+
+bool CAtomicFile::Fail(int error) {
+    if (!m_failed) {
+        m_error = error;
+    }
+    m_failed = true;
+    return false;
+}
 
 bool CAtomicFile::Open(mode_t newFileMode, bool exactMode) {
     Discard();
     m_failed = false;
+    m_error = 0;
+    m_target = m_path;
+    m_uid = static_cast<uid_t>(-1);
+    m_gid = static_cast<gid_t>(-1);
     struct stat st;
-    if (stat(m_path.c_str(), &st) == 0) {
+    if (lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // Replace the file behind the link, not the link: a site or a settings directory that
+        // links a file elsewhere keeps the link. A dangling link is replaced by the file.
+        char* resolved = realpath(m_path.c_str(), nullptr);
+        if (resolved != nullptr) {
+            m_target = resolved;
+            std::free(resolved);
+        }
+    }
+    if (stat(m_target.c_str(), &st) == 0) {
         // Only a regular file is ever replaced: renaming over a device, a pipe or a directory
         // would destroy something that is not ours to rewrite.
         if (!S_ISREG(st.st_mode)) {
-            m_failed = true;
-            return false;
+            return Fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         }
         m_mode = st.st_mode & 07777;
+        if (st.st_uid != geteuid() || st.st_gid != getegid()) {
+            m_uid = st.st_uid;
+            m_gid = st.st_gid;
+        }
     } else {
         m_mode = exactMode ? newFileMode : (newFileMode & ~CurrentUmask());
     }
-    std::size_t slash = m_path.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string() : m_path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
-    std::string pattern = dir + "." + base + ".tmp-XXXXXX";
-    std::string buf = pattern;
+    std::size_t slash = m_target.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+    std::string buf = dir + "." + base + ".tmp-XXXXXX";
     int fd = mkstemp(buf.data());
     if (fd < 0) {
-        m_failed = true;
-        return false;
+        return Fail(errno);
     }
     m_fd = fd;
     m_tempPath = buf;
@@ -70,9 +94,9 @@ bool CAtomicFile::FlushBuffer() {
     while (left > 0) {
         ssize_t n = ::write(m_fd, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            m_failed = true;
-            return false;
+            if (errno == EINTR)
+                continue;
+            return Fail(errno);
         }
         p += n;
         left -= static_cast<std::size_t>(n);
@@ -83,8 +107,7 @@ bool CAtomicFile::FlushBuffer() {
 
 bool CAtomicFile::Write(const void* data, std::size_t size) {
     if (m_fd < 0 || m_failed) {
-        m_failed = true;
-        return false;
+        return Fail(EBADF);
     }
     if (m_buffer.size() + size > kBufferSize) {
         if (!FlushBuffer()) {
@@ -102,25 +125,39 @@ bool CAtomicFile::Write(const void* data, std::size_t size) {
 bool CAtomicFile::Commit() {
     if (m_fd < 0 || m_failed) {
         Discard();
-        return false;
+        return Fail(EBADF);
     }
     bool ok = FlushBuffer();
-    ok = ok && fchmod(m_fd, m_mode) == 0;
-    ok = ok && fsync(m_fd) == 0;
-    ok = (::close(m_fd) == 0) && ok;
+    if (ok && m_uid != static_cast<uid_t>(-1)) {
+        // Keep the old owner where the process may (root, or a group it belongs to); a file it
+        // cannot give away simply becomes its own, as any editor would leave it.
+        if (fchown(m_fd, m_uid, m_gid) != 0) {
+            (void)fchown(m_fd, static_cast<uid_t>(-1), m_gid);
+        }
+    }
+    if (ok && fchmod(m_fd, m_mode) != 0) {
+        ok = Fail(errno);
+    }
+    if (ok && fsync(m_fd) != 0) {
+        ok = Fail(errno);
+    }
+    if (::close(m_fd) != 0 && ok) {
+        ok = Fail(errno);
+    }
     m_fd = -1;
-    ok = ok && ::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
+    if (ok && ::rename(m_tempPath.c_str(), m_target.c_str()) != 0) {
+        ok = Fail(errno);
+    }
     if (!ok) {
         ::unlink(m_tempPath.c_str());
         m_tempPath.clear();
-        m_failed = true;
         return false;
     }
     m_tempPath.clear();
     // Make the rename itself durable.
-    std::size_t slash = m_path.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string(".") : m_path.substr(0, slash + 1);
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    std::size_t slash = m_target.rfind('/');
+    std::string dir = slash == std::string::npos ? std::string(".") : m_target.substr(0, slash + 1);
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         fsync(dfd);
         ::close(dfd);

@@ -11,7 +11,7 @@
 #include <string_view>
 
 class CAtomicFile {
-public:
+  public:
     explicit CAtomicFile(std::string path);
     // Discards the temporary file unless committed.
     ~CAtomicFile();
@@ -19,10 +19,12 @@ public:
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Creates the temporary file. The committed file keeps the permission bits of the file it
-    // replaces; a new file gets newFileMode, less the process umask unless exactMode is set.
-    // False when the temporary file cannot be created (missing or unwritable directory), or when
-    // the path names something other than a regular file (a directory, a device, a pipe).
+    // Creates the temporary file. The committed file keeps the permission bits (and, where the
+    // process may set them, the owner and group) of the file it replaces; a new file gets
+    // newFileMode, less the process umask unless exactMode is set. A path that is a symbolic
+    // link replaces the file the link points to, so the link stays. False when the temporary
+    // file cannot be created (missing or unwritable directory), or when the path names
+    // something other than a regular file (a directory, a device, a pipe).
     bool Open(mode_t newFileMode = 0666, bool exactMode = false);
 
     // Buffered write. False once any write has failed; later writes then do nothing.
@@ -37,6 +39,9 @@ public:
     void Discard();
 
     bool Failed() const { return m_failed; }
+    // The errno of the first failure (0 when none, or when the target was refused for not
+    // being a regular file, which gives EISDIR for a directory and EINVAL otherwise).
+    int ErrorNumber() const { return m_error; }
     const std::string& Path() const { return m_path; }
     const std::string& TempPath() const { return m_tempPath; }
 
@@ -44,13 +49,18 @@ public:
     static bool Replace(const std::string& path, std::string_view data, mode_t newFileMode = 0666,
                         bool exactMode = false);
 
-private:
+  private:
     bool FlushBuffer();
+    bool Fail(int error);
 
     std::string m_path;
+    std::string m_target;  // m_path with a final symbolic link resolved
     std::string m_tempPath;
     int m_fd = -1;
     mode_t m_mode = 0644;
+    uid_t m_uid = static_cast<uid_t>(-1);
+    gid_t m_gid = static_cast<gid_t>(-1);
     bool m_failed = false;
+    int m_error = 0;
     std::string m_buffer;
 };

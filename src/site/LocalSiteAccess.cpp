@@ -5,42 +5,100 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <limits>
 
+#include "res/StringTable.h"
 #include "site/AtomicFile.h"
 #include "sitemap/PathRules.h"
 
+namespace {
+
+constexpr int32_t kReadChunk = 64 * 1024;
+
+bool HasWriteBit(mode_t mode) {
+    return (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Opens a regular file for reading without blocking on anything else; -1 with errno set.
+int OpenRegular(const std::string& path, struct stat& st) {
+    if (stat(path.c_str(), &st) != 0) {
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return -1;
+    }
+    // The entry may have been swapped between stat and open.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 CLocalSiteAccess::CLocalSiteAccess(std::string root) : m_root(std::move(root)) {
-    NormalizeLocalPath(m_root, true);
+    if (!m_root.empty()) {
+        NormalizeLocalPath(m_root, true);
+    }
 }
 
 std::string CLocalSiteAccess::LocalPath(const std::string& name) const {
-    if (!StaysInsideRoot(name)) {
+    if (m_root.empty() || !StaysInsideRoot(name)) {
         return std::string();
     }
     return m_root + name;
 }
 
-bool CLocalSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
-    std::string path = LocalPath(name);
-    if (path.empty()) {
+bool CLocalSiteAccess::Resolve(const std::string& name, std::string& path) {
+    ClearError();
+    if (m_root.empty()) {
+        SetError(IDS_SITE_NO_ROOT);
         return false;
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    if (!CheckName(name)) {
+        return false;
+    }
+    path = m_root + name;
+    return true;
+}
+
+bool CLocalSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
+    std::string path;
+    if (!Resolve(name, path)) {
         return false;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    int fd = OpenRegular(path, st);
+    if (fd < 0) {
+        if (errno == EISDIR || errno == EINVAL) {
+            SetError(IDS_SITE_NOT_REGULAR, path.c_str());
+        } else {
+            SetError(IDS_SITE_READ_FAILED, path.c_str(), std::strerror(errno));
+        }
         return false;
     }
-    char chunk[65536];
+    const int32_t start = buffer.Length();
+    if (st.st_size > std::numeric_limits<int32_t>::max() - start) {
+        ::close(fd);
+        SetError(IDS_SITE_TOO_LARGE, path.c_str());
+        return false;
+    }
+    char chunk[kReadChunk];
     bool ok = true;
     for (;;) {
         ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
+            SetError(IDS_SITE_READ_FAILED, path.c_str(), std::strerror(errno));
             ok = false;
             break;
         }
@@ -48,61 +106,77 @@ bool CLocalSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
             break;
         }
         if (!buffer.Append(chunk, static_cast<int32_t>(n))) {
+            SetError(IDS_SITE_TOO_LARGE, path.c_str());
             ok = false;
             break;
         }
     }
     ::close(fd);
+    if (!ok) {
+        buffer.Truncate(start);
+    }
     return ok;
 }
 
 bool CLocalSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buffer) {
-    std::string path = LocalPath(name);
-    if (path.empty()) {
+    std::string path;
+    if (!Resolve(name, path)) {
         return false;
     }
     struct stat st;
-    if (stat(path.c_str(), &st) == 0 &&
-        (S_ISDIR(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+    if (stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            SetError(IDS_SITE_NOT_REGULAR, path.c_str());
+            return false;
+        }
+        if (!HasWriteBit(st.st_mode)) {
+            SetError(IDS_SITE_READ_ONLY, path.c_str());
+            return false;
+        }
+    }
+    CAtomicFile file(path);
+    if (!file.Open() || !file.Write(buffer.View()) || !file.Commit()) {
+        SetError(IDS_SITE_WRITE_FAILED, path.c_str(), std::strerror(file.ErrorNumber()));
         return false;
     }
-    return CAtomicFile::Replace(path, buffer.View());
+    return true;
 }
 
 bool CLocalSiteAccess::IsDirectory(const std::string& name) {
-    std::string path = LocalPath(name);
+    std::string path;
     struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return Resolve(name, path) && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CLocalSiteAccess::IsReadOnly(const std::string& name) {
-    std::string path = LocalPath(name);
+    std::string path;
     struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 &&
-           (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return Resolve(name, path) && stat(path.c_str(), &st) == 0 && !HasWriteBit(st.st_mode);
 }
 
 bool CLocalSiteAccess::Exists(const std::string& name) {
-    std::string path = LocalPath(name);
+    std::string path;
     struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0;
+    return Resolve(name, path) && stat(path.c_str(), &st) == 0;
 }
 
 int32_t CLocalSiteAccess::GetFileSize(const std::string& name) {
-    std::string path = LocalPath(name);
-    if (path.empty()) {
-        return -1;
-    }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::string path;
+    if (!Resolve(name, path)) {
         return -1;
     }
     struct stat st;
-    int rc = fstat(fd, &st);
-    ::close(fd);
-    if (rc != 0 || S_ISDIR(st.st_mode)) {
+    int fd = OpenRegular(path, st);
+    if (fd < 0) {
+        if (errno == EISDIR || errno == EINVAL) {
+            SetError(IDS_SITE_NOT_REGULAR, path.c_str());
+        } else {
+            SetError(IDS_SITE_READ_FAILED, path.c_str(), std::strerror(errno));
+        }
         return -1;
     }
+    ::close(fd);
+    // A file past 2 GiB reads as the largest size, so that size limits still keep it out.
     if (st.st_size > std::numeric_limits<int32_t>::max()) {
         return std::numeric_limits<int32_t>::max();
     }
@@ -110,6 +184,13 @@ int32_t CLocalSiteAccess::GetFileSize(const std::string& name) {
 }
 
 bool CLocalSiteAccess::CreateDirectory(const std::string& name) {
-    std::string path = LocalPath(name);
-    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+    std::string path;
+    if (!Resolve(name, path)) {
+        return false;
+    }
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        SetError(IDS_SITE_MKDIR_FAILED, path.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
 }

@@ -5,28 +5,37 @@
 #include "site/SiteAccess.h"
 
 class CLocalSiteAccess : public CSiteAccess {
-public:
+  public:
     // root: the site's root directory as configured; backslashes become "/" and a trailing "/"
-    // is added. An absolute root keeps its leading "/".
+    // is added. An absolute root keeps its leading "/". An empty root is no site at all: every
+    // operation then fails (it never stands for the file-system root).
     explicit CLocalSiteAccess(std::string root);
 
+    // Only regular files are read (a pipe or a device in the site could block or never end).
+    // A failed read leaves the buffer as it was.
     bool ReadFile(const std::string& name, CTextBuffer& buffer) override;
-    // Replaces the file atomically, keeping its permission bits. A file without any write
-    // permission bit (read-only) is not replaced.
+    // Replaces the file atomically, keeping its permission bits (and owner where allowed); a
+    // failure leaves the old file whole. A file without any write permission bit (read-only)
+    // is not replaced. A symbolic link keeps pointing at the replaced file.
     bool WriteFile(const std::string& name, const CTextBuffer& buffer) override;
     bool IsDirectory(const std::string& name) override;
     // True when the entry has no write permission bit at all.
     bool IsReadOnly(const std::string& name) override;
     bool Exists(const std::string& name) override;
-    // -1 for a missing entry, a directory, or an unreadable file; sizes past 2 GiB read as
-    // the largest 32-bit size.
+    // -1 for a missing entry, a directory or other non-regular entry, or an unreadable file;
+    // sizes past 2 GiB read as the largest 32-bit size.
     int32_t GetFileSize(const std::string& name) override;
+    // Creates one directory (not its parents).
     bool CreateDirectory(const std::string& name) override;
     std::string GetRoot() override { return m_root; }
 
-    // The local path of a name (root followed by the name); empty when the name is refused.
+    // The local path of a name (root followed by the name); empty when the name is refused or
+    // there is no root.
     std::string LocalPath(const std::string& name) const;
 
-private:
+  private:
+    // LocalPath, recording why a name is refused.
+    bool Resolve(const std::string& name, std::string& path);
+
     std::string m_root;
 };

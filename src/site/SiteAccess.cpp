@@ -1,5 +1,9 @@
 #include "site/SiteAccess.h"
 
+#include <cstdarg>
+
+#include "res/StringTable.h"
+
 namespace {
 
 bool SegmentsStayInside(std::string_view name) {
@@ -24,9 +28,12 @@ bool SegmentsStayInside(std::string_view name) {
 }
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -59,4 +66,19 @@ bool CSiteAccess::StaysInsideRoot(std::string_view name) {
     }
     std::string decoded = PercentDecode(name);
     return decoded.find('\0') == std::string::npos && SegmentsStayInside(decoded);
+}
+
+void CSiteAccess::SetError(int id, ...) {
+    va_list args;
+    va_start(args, id);
+    m_lastError = FormatStringV(id, args);
+    va_end(args);
+}
+
+bool CSiteAccess::CheckName(std::string_view name) {
+    if (StaysInsideRoot(name)) {
+        return true;
+    }
+    SetError(IDS_SITE_NAME_OUTSIDE, std::string(name).c_str());
+    return false;
 }

@@ -1,6 +1,7 @@
 // The one interface through which every part reaches a site's files, whatever the site's
 // location (local disk, FTP, HTTP). Names are site-relative ("/dir/page.html"). An access object
-// is used by one thread at a time and reports failures only by its results; it never throws.
+// is used by one thread at a time and reports failures by its results; it never throws. Why the
+// last operation failed is kept as a short text (LastError) for logs and verbose output.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 #include "site/TextBuffer.h"
 
 class CSiteAccess {
-public:
+  public:
     virtual ~CSiteAccess() = default;
 
     // Appends the file's whole contents to buffer. False when it cannot be read.
@@ -26,8 +27,23 @@ public:
     virtual bool CreateDirectory(const std::string& name) = 0;
     virtual std::string GetRoot() = 0;
 
+    // Why the most recent failed operation failed ("" when it succeeded), formatted from the
+    // string table. Operations that answer a question (IsDirectory, Exists ...) leave it alone
+    // when the answer is a plain no.
+    const std::string& LastError() const { return m_lastError; }
+
     // Names come from HTML pages and access logs, which anyone can write into. A name is used
     // only when, after resolving "." and ".." segments (with "/" and "\" as separators, both as
     // written and percent-decoded), it stays inside the site root and holds no NUL byte.
     static bool StaysInsideRoot(std::string_view name);
+
+  protected:
+    // Records the failure text of string-table entry id, formatted with the arguments.
+    void SetError(int id, ...);
+    void ClearError() { m_lastError.clear(); }
+    // StaysInsideRoot, recording IDS_SITE_NAME_OUTSIDE when the name is refused.
+    bool CheckName(std::string_view name);
+
+  private:
+    std::string m_lastError;
 };

@@ -1,12 +1,24 @@
 #include "site/SiteAccessFactory.h"
 
 #include "agent/AgentSettings.h"
+#include "site/FtpSiteAccess.h"
+#include "site/HttpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
 
 std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent) {
-    if (!agent.IsDynamicSite && agent.SiteFileType == kSiteLocal) {
-        return std::make_unique<CLocalSiteAccess>(agent.RootDirectory);
+    if (agent.IsDynamicSite) {
+        return std::make_unique<CHttpSiteAccess>(agent.DomainName);
     }
-    // FTP and HTTP access arrive with their libcurl sources.
-    return nullptr;
+    switch (agent.SiteFileType) {
+        case kSiteLocal:
+            return std::make_unique<CLocalSiteAccess>(agent.RootDirectory);
+        case kSiteFtp:
+            return std::make_unique<CFtpSiteAccess>(agent.RootDirectory, 0, agent.Username,
+                                                    agent.Password);
+        case kSiteHttp:
+            // The user name and password are the FTP login; they are not sent to a web server.
+            return std::make_unique<CHttpSiteAccess>(agent.RootDirectory);
+        default:
+            return nullptr;
+    }
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "sitemap/PathRules.h"
@@ -13,7 +14,9 @@ constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();
 
 CTextBuffer::CTextBuffer(int32_t growStep) : m_growStep(growStep > 0 ? growStep : 4096) {}
 
-CTextBuffer::~CTextBuffer() { std::free(m_data); }
+CTextBuffer::~CTextBuffer() {
+    std::free(m_data);
+}
 
 CTextBuffer::CTextBuffer(const CTextBuffer& other) : m_growStep(other.m_growStep) {
     Append(other.m_data, other.m_length);
@@ -71,15 +74,7 @@ bool CTextBuffer::Reserve(int64_t needed) {
 }
 
 bool CTextBuffer::Append(const void* data, int32_t count) {
-    if (count <= 0) {
-        return count == 0;
-    }
-    if (!Reserve(static_cast<int64_t>(m_length) + count)) {
-        return false;
-    }
-    std::memcpy(m_data + m_length, data, static_cast<size_t>(count));
-    m_length += count;
-    return true;
+    return Insert(m_length, data, count);
 }
 
 bool CTextBuffer::Append(std::string_view text) {
@@ -98,11 +93,21 @@ bool CTextBuffer::Assign(const char* text) {
 }
 
 bool CTextBuffer::Assign(std::string_view text) {
-    if (static_cast<int64_t>(text.size()) > kMaxSize || !Reserve(static_cast<int64_t>(text.size()))) {
+    if (static_cast<int64_t>(text.size()) > kMaxSize) {
         return false;
     }
-    m_length = 0;
-    return Append(text);
+    if (text.empty()) {
+        m_length = 0;
+        return true;
+    }
+    // Reserving never moves the data when the text is (part of) this buffer's own contents,
+    // because those already fit.
+    if (!Reserve(static_cast<int64_t>(text.size()))) {
+        return false;
+    }
+    std::memmove(m_data, text.data(), text.size());
+    m_length = static_cast<int32_t>(text.size());
+    return true;
 }
 
 bool CTextBuffer::Insert(int32_t pos, const void* data, int32_t count) {
@@ -112,11 +117,33 @@ bool CTextBuffer::Insert(int32_t pos, const void* data, int32_t count) {
     if (count == 0) {
         return true;
     }
+    // The bytes may come from this buffer itself (Append(View())): remember where, because
+    // growing moves them.
+    const char* source = static_cast<const char*>(data);
+    const bool inside = m_data != nullptr && source >= m_data && source < m_data + m_length;
+    const std::ptrdiff_t offset = inside ? source - m_data : 0;
     if (!Reserve(static_cast<int64_t>(m_length) + count)) {
         return false;
     }
     std::memmove(m_data + pos + count, m_data + pos, static_cast<size_t>(m_length - pos));
-    std::memcpy(m_data + pos, data, static_cast<size_t>(count));
+    if (inside) {
+        // Bytes at or after pos have just moved up by count.
+        const char* from = m_data + offset;
+        if (offset >= pos) {
+            from += count;
+            std::memmove(m_data + pos, from, static_cast<size_t>(count));
+        } else if (offset + count <= pos) {
+            std::memmove(m_data + pos, from, static_cast<size_t>(count));
+        } else {
+            // The source straddles pos: its head stayed, its tail moved.
+            const int32_t head = pos - static_cast<int32_t>(offset);
+            std::memmove(m_data + pos, from, static_cast<size_t>(head));
+            std::memmove(m_data + pos + head, m_data + pos + count,
+                         static_cast<size_t>(count - head));
+        }
+    } else {
+        std::memcpy(m_data + pos, source, static_cast<size_t>(count));
+    }
     m_length += count;
     return true;
 }
@@ -147,27 +174,48 @@ bool CTextBuffer::Terminate() {
     return true;
 }
 
+void CTextBuffer::Truncate(int32_t length) {
+    if (length >= 0 && length < m_length) {
+        m_length = length;
+    }
+}
+
 bool CTextBuffer::ReplaceAll(std::string_view key, std::string_view value) {
-    if (key.empty()) {
+    if (key.empty() || m_length == 0) {
         return false;
     }
-    bool replaced = false;
+    // One pass into a new block, so that many replacements in a large page stay linear. The
+    // search resumes after each replaced occurrence, so a value holding the key stays as it is.
+    std::string out;
     int32_t from = 0;
-    while (from <= m_length) {
-        std::ptrdiff_t found =
-            FindNoCase(m_data + from, static_cast<size_t>(m_length - from), key);
-        if (found < 0) {
-            break;
+    bool replaced = false;
+    try {
+        while (from < m_length) {
+            std::ptrdiff_t found =
+                FindNoCase(m_data + from, static_cast<size_t>(m_length - from), key);
+            if (found < 0) {
+                break;
+            }
+            if (!replaced) {
+                out.reserve(static_cast<size_t>(m_length));
+                replaced = true;
+            }
+            out.append(m_data + from, static_cast<size_t>(found));
+            out.append(value);
+            from += static_cast<int32_t>(found) + static_cast<int32_t>(key.size());
         }
-        int32_t at = from + static_cast<int32_t>(found);
-        Erase(at, static_cast<int32_t>(key.size()));
-        if (!Insert(at, value)) {
-            // Out of memory: put the key back so the contents stay whole.
-            Insert(at, key);
-            break;
+        if (!replaced) {
+            return false;
         }
-        replaced = true;
-        from = at + static_cast<int32_t>(value.size());
+        out.append(m_data + from, static_cast<size_t>(m_length - from));
+    } catch (const std::exception&) {
+        return false;
     }
-    return replaced;
+    if (out.size() > static_cast<size_t>(kMaxSize) || !Reserve(static_cast<int64_t>(out.size()))) {
+        // Too large: the contents stay as they were.
+        return false;
+    }
+    std::memcpy(m_data, out.data(), out.size());
+    m_length = static_cast<int32_t>(out.size());
+    return true;
 }

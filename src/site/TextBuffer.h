@@ -7,7 +7,7 @@
 #include <string_view>
 
 class CTextBuffer {
-public:
+  public:
     explicit CTextBuffer(int32_t growStep = 4096);
     ~CTextBuffer();
 
@@ -16,8 +16,8 @@ public:
     CTextBuffer(CTextBuffer&& other) noexcept;
     CTextBuffer& operator=(CTextBuffer&& other) noexcept;
 
-    // Appends count bytes. False when the buffer cannot grow (out of memory, or past 2 GiB);
-    // the contents are then unchanged.
+    // Appends count bytes (which may come from this buffer itself). False when the buffer
+    // cannot grow (out of memory, or past 2 GiB); the contents are then unchanged.
     bool Append(const void* data, int32_t count);
     bool Append(std::string_view text);
     // Appends a zero-terminated string (without its terminator).
@@ -37,10 +37,13 @@ public:
 
     // Empties the buffer and keeps its memory.
     void Clear() { m_length = 0; }
+    // Shortens the contents to length bytes; a length outside 0..Length() changes nothing.
+    void Truncate(int32_t length);
 
     // Replaces every occurrence of key (ignoring case) by value; the search resumes after the
     // inserted value, so a value holding the key is not replaced again. True when at least one
-    // occurrence was replaced.
+    // occurrence was replaced; false (contents unchanged) when none was, or when the result
+    // would not fit in memory or in 2 GiB.
     bool ReplaceAll(std::string_view key, std::string_view value);
 
     char* Data() { return m_data; }
@@ -51,7 +54,7 @@ public:
     std::string_view View() const { return std::string_view(m_data ? m_data : "", m_length); }
     std::string ToString() const { return std::string(View()); }
 
-private:
+  private:
     // Makes room for at least needed bytes in all.
     bool Reserve(int64_t needed);
 

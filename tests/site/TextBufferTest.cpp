@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <string>
 
 namespace {
@@ -38,6 +40,48 @@ TEST(TextBuffer, EditsInPlace) {
     EXPECT_FALSE(b.Insert(-1, "x"));
     CTextBuffer copy = b;
     EXPECT_EQ(copy.View(), b.View());
+    CTextBuffer moved = std::move(copy);
+    EXPECT_EQ(moved.View(), "<html></ht");
+    b.Truncate(6);
+    EXPECT_EQ(b.View(), "<html>");
+    b.Truncate(100);  // longer than the contents: nothing happens
+    b.Truncate(-1);
+    EXPECT_EQ(b.View(), "<html>");
+}
+
+// Bytes that come from the buffer itself survive the buffer growing under them, wherever they
+// sit relative to the insertion point.
+TEST(TextBuffer, CopiesFromItself) {
+    CTextBuffer b(4);
+    ASSERT_TRUE(b.Assign("0123456789"));
+    ASSERT_EQ(b.Capacity(), 16);
+    ASSERT_TRUE(b.Append(b.View()));  // grows: the source moves
+    ASSERT_EQ(b.Capacity(), 32);
+    EXPECT_EQ(b.View(), "01234567890123456789");
+    ASSERT_TRUE(b.Assign("abcdef"));
+    ASSERT_TRUE(b.Insert(1, b.Data() + 3, 3));  // source after the insertion point
+    EXPECT_EQ(b.View(), "adefbcdef");
+    ASSERT_TRUE(b.Assign("abcdef"));
+    ASSERT_TRUE(b.Insert(4, b.Data(), 2));  // source before it
+    EXPECT_EQ(b.View(), "abcdabef");
+    ASSERT_TRUE(b.Assign("abcdef"));
+    ASSERT_TRUE(b.Insert(3, b.Data() + 1, 4));  // source across it
+    EXPECT_EQ(b.View(), "abcbcdedef");
+    ASSERT_TRUE(b.Assign(b.View().substr(2, 3)));
+    EXPECT_EQ(b.View(), "cbc");
+}
+
+// A buffer never passes 2 GiB; a request beyond it fails and leaves the contents alone (the
+// bytes are never read, so a short source is enough to ask).
+TEST(TextBuffer, RefusesToPassTwoGigabytes) {
+    CTextBuffer b;
+    ASSERT_TRUE(b.Assign("0123456789"));
+    const char source[16] = {};
+    EXPECT_FALSE(b.Append(source, std::numeric_limits<int32_t>::max() - 5));
+    EXPECT_FALSE(b.Insert(0, source, std::numeric_limits<int32_t>::max()));
+    EXPECT_FALSE(b.Append(source, -1));
+    EXPECT_TRUE(b.Append(source, 0));
+    EXPECT_EQ(b.View(), "0123456789");
 }
 
 TEST(TextBuffer, ReplaceAll) {
@@ -55,6 +99,10 @@ TEST(TextBuffer, ReplaceAll) {
         {"nothing here", "{file}", "f", false, "nothing here"},
         {"{p}{p}{p}", "{P}", "", true, ""},
         {"", "{p}", "x", false, ""},
+        {"abc", "", "x", false, "abc"},
+        {"aaaa", "aa", "a", true, "aa"},  // occurrences do not overlap
+        {"xAbCx", "abc", "<abc>", true, "x<abc>x"},
+        {"tail {K}", "{k}", "value", true, "tail value"},
     };
     for (const auto& c : cases) {
         CTextBuffer b;
@@ -62,6 +110,26 @@ TEST(TextBuffer, ReplaceAll) {
         EXPECT_EQ(b.ReplaceAll(c.key, c.value), c.replaced) << c.text;
         EXPECT_EQ(b.View(), c.out) << c.text;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Many replacements in a large page: every occurrence replaced once, the rest kept in order.
+TEST(TextBuffer, ReplaceAllInALargePage) {
+    std::string page;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        page += "<a href=\"p" + std::to_string(i) + ".html\">{LINK}</a>\n";
+        expected += "<a href=\"p" + std::to_string(i) + ".html\">{link} {LINK}</a>\n";
+    }
+    CTextBuffer b;
+    ASSERT_TRUE(b.Assign(page));
+    EXPECT_TRUE(b.ReplaceAll("{link}", "{link} {LINK}"));
+    EXPECT_EQ(b.View(), expected);
+    ASSERT_TRUE(b.Terminate());
+    EXPECT_EQ(b.Data()[b.Length()], '\0');
 }
 
 }  // namespace

@@ -1,0 +1,390 @@
+#include "site/FtpSiteAccess.h"
+
+#include <cstring>
+#include <limits>
+
+#include "res/StringTable.h"
+#include "site/CurlHandle.h"
+#include "sitemap/PathRules.h"
+
+namespace {
+
+// Keeps a curl_slist for the length of one operation.
+class CCommandList {
+  public:
+    explicit CCommandList(const std::string& command)
+        : m_list(curl_slist_append(nullptr, command.c_str())) {}
+    ~CCommandList() { curl_slist_free_all(m_list); }
+    CCommandList(const CCommandList&) = delete;
+    CCommandList& operator=(const CCommandList&) = delete;
+    curl_slist* Get() const { return m_list; }
+
+  private:
+    curl_slist* m_list;
+};
+
+// What a listing search looks for, and the first entry that matched.
+template <typename Entry>
+struct SListingSearch {
+    std::string wanted;  // the entry's file name
+    Entry entry;
+};
+
+template <typename Entry>
+long CompareEntry(const void* info, void* user, int) {
+    const auto* item = static_cast<const curl_fileinfo*>(info);
+    auto* search = static_cast<SListingSearch<Entry>*>(user);
+    Entry& entry = search->entry;
+    if (!entry.found && item->filename != nullptr && EqualsNoCase(item->filename, search->wanted)) {
+        entry.found = true;
+        entry.isDirectory = item->filetype == CURLFILETYPE_DIRECTORY;
+        entry.readOnly = (item->flags & CURLFINFOFLAG_KNOWN_PERM) != 0 && (item->perm & 0222) == 0;
+        if ((item->flags & CURLFINFOFLAG_KNOWN_SIZE) != 0) {
+            entry.size = static_cast<int64_t>(item->size);
+        }
+    }
+    return CURL_CHUNK_BGN_FUNC_SKIP;  // list only, never download
+}
+
+long SkipEntry(const void*, void*, int) {
+    return CURL_CHUNK_BGN_FUNC_SKIP;
+}
+
+// The URL form of a server path: each segment escaped by libcurl, the inner "/" kept; a
+// leading "/" becomes "%2F", which makes the path absolute on the server.
+std::string EscapePath(const std::string& path) {
+    std::string out;
+    std::size_t pos = 0;
+    if (!path.empty() && path.front() == '/') {
+        out = "%2F";
+        pos = 1;
+    }
+    while (pos <= path.size()) {
+        std::size_t end = path.find('/', pos);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        if (end > pos) {
+            char* escaped =
+                curl_easy_escape(nullptr, path.data() + pos, static_cast<int>(end - pos));
+            if (escaped == nullptr) {
+                return std::string();
+            }
+            out += escaped;
+            curl_free(escaped);
+        }
+        if (end < path.size()) {
+            out.push_back('/');
+        }
+        pos = end + 1;
+    }
+    return out;
+}
+
+bool HasControlChars(const std::string& name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A name without its trailing slashes ("/" stays "/").
+std::string WithoutTrailingSlash(std::string name) {
+    while (name.size() > 1 && (name.back() == '/' || name.back() == '\\')) {
+        name.pop_back();
+    }
+    return name;
+}
+
+bool IsNotThere(CURLcode code) {
+    // No such file or directory, an empty directory (no entry matched), or a directory that
+    // cannot be entered.
+    return code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_FTP_COULDNT_RETR_FILE ||
+           code == CURLE_REMOTE_ACCESS_DENIED;
+}
+
+}  // namespace
+
+CFtpSiteAccess::CFtpSiteAccess(std::string server, uint16_t port, std::string userName,
+                               std::string password)
+    : m_server(std::move(server)),
+      m_port(port),
+      m_userName(std::move(userName)),
+      m_password(std::move(password)) {
+    m_addressValid =
+        m_address.Parse(m_server) && (m_address.Scheme.empty() || m_address.Scheme == "ftp");
+    if (m_addressValid && m_port == 0) {
+        m_port = m_address.Port;
+    }
+}
+
+CFtpSiteAccess::~CFtpSiteAccess() {
+    Disconnect();
+}
+
+void CFtpSiteAccess::SetTimeouts(long connectSeconds, long stallSeconds) {
+    m_connectTimeout = connectSeconds;
+    m_stallTimeout = stallSeconds;
+}
+
+std::string CFtpSiteAccess::GetRoot() {
+    return m_address.Path + "/";
+}
+
+std::string CFtpSiteAccess::ServerPath(const std::string& name) const {
+    std::string path = m_address.Path;
+    if (name.empty() || name.front() != '/') {
+        path.push_back('/');
+    }
+    path.append(name);
+    return path;
+}
+
+std::string CFtpSiteAccess::Url(const std::string& serverPath) const {
+    CServerAddress address = m_address;
+    address.Port = m_port;
+    return "ftp://" + address.HostAndPort() + "/" + EscapePath(serverPath);
+}
+
+void CFtpSiteAccess::PrepareHandle(CCurlHandle& handle) const {
+    handle.Prepare("ftp", m_connectTimeout, m_stallTimeout);
+    CURL* curl = handle.Get();
+    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");  // active mode, on the control address
+    curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_stallTimeout);
+    curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, m_connectTimeout * 1000L);
+    if (!m_userName.empty()) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, m_userName.c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
+    }
+}
+
+void CFtpSiteAccess::SetCurlError(const CCurlHandle& handle, int code) {
+    SetError(IDS_SITE_FTP_ERROR, m_server.c_str(),
+             handle.ErrorText(static_cast<CURLcode>(code)).c_str());
+}
+
+bool CFtpSiteAccess::Login(CCurlHandle& handle) {
+    if (!m_addressValid) {
+        SetError(IDS_SITE_FTP_BAD_SERVER, m_server.c_str());
+        return false;
+    }
+    if (!handle.Valid()) {
+        SetCurlError(handle, CURLE_OUT_OF_MEMORY);
+        return false;
+    }
+    PrepareHandle(handle);
+    CURL* curl = handle.Get();
+    const std::string url = Url("");
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    // Opened with wildcard matching on (the login lists nothing): libcurl 7.88 loses every
+    // entry of the later listings on a control connection that a plain transfer opened.
+    curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        SetCurlError(handle, code);
+        return false;
+    }
+    return true;
+}
+
+bool CFtpSiteAccess::Connect() {
+    ClearError();
+    Disconnect();
+    m_connection = std::make_unique<CCurlHandle>();
+    if (!Login(*m_connection)) {
+        Disconnect();
+        return false;
+    }
+    return true;
+}
+
+void CFtpSiteAccess::Disconnect() {
+    m_connection.reset();
+}
+
+bool CFtpSiteAccess::EnsureConnected() {
+    if (m_connection != nullptr) {
+        return true;
+    }
+    return Connect() && m_connection != nullptr;
+}
+
+bool CFtpSiteAccess::TestConnection() {
+    ClearError();
+    CCurlHandle handle;
+    return Login(handle);
+}
+
+bool CFtpSiteAccess::RefuseName(const std::string& name) {
+    ClearError();
+    if (!CheckName(name)) {
+        return true;
+    }
+    // A line break in a name would end the FTP command early and start one of the name's own.
+    if (HasControlChars(name)) {
+        SetError(IDS_SITE_BAD_NAME, name.c_str());
+        return true;
+    }
+    return false;
+}
+
+bool CFtpSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
+    if (RefuseName(name) || !EnsureConnected()) {
+        return false;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    const std::string url = Url(ServerPath(name));
+    const int32_t start = buffer.Length();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    m_connection->DownloadTo(&buffer);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        buffer.Truncate(start);
+        if (m_connection->BodyTooLarge()) {
+            SetError(IDS_SITE_TOO_LARGE, name.c_str());
+        } else {
+            SetCurlError(*m_connection, code);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool CFtpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buffer) {
+    if (RefuseName(name) || !EnsureConnected()) {
+        return false;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    const std::string url = Url(ServerPath(name));
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    m_connection->UploadFrom(buffer);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        SetCurlError(*m_connection, code);
+        return false;
+    }
+    return true;
+}
+
+bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
+    entry = SEntry();
+    const std::string clean = WithoutTrailingSlash(name);
+    SListingSearch<SEntry> search;
+    search.wanted = FileNameOf(clean);
+    if (search.wanted.empty()) {
+        return true;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    // The pattern must follow a literal "/" of the URL: the root's own "/" is escaped ("%2F").
+    std::string url = Url(ServerPath(DirectoryOf(clean)));
+    if (url.back() != '/') {
+        url.push_back('/');
+    }
+    url.push_back('*');
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, CompareEntry<SEntry>);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_DATA, &search);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK && !IsNotThere(code)) {
+        SetCurlError(*m_connection, code);
+        return false;
+    }
+    entry = search.entry;
+    return true;
+}
+
+bool CFtpSiteAccess::IsDirectory(const std::string& name) {
+    if (name.empty() || name == "/" || name == "\\") {
+        ClearError();
+        return true;
+    }
+    SEntry entry;
+    return !RefuseName(name) && EnsureConnected() && FindEntry(name, entry) && entry.found &&
+           entry.isDirectory;
+}
+
+bool CFtpSiteAccess::IsReadOnly(const std::string& name) {
+    SEntry entry;
+    return !RefuseName(name) && EnsureConnected() && FindEntry(name, entry) && entry.found &&
+           entry.readOnly;
+}
+
+bool CFtpSiteAccess::Exists(const std::string& name) {
+    SEntry entry;
+    return !RefuseName(name) && EnsureConnected() && FindEntry(name, entry) && entry.found;
+}
+
+int32_t CFtpSiteAccess::GetFileSize(const std::string& name) {
+    if (RefuseName(name)) {
+        return -1;
+    }
+    if (!EnsureConnected()) {
+        return 0;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    const std::string url = Url(ServerPath(name));
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        if (IsNotThere(code)) {
+            SetError(IDS_SITE_NOT_FOUND, name.c_str());
+        } else {
+            SetCurlError(*m_connection, code);
+        }
+        return -1;
+    }
+    curl_off_t size = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+        size = -1;
+    }
+    if (size < 0) {
+        // A server without the SIZE command: the listing tells.
+        SEntry entry;
+        if (!FindEntry(name, entry)) {
+            return -1;
+        }
+        if (!entry.found || entry.isDirectory || entry.size < 0) {
+            SetError(IDS_SITE_NOT_FOUND, name.c_str());
+            return -1;
+        }
+        size = entry.size;
+    }
+    if (size > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(size);
+}
+
+bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
+    if (RefuseName(name) || !EnsureConnected()) {
+        return false;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    const std::string url = Url("");
+    CCommandList commands("MKD " + ServerPath(WithoutTrailingSlash(name)));
+    if (commands.Get() == nullptr) {
+        SetCurlError(*m_connection, CURLE_OUT_OF_MEMORY);
+        return false;
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_QUOTE, commands.Get());
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK) {
+        SetCurlError(*m_connection, code);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,94 @@
+// Site access to an FTP server over libcurl. The object logs in on its first file operation
+// (or Connect) and keeps that control connection open for every later operation until
+// Disconnect or destruction. Transfers are binary, in active mode. One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "site/ServerAddress.h"
+#include "site/SiteAccess.h"
+
+class CCurlHandle;
+
+class CFtpSiteAccess : public CSiteAccess {
+  public:
+    // server: the server's address as the settings give it: "host", "host:port" or
+    // "ftp://host[:port][/dir]"; a directory makes the site's "/" that directory on the server.
+    // port: 0 takes the address's port, else the protocol's default (21). An empty user name
+    // logs in anonymously (the password is then not used).
+    CFtpSiteAccess(std::string server, uint16_t port, std::string userName, std::string password);
+    // Disconnects.
+    ~CFtpSiteAccess() override;
+
+    CFtpSiteAccess(const CFtpSiteAccess&) = delete;
+    CFtpSiteAccess& operator=(const CFtpSiteAccess&) = delete;
+
+    // Every file operation connects first (EnsureConnected) and fails when it cannot: false,
+    // or 0 for GetFileSize. A failed read leaves the buffer as it was.
+    bool ReadFile(const std::string& name, CTextBuffer& buffer) override;
+    // Stores the file on the server (not atomically: the server writes it in place).
+    bool WriteFile(const std::string& name, const CTextBuffer& buffer) override;
+    // True for "/", "" and "\" without asking the server; otherwise whether the parent's listing
+    // holds the name (ignoring case) as a directory.
+    bool IsDirectory(const std::string& name) override;
+    // Whether the parent's listing holds the name with no write permission bit at all.
+    bool IsReadOnly(const std::string& name) override;
+    // Whether the parent's listing holds the name (ignoring case).
+    bool Exists(const std::string& name) override;
+    // The file's size as the server reports it; -1 when the server has no such file (or it is
+    // a directory), 0 when no connection can be had.
+    int32_t GetFileSize(const std::string& name) override;
+    // Creates one directory (not its parents).
+    bool CreateDirectory(const std::string& name) override;
+    // "/", or the address's directory followed by "/".
+    std::string GetRoot() override;
+
+    // Logs in on a connection of its own, closes it again, and tells whether that worked. The
+    // stored connection is neither used nor changed.
+    bool TestConnection();
+    // Closes the stored connection, if any.
+    void Disconnect();
+    // Opens the stored connection (logging in). On failure disconnects and returns false.
+    bool Connect();
+    // True at once when connected; else Connect.
+    bool EnsureConnected();
+    bool IsConnected() const { return m_connection != nullptr; }
+
+    // Time-outs in seconds: connecting (including the server's data connection in active
+    // mode), and a transfer or an answer that makes no progress. 30 and 60 unless set.
+    void SetTimeouts(long connectSeconds, long stallSeconds);
+
+  private:
+    // Why a file operation cannot go ahead, recorded; false when it can.
+    bool RefuseName(const std::string& name);
+    std::string Url(const std::string& serverPath) const;
+    std::string ServerPath(const std::string& name) const;
+    void PrepareHandle(CCurlHandle& handle) const;
+    // Logs in on handle; false (error recorded) on failure.
+    bool Login(CCurlHandle& handle);
+    // A directory entry as a listing shows it.
+    struct SEntry {
+        bool found = false;
+        bool isDirectory = false;
+        bool readOnly = false;  // no write permission bit at all
+        int64_t size = -1;      // -1 when the listing shows none
+    };
+    // Finds name (ignoring case) in a fresh listing of its parent directory. False when the
+    // listing failed for another reason than the directory being absent or empty (error
+    // recorded).
+    bool FindEntry(const std::string& name, SEntry& entry);
+    // Records a libcurl failure of the stored connection.
+    void SetCurlError(const CCurlHandle& handle, int code);
+
+    std::string m_server;
+    uint16_t m_port;
+    std::string m_userName;
+    std::string m_password;
+    std::unique_ptr<CCurlHandle> m_connection;  // open while connected
+    CServerAddress m_address;
+    bool m_addressValid = false;
+    long m_connectTimeout = 30;
+    long m_stallTimeout = 60;
+};

@@ -1,0 +1,384 @@
+// The FTP site access against a real FTP server (pyftpdlib) on loopback.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "RefusedName.h"
+#include "agent/AgentSettings.h"
+#include "site/FtpSiteAccess.h"
+#include "site/SiteAccessFactory.h"
+#include "support/CannedServer.h"
+#include "support/FtpServer.h"
+#include "support/ServerProcess.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+// Every byte value, line ends of both kinds and a NUL: a text-mode transfer would change them.
+std::string BinaryBytes() {
+    std::string bytes = "line\r\nline\nline\r\0end"s;
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(static_cast<char>(i));
+    return bytes;
+}
+
+class FtpSiteAccessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string& root = server.Root();
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "index.html", "<html>home</html>"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/page.html", "page"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/deeper/leaf.html", "leaf"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "Mixed Case.HTML", "mixed"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "readonly.html", "fixed"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "empty.html", ""));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "binary.bin", BinaryBytes()));
+        ASSERT_TRUE(fs::create_directory(root + "/emptydir"));
+        ASSERT_EQ(chmod((root + "/readonly.html").c_str(), 0444), 0);
+        ASSERT_TRUE(server.Start());
+    }
+
+    std::unique_ptr<CFtpSiteAccess> Access(const std::string& user, const std::string& password) {
+        auto access = std::make_unique<CFtpSiteAccess>(server.Address(), 0, user, password);
+        access->SetTimeouts(10, 20);
+        return access;
+    }
+    std::unique_ptr<CFtpSiteAccess> Access() { return Access(server.User(), server.Password()); }
+
+    CFtpServer server;
+};
+
+TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
+    auto access = Access();
+    CTextBuffer buffer;
+    buffer.Assign("before:");
+    ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
+    EXPECT_EQ(buffer.View(), "before:<html>home</html>");
+    EXPECT_EQ(access->GetRoot(), "/");
+
+    CTextBuffer binary;
+    ASSERT_TRUE(access->ReadFile("/binary.bin", binary));
+    EXPECT_EQ(binary.View(), BinaryBytes());
+
+    CTextBuffer upload;
+    upload.Assign(BinaryBytes() + "uploaded");
+    ASSERT_TRUE(access->WriteFile("/sub/new.bin", upload)) << access->LastError();
+    EXPECT_EQ(ReadWholeFile(server.Root() + "/sub/new.bin"), BinaryBytes() + "uploaded");
+    upload.Assign("replaced");
+    ASSERT_TRUE(access->WriteFile("/index.html", upload));
+    EXPECT_EQ(ReadWholeFile(server.Root() + "/index.html"), "replaced");
+    CTextBuffer empty;
+    ASSERT_TRUE(access->WriteFile("/sub/page.html", empty));
+    EXPECT_EQ(fs::file_size(server.Root() + "/sub/page.html"), 0u);
+
+    // A large file, in many transfer blocks.
+    std::string large;
+    for (int i = 0; i < 300000; ++i)
+        large.push_back(static_cast<char>('a' + i % 26));
+    CTextBuffer big;
+    big.Assign(large);
+    ASSERT_TRUE(access->WriteFile("/large.txt", big));
+    CTextBuffer back;
+    ASSERT_TRUE(access->ReadFile("/large.txt", back));
+    EXPECT_EQ(back.View(), large);
+
+    EXPECT_EQ(access->GetFileSize("/large.txt"), 300000);
+    EXPECT_EQ(access->GetFileSize("/index.html"), 8);
+    EXPECT_EQ(access->GetFileSize("/empty.html"), 0);
+    EXPECT_EQ(access->GetFileSize("/missing.html"), -1);
+    EXPECT_EQ(access->LastError(), "'/missing.html' not found");
+    EXPECT_EQ(access->GetFileSize("/sub"), -1);
+
+    // Failures leave the buffer as it was and say why.
+    buffer.Assign("kept");
+    EXPECT_FALSE(access->ReadFile("/missing.html", buffer));
+    EXPECT_EQ(buffer.View(), "kept");
+    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u)
+        << access->LastError();
+    EXPECT_FALSE(access->ReadFile("/sub", buffer));
+    EXPECT_EQ(buffer.View(), "kept");
+    EXPECT_FALSE(access->WriteFile("/nodir/x.html", upload));
+    EXPECT_FALSE(fs::exists(server.Root() + "/nodir"));
+}
+
+// Names with blanks, "#", ";" and "%" are file names on the server, not URL syntax.
+TEST_F(FtpSiteAccessTest, NamesAreTakenLiterally) {
+    auto access = Access();
+    const std::string names[] = {"/with space #1;type=a.html", "/100%25 sure?.html",
+                                 "/sub/%2e.html"};
+    for (const auto& name : names) {
+        SCOPED_TRACE(name);
+        CTextBuffer text;
+        text.Assign("literal " + name);
+        ASSERT_TRUE(access->WriteFile(name, text)) << access->LastError();
+        EXPECT_EQ(ReadWholeFile(server.Root() + name), "literal " + name);
+        CTextBuffer back;
+        ASSERT_TRUE(access->ReadFile(name, back));
+        EXPECT_EQ(back.View(), "literal " + name);
+        EXPECT_EQ(access->GetFileSize(name), static_cast<int32_t>(8 + name.size()));
+        EXPECT_TRUE(access->Exists(name));
+    }
+}
+
+// Exists, IsDirectory and IsReadOnly look the name up in a fresh listing of its directory,
+// ignoring case.
+TEST_F(FtpSiteAccessTest, ListingFindsEntries) {
+    auto access = Access();
+    struct Case {
+        const char* name;
+        bool exists;
+        bool directory;
+        bool readOnly;
+    };
+    const Case cases[] = {
+        {"/index.html", true, false, false},
+        {"/INDEX.HTML", true, false, false},
+        {"/mixed case.html", true, false, false},
+        {"/sub", true, true, false},
+        {"/SUB/", true, true, false},
+        {"/sub/page.html", true, false, false},
+        {"/sub/deeper", true, true, false},
+        {"/sub/deeper/leaf.html", true, false, false},
+        {"/readonly.html", true, false, true},
+        {"/emptydir", true, true, false},
+        {"/emptydir/x.html", false, false, false},
+        {"/missing.html", false, false, false},
+        {"/nodir/x.html", false, false, false},
+        {"/index.html/x", false, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(access->Exists(c.name), c.exists) << c.name << " " << access->LastError();
+        EXPECT_EQ(access->IsDirectory(c.name), c.directory) << c.name;
+        EXPECT_EQ(access->IsReadOnly(c.name), c.readOnly) << c.name;
+    }
+    // A listing is fresh each time: a file made meanwhile is seen.
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "later.html", "x"));
+    EXPECT_TRUE(access->Exists("/later.html"));
+}
+
+// "/", "" and "\" are directories without asking the server, even one that does not answer.
+TEST_F(FtpSiteAccessTest, RootIsADirectoryWithoutAServer) {
+    CFtpSiteAccess access("127.0.0.1:" + std::to_string(FreeLoopbackPort()), 0, "", "");
+    EXPECT_TRUE(access.IsDirectory("/"));
+    EXPECT_TRUE(access.IsDirectory(""));
+    EXPECT_TRUE(access.IsDirectory("\\"));
+    EXPECT_FALSE(access.IsConnected());
+    auto real = Access();
+    EXPECT_TRUE(real->IsDirectory("/"));
+    EXPECT_EQ(server.CountCommands("USER"), 0);
+}
+
+TEST_F(FtpSiteAccessTest, CreatesOneDirectory) {
+    auto access = Access();
+    EXPECT_TRUE(access->CreateDirectory("/tarvik")) << access->LastError();
+    EXPECT_TRUE(fs::is_directory(server.Root() + "/tarvik"));
+    EXPECT_TRUE(access->CreateDirectory("/sub/agent dir/"));
+    EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/agent dir"));
+    EXPECT_FALSE(access->CreateDirectory("/tarvik"));  // exists already
+    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
+    EXPECT_FALSE(access->CreateDirectory("/a/b"));  // parents are not made
+    EXPECT_FALSE(fs::exists(server.Root() + "/a"));
+}
+
+// One login serves every operation until Disconnect; the destructor says goodbye.
+TEST_F(FtpSiteAccessTest, ConnectionStaysOpen) {
+    auto access = Access();
+    EXPECT_FALSE(access->IsConnected());
+    CTextBuffer buffer;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(access->ReadFile("/index.html", buffer));
+        EXPECT_EQ(access->GetFileSize("/sub/page.html"), 4);
+        EXPECT_TRUE(access->Exists("/sub/page.html"));
+        EXPECT_FALSE(access->ReadFile("/missing.html", buffer));
+    }
+    EXPECT_TRUE(access->IsConnected());
+    EXPECT_EQ(server.CountCommands("USER"), 1);
+    EXPECT_EQ(server.CountCommands("RETR"), 3);  // a missing file fails on its SIZE
+    EXPECT_EQ(server.CountCommands("LIST"), 3);  // one fresh listing per Exists
+
+    access->Disconnect();
+    EXPECT_FALSE(access->IsConnected());
+    EXPECT_TRUE(access->EnsureConnected());
+    EXPECT_TRUE(access->EnsureConnected());
+    EXPECT_EQ(server.CountCommands("USER"), 2);
+    EXPECT_TRUE(access->Connect());  // a fresh connection in place of the open one
+    EXPECT_EQ(server.CountCommands("USER"), 3);
+    EXPECT_EQ(server.CountCommands("LIST"), 3);  // logging in lists nothing
+    access.reset();
+    // The server may log the goodbye a moment after the client has gone.
+    for (int i = 0; i < 100 && server.CountCommands("QUIT") < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(server.CountCommands("QUIT"), 3);
+}
+
+TEST_F(FtpSiteAccessTest, TestConnectionUsesAConnectionOfItsOwn) {
+    auto access = Access();
+    EXPECT_TRUE(access->TestConnection()) << access->LastError();
+    EXPECT_FALSE(access->IsConnected());
+    EXPECT_EQ(server.CountCommands("USER"), 1);
+
+    auto wrong = Access(server.User(), "wrong password");
+    EXPECT_FALSE(wrong->TestConnection());
+    EXPECT_EQ(wrong->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
+    EXPECT_EQ(wrong->LastError().find("wrong password"), std::string::npos);
+    EXPECT_FALSE(wrong->Connect());
+    EXPECT_FALSE(wrong->IsConnected());
+    CTextBuffer buffer;
+    EXPECT_FALSE(wrong->ReadFile("/index.html", buffer));
+    EXPECT_EQ(wrong->GetFileSize("/index.html"), 0);  // no connection to be had
+
+    // Empty user name and password log in anonymously (read only on this server).
+    auto anonymous = Access("", "");
+    EXPECT_TRUE(anonymous->TestConnection());
+    ASSERT_TRUE(anonymous->ReadFile("/index.html", buffer));
+    EXPECT_EQ(buffer.View(), "<html>home</html>");
+    EXPECT_EQ(server.CountCommands("USER anonymous"), 2);
+    CTextBuffer text;
+    text.Assign("x");
+    EXPECT_FALSE(anonymous->WriteFile("/index.html", text));
+    EXPECT_EQ(ReadWholeFile(server.Root() + "/index.html"), "<html>home</html>");
+}
+
+TEST(FtpSiteAccessAnonymous, RefusedWhenTheServerHasNoAnonymousLogin) {
+    CFtpServer server;
+    CFtpServer::Options options;
+    options.anonymous = CFtpServer::Options::Anonymous::kNone;
+    ASSERT_TRUE(server.Start(options));
+    CFtpSiteAccess access(server.Address(), 0, "", "");
+    EXPECT_FALSE(access.TestConnection());
+    EXPECT_EQ(access.GetFileSize("/index.html"), 0);
+    EXPECT_FALSE(access.IsConnected());
+}
+
+// A server without the SIZE command: sizes come from the directory listing.
+TEST(FtpSiteAccessNoSize, SizesFromTheListing) {
+    CFtpServer server;
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "sub/page.html", "page"));
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "empty.html", ""));
+    CFtpServer::Options options;
+    options.sizeCommand = false;
+    ASSERT_TRUE(server.Start(options));
+    CFtpSiteAccess access(server.Address(), 0, server.User(), server.Password());
+    EXPECT_EQ(access.GetFileSize("/sub/page.html"), 4) << access.LastError();
+    EXPECT_EQ(access.GetFileSize("/sub/PAGE.HTML"), 4);  // the listing ignores case
+    EXPECT_EQ(access.GetFileSize("/empty.html"), 0);
+    EXPECT_EQ(access.GetFileSize("/missing.html"), -1);
+    EXPECT_EQ(access.LastError(), "'/missing.html' not found");
+    EXPECT_EQ(access.GetFileSize("/sub"), -1);
+    EXPECT_GE(server.CountCommands("SIZE"), 4);
+    EXPECT_GE(server.CountCommands("LIST"), 4);
+}
+
+// A directory in the address becomes the site's root on the server.
+TEST_F(FtpSiteAccessTest, AddressWithADirectory) {
+    CFtpSiteAccess access("ftp://" + server.Address() + "/sub", 0, server.User(),
+                          server.Password());
+    EXPECT_EQ(access.GetRoot(), "/sub/");
+    CTextBuffer buffer;
+    ASSERT_TRUE(access.ReadFile("/page.html", buffer)) << access.LastError();
+    EXPECT_EQ(buffer.View(), "page");
+    EXPECT_TRUE(access.IsDirectory("/deeper"));
+    EXPECT_TRUE(access.Exists("/deeper/leaf.html"));
+    EXPECT_EQ(access.GetFileSize("/deeper/leaf.html"), 4);
+    EXPECT_FALSE(access.Exists("/index.html"));
+    EXPECT_TRUE(access.CreateDirectory("/tarvik"));
+    EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/tarvik"));
+}
+
+// The agent's settings give the server (with its port) and the login.
+TEST_F(FtpSiteAccessTest, MadeFromAgentSettings) {
+    CAgentSettings agent(0);
+    agent.SiteFileType = kSiteFtp;
+    agent.RootDirectory = server.Address();
+    agent.Username = server.User();
+    agent.Password = server.Password();
+    std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
+    ASSERT_NE(access, nullptr);
+    CTextBuffer buffer;
+    ASSERT_TRUE(access->ReadFile("/sub/page.html", buffer)) << access->LastError();
+    EXPECT_EQ(buffer.View(), "page");
+    EXPECT_EQ(server.CountCommands("USER " + server.User()), 1);
+}
+
+// Names that climb out of the root are refused before anything is sent.
+TEST_F(FtpSiteAccessTest, NamesLeavingTheRootAreRefused) {
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Dir(), "notes.html", "private notes"));
+    auto access = Access();
+    const std::string names[] = {"/../notes.html", "/sub/../../notes.html", "/%2e%2e/notes.html",
+                                 "\\..\\notes.html", "/../../home/someone/notes.html"};
+    for (const auto& name : names) {
+        ExpectEveryOperationRefuses(*access, name);
+    }
+    EXPECT_FALSE(access->IsConnected());
+    EXPECT_EQ(server.CountCommands("USER"), 0);
+    EXPECT_EQ(ReadWholeFile(server.Dir() + "/notes.html"), "private notes");
+}
+
+// A line break in a name would end the command and start another: such names are refused.
+TEST_F(FtpSiteAccessTest, NamesWithControlCharactersAreRefused) {
+    auto access = Access();
+    const std::string name = "/x.html\r\nDELE /index.html";
+    CTextBuffer buffer;
+    EXPECT_FALSE(access->ReadFile(name, buffer));
+    EXPECT_EQ(access->LastError(), "The name '" + name + "' holds control characters");
+    EXPECT_FALSE(access->CreateDirectory(name));
+    EXPECT_FALSE(access->WriteFile(name, buffer));
+    EXPECT_EQ(access->GetFileSize(name), -1);
+    EXPECT_FALSE(access->Exists(name));
+    EXPECT_EQ(server.CountCommands("DELE"), 0);
+    EXPECT_TRUE(fs::exists(server.Root() + "/index.html"));
+}
+
+// A server that goes away, a port where nothing listens, a host that does not exist and a
+// server that never answers all end in results, in bounded time.
+TEST_F(FtpSiteAccessTest, BrokenConnectionsEndInResults) {
+    auto access = Access();
+    CTextBuffer buffer;
+    ASSERT_TRUE(access->ReadFile("/index.html", buffer));
+    server.Stop();
+    buffer.Clear();
+    EXPECT_FALSE(access->ReadFile("/index.html", buffer));
+    EXPECT_EQ(buffer.Length(), 0);
+    EXPECT_EQ(access->GetFileSize("/index.html"), -1);  // connected before: not 0
+    EXPECT_FALSE(access->Exists("/index.html"));
+    EXPECT_FALSE(access->WriteFile("/index.html", buffer));
+    EXPECT_FALSE(access->CreateDirectory("/x"));
+    EXPECT_FALSE(access->LastError().empty());
+
+    const uint16_t deadPort = FreeLoopbackPort();
+    CFtpSiteAccess refused("127.0.0.1:" + std::to_string(deadPort), 0, "", "");
+    EXPECT_FALSE(refused.TestConnection());
+    EXPECT_EQ(refused.GetFileSize("/index.html"), 0);
+    EXPECT_FALSE(refused.ReadFile("/index.html", buffer));
+    EXPECT_FALSE(refused.Exists("/index.html"));
+    EXPECT_FALSE(refused.IsDirectory("/sub"));
+    EXPECT_FALSE(refused.IsConnected());
+    EXPECT_EQ(
+        refused.LastError().rfind("FTP server '127.0.0.1:" + std::to_string(deadPort) + "': ", 0),
+        0u)
+        << refused.LastError();
+
+    // A label longer than 63 characters: the resolver refuses it without asking the network.
+    const std::string unknown = std::string(64, 'a') + ".invalid";
+    CFtpSiteAccess nowhere(unknown, 0, "", "");
+    EXPECT_FALSE(nowhere.TestConnection());
+    EXPECT_EQ(nowhere.GetFileSize("/index.html"), 0);
+
+    CCannedServer silent;
+    ASSERT_TRUE(silent.Start("", true));
+    CFtpSiteAccess hanging("127.0.0.1:" + std::to_string(silent.Port()), 0, "", "");
+    hanging.SetTimeouts(2, 2);
+    EXPECT_FALSE(hanging.Connect());
+    EXPECT_EQ(hanging.GetFileSize("/index.html"), 0);
+}
+
+}  // namespace

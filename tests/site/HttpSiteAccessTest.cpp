@@ -1,0 +1,429 @@
+// The HTTP site access against a real nginx on loopback (static files, redirects of every kind,
+// basic authentication, error pages, PUT), and against canned replies for answers nginx will
+// not give.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "RefusedName.h"
+#include "agent/AgentSettings.h"
+#include "processing/LastMessage.h"
+#include "site/HttpSiteAccess.h"
+#include "site/SiteAccessFactory.h"
+#include "support/CannedServer.h"
+#include "support/NginxServer.h"
+#include "support/ServerProcess.h"
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+const char* const kLocations = R"(
+        location = /moved-port { return 302 http://127.0.0.1:{port1}/target.html; }
+        location = /moved-host-case { return 301 http://LOCALHOST:{port}/index.html; }
+        location = /other-host { return 301 http://other.invalid:{port}/index.html; }
+        location = /to-https { return 301 https://127.0.0.1:{port}/index.html; }
+        location = /chain1 { return 302 http://127.0.0.1:{port}/chain2; }
+        location = /chain2 { return 302 http://127.0.0.1:{port}/index.html; }
+        location = /see-other { return 303 http://127.0.0.1:{port}/sub/page.html; }
+        location = /temporary { return 307 http://127.0.0.1:{port}/index.html; }
+        location = /permanent { return 308 http://127.0.0.1:{port}/index.html; }
+        location = /relative {
+            absolute_redirect off;
+            return 302 /sub/page.html;
+        }
+        location = /query { return 302 http://127.0.0.1:{port}/index.html?from=query; }
+        location = /error500 { return 500 "server trouble\n"; }
+        location /private/ {
+            auth_basic "Tarvik test";
+            auth_basic_user_file {dir}/htpasswd;
+            dav_methods PUT;
+        }
+        location /upload/ {
+            dav_methods PUT;
+            create_full_put_path off;
+            client_max_body_size 0;
+        }
+)";
+
+const char* const kSecondServer = R"(
+    server {
+        listen 127.0.0.1:{port1};
+        server_name localhost;
+        root {root}/second;
+    }
+)";
+
+std::string BinaryBytes() {
+    std::string bytes = "line\r\nline\nline\r\0end"s;
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(static_cast<char>(i));
+    return bytes;
+}
+
+class HttpSiteAccessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string& root = nginx.DocRoot();
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "index.html", "<html>home</html>"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/page.html", "page"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "empty.html", ""));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "binary.bin", BinaryBytes()));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "a b.html", "blank in the name"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "private/secret.html", "secret"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "second/target.html", "second port"));
+        ASSERT_TRUE(CTempDir::MakeDirAt(root, "upload", 0777));
+        ASSERT_TRUE(CTempDir::MakeDirAt(root, "private", 0777));
+        // nginx reads its password file in plain text form here: user alice, password
+        // "wonder land".
+        ASSERT_TRUE(CTempDir::WriteFileAt(nginx.Dir(), "htpasswd", "alice:{PLAIN}wonder land\n"));
+        CNginxServer::Options options;
+        options.serverDirectives = kLocations;
+        options.httpDirectives = kSecondServer;
+        options.extraPorts = 1;
+        ASSERT_TRUE(nginx.Start(options));
+        server = "127.0.0.1:" + std::to_string(nginx.Port());
+        SetLastMessageText("");
+    }
+
+    std::unique_ptr<CHttpSiteAccess> Access(const std::string& user = "",
+                                            const std::string& password = "") {
+        auto access = std::make_unique<CHttpSiteAccess>(server, 0, user, password);
+        access->SetTimeouts(10, 20);
+        return access;
+    }
+
+    // How many requests reached nginx before this call: a last request marks the end, so that
+    // a request logged late is counted all the same.
+    int RequestsSoFar() {
+        CHttpSiteAccess marker(server);
+        CTextBuffer ignored;
+        EXPECT_TRUE(marker.ReadFile("/index.html?end-marker", ignored));
+        EXPECT_TRUE(nginx.WaitForAccessLog("end-marker"));
+        return nginx.LoggedRequests(0) - 1;
+    }
+
+    CNginxServer nginx;
+    std::string server;
+};
+
+TEST_F(HttpSiteAccessTest, ReadsResourcesWhateverTheirStatus) {
+    auto access = Access();
+    CTextBuffer buffer;
+    buffer.Assign("before:");
+    ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
+    EXPECT_EQ(buffer.View(), "before:<html>home</html>");
+
+    struct Case {
+        const char* name;
+        std::string content;  // the body, or (for error pages) a piece of it
+        bool exact;
+    };
+    const Case cases[] = {
+        {"/sub/page.html", "page", true},
+        {"/binary.bin", BinaryBytes(), true},
+        {"/empty.html", "", true},
+        {"/a b.html", "blank in the name", true},
+        {"/a%20b.html", "blank in the name", true},
+        {"/index.html?x=1#top", "<html>home</html>", true},
+        {"sub/page.html", "page", true},
+        // Error pages are content: the read succeeds.
+        {"/missing.html", "404 Not Found", false},
+        {"/error500", "server trouble\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTextBuffer body;
+        ASSERT_TRUE(access->ReadFile(c.name, body)) << access->LastError();
+        if (c.exact) {
+            EXPECT_EQ(body.View(), c.content);
+        } else {
+            EXPECT_NE(body.View().find(c.content), std::string::npos) << body.View();
+        }
+        EXPECT_EQ(access->GetFileSize(c.name), body.Length());
+        EXPECT_EQ(access->LastError(), "");
+    }
+    EXPECT_EQ(GetLastMessage(), "");
+    ASSERT_TRUE(nginx.WaitForAccessLog("/error500"));
+    const std::string log = nginx.AccessLog();
+    EXPECT_NE(log.find("\"GET /a%20b.html HTTP/1.1\""), std::string::npos) << log;
+    EXPECT_NE(log.find("\"GET /index.html?x=1 HTTP/1.1\""), std::string::npos) << log;
+    EXPECT_NE(log.find("\"QV Tarvik\""), std::string::npos) << log;
+}
+
+// At most one redirect is followed, over plain HTTP, to the same host (any case, any port).
+TEST_F(HttpSiteAccessTest, FollowsOneRedirectOnTheSameServer) {
+    struct Case {
+        const char* server;  // "" for 127.0.0.1 and the port
+        const char* name;
+        bool ok;
+        const char* content;
+        std::string error;
+    };
+    const std::string port = std::to_string(nginx.Port());
+    const std::string redirectAway =
+        "Not following the redirect of '%s' to '%s': it leaves "
+        "server '127.0.0.1'";
+    const Case cases[] = {
+        {"", "/moved-port", true, "second port", ""},
+        {"", "/see-other", true, "page", ""},
+        {"", "/temporary", true, "<html>home</html>", ""},
+        {"", "/permanent", true, "<html>home</html>", ""},
+        {"", "/relative", true, "page", ""},
+        {"", "/query", true, "<html>home</html>", ""},
+        {"localhost", "/moved-host-case", true, "<html>home</html>", ""},
+        {"", "/moved-host-case", false, "",
+         "Not following the redirect of '/moved-host-case' to 'http://LOCALHOST:" + port +
+             "/index.html': it leaves server '127.0.0.1'"},
+        {"", "/other-host", false, "",
+         "Not following the redirect of '/other-host' to 'http://other.invalid:" + port +
+             "/index.html': it leaves server '127.0.0.1'"},
+        {"", "/to-https", false, "",
+         "Not following the redirect of '/to-https' to 'https://127.0.0.1:" + port +
+             "/index.html': it leaves server '127.0.0.1'"},
+        {"", "/chain1", false, "", "'/chain1' on server '127.0.0.1' redirects more than once"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string address = *c.server ? std::string(c.server) + ":" + port : server;
+        CHttpSiteAccess access(address);
+        CTextBuffer buffer;
+        buffer.Assign("kept:");
+        EXPECT_EQ(access.ReadFile(c.name, buffer), c.ok) << access.LastError();
+        EXPECT_EQ(buffer.View(), "kept:"s + c.content);
+        EXPECT_EQ(access.LastError(), c.error);
+        EXPECT_EQ(access.GetFileSize(c.name), static_cast<int32_t>(strlen(c.content)));
+    }
+}
+
+// 401 fails with message 193 without credentials and 194 with them; 194 never shows the
+// password.
+TEST_F(HttpSiteAccessTest, AccessDeniedMessages) {
+    struct Case {
+        const char* user;
+        const char* password;
+        bool ok;
+        const char* shownPassword;
+    };
+    const Case cases[] = {
+        {"", "", false, nullptr},
+        {"alice", "wrong guess", false, "********"},
+        {"", "wonder land", false, "********"},
+        {"alice", "", false, ""},
+        {"alice", "wonder land", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.user) + "/" + c.password);
+        auto expected = [&](const std::string& resource) {
+            if (c.ok) {
+                return std::string();
+            }
+            std::string text =
+                "Access denied while accessing resource '" + resource + "' on server '127.0.0.1'";
+            if (c.shownPassword != nullptr) {
+                text += " (user='"s + c.user + "', passwd='" + c.shownPassword + "')";
+            }
+            return text;
+        };
+        SetLastMessageText("");
+        auto access = Access(c.user, c.password);
+        CTextBuffer buffer;
+        buffer.Assign("kept:");
+        EXPECT_EQ(access->ReadFile("/private/secret.html", buffer), c.ok);
+        EXPECT_EQ(buffer.View(), c.ok ? "kept:secret" : "kept:");
+        EXPECT_EQ(GetLastMessage(), expected("/private/secret.html"));
+        EXPECT_EQ(access->LastError(), expected("/private/secret.html"));
+        EXPECT_EQ(access->GetFileSize("/private/secret.html"), c.ok ? 6 : 0);
+        // Writing is refused the same way.
+        SetLastMessageText("");
+        EXPECT_EQ(access->WriteFile("/private/new.html", buffer), c.ok);
+        EXPECT_EQ(GetLastMessage(), expected("/private/new.html"));
+        if (*c.password != '\0') {
+            EXPECT_EQ(access->LastError().find(c.password), std::string::npos);
+        }
+    }
+    EXPECT_EQ(ReadWholeFile(nginx.DocRoot() + "/private/new.html"), "kept:secret");
+}
+
+TEST_F(HttpSiteAccessTest, WritesWithPut) {
+    auto access = Access();
+    CTextBuffer text;
+    text.Assign(BinaryBytes());
+    ASSERT_TRUE(access->WriteFile("/upload/new.bin", text)) << access->LastError();
+    EXPECT_EQ(ReadWholeFile(nginx.DocRoot() + "/upload/new.bin"), BinaryBytes());
+    text.Assign("replaced");
+    ASSERT_TRUE(access->WriteFile("/upload/new.bin", text));
+    EXPECT_EQ(ReadWholeFile(nginx.DocRoot() + "/upload/new.bin"), "replaced");
+    CTextBuffer empty;
+    ASSERT_TRUE(access->WriteFile("/upload/empty.html", empty));
+    EXPECT_EQ(fs::file_size(nginx.DocRoot() + "/upload/empty.html"), 0u);
+    std::string large(3 * 1024 * 1024, 'z');
+    CTextBuffer big;
+    big.Assign(large);
+    ASSERT_TRUE(access->WriteFile("/upload/large.txt", big));
+    EXPECT_EQ(fs::file_size(nginx.DocRoot() + "/upload/large.txt"), large.size());
+
+    // A refusal by the server is a failure, not a success.
+    struct Case {
+        const char* name;
+        long status;
+    };
+    const Case cases[] = {
+        {"/index.html", 405},           // no PUT there
+        {"/upload/nodir/x.html", 500},  // directories are not made
+        {"/moved-port", 302},           // a redirect is no success either
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(access->WriteFile(c.name, text));
+        EXPECT_EQ(access->LastError(), "Server '127.0.0.1' answered " + std::to_string(c.status) +
+                                           " to PUT '" + c.name + "'");
+    }
+    EXPECT_EQ(ReadWholeFile(nginx.DocRoot() + "/index.html"), "<html>home</html>");
+}
+
+TEST_F(HttpSiteAccessTest, NoDirectoriesOrAttributes) {
+    auto access = Access();
+    EXPECT_EQ(access->GetRoot(), "");
+    for (const char* name : {"/index.html", "/missing.html", "/sub", "/"}) {
+        EXPECT_TRUE(access->IsDirectory(name)) << name;
+        EXPECT_TRUE(access->IsReadOnly(name)) << name;
+        EXPECT_TRUE(access->Exists(name)) << name;
+    }
+    EXPECT_FALSE(access->CreateDirectory("/tarvik"));
+    EXPECT_EQ(access->LastError(), "Directories cannot be created over HTTP");
+    EXPECT_EQ(RequestsSoFar(), 0);  // none of this asked the server
+}
+
+// Names that climb out of the root are refused before anything is sent.
+TEST_F(HttpSiteAccessTest, NamesLeavingTheRootAreRefused) {
+    auto access = Access();
+    const std::string names[] = {"/../../home/someone/notes.html",
+                                 "/sub/../../index.html",
+                                 "/%2e%2e/index.html",
+                                 "/%2E%2E%2Findex.html",
+                                 "\\..\\index.html",
+                                 "/..#top",
+                                 "/sub/../..?q=1"};
+    for (const auto& name : names) {
+        ExpectEveryOperationRefuses(*access, name);
+    }
+    EXPECT_EQ(RequestsSoFar(), 0);
+}
+
+// Made from an agent's settings: a dynamic site is read at its domain name.
+TEST_F(HttpSiteAccessTest, MadeFromAgentSettings) {
+    CAgentSettings agent(0);
+    agent.IsDynamicSite = true;
+    agent.DomainName = server;
+    agent.RootDirectory = "/nowhere";
+    std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
+    ASSERT_NE(access, nullptr);
+    CTextBuffer buffer;
+    ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
+    EXPECT_EQ(buffer.View(), "<html>home</html>");
+
+    agent.IsDynamicSite = false;
+    agent.SiteFileType = kSiteHttp;
+    agent.DomainName = "www.example.com";
+    agent.RootDirectory = "http://" + server + "/";
+    access = CreateSiteAccess(agent);
+    ASSERT_NE(access, nullptr);
+    EXPECT_EQ(access->GetFileSize("/sub/page.html"), 4);
+}
+
+// Many reads in a row, on one access object, all arrive.
+TEST_F(HttpSiteAccessTest, ManyReadsInARow) {
+    auto access = Access();
+    for (int i = 0; i < 50; ++i) {
+        CTextBuffer buffer;
+        ASSERT_TRUE(access->ReadFile(i % 2 ? "/index.html" : "/sub/page.html", buffer));
+        EXPECT_EQ(buffer.Length(), i % 2 ? 17 : 4);
+    }
+    EXPECT_EQ(nginx.LoggedRequests(50), 50);
+}
+
+// A server that goes away, a port where nothing listens, a host that does not exist and a
+// server that never answers all end in results, in bounded time.
+TEST_F(HttpSiteAccessTest, BrokenConnectionsEndInResults) {
+    auto access = Access();
+    CTextBuffer buffer;
+    ASSERT_TRUE(access->ReadFile("/index.html", buffer));
+    nginx.Stop();
+    buffer.Assign("kept");
+    EXPECT_FALSE(access->ReadFile("/index.html", buffer));
+    EXPECT_EQ(buffer.View(), "kept");
+    EXPECT_EQ(access->LastError().rfind("HTTP server '" + server + "': ", 0), 0u)
+        << access->LastError();
+    EXPECT_EQ(access->GetFileSize("/index.html"), 0);
+    EXPECT_FALSE(access->WriteFile("/upload/x.html", buffer));
+
+    CHttpSiteAccess refused("127.0.0.1", FreeLoopbackPort());
+    EXPECT_FALSE(refused.ReadFile("/index.html", buffer));
+    EXPECT_EQ(refused.GetFileSize("/index.html"), 0);
+
+    // A label longer than 63 characters: the resolver refuses it without asking the network.
+    CHttpSiteAccess nowhere(std::string(64, 'a') + ".invalid");
+    EXPECT_FALSE(nowhere.ReadFile("/index.html", buffer));
+    EXPECT_EQ(nowhere.LastError().rfind("HTTP server '" + std::string(64, 'a'), 0), 0u);
+
+    CCannedServer silent;
+    ASSERT_TRUE(silent.Start("", true));
+    CHttpSiteAccess hanging("127.0.0.1", silent.Port());
+    hanging.SetTimeouts(2, 2);
+    EXPECT_FALSE(hanging.ReadFile("/index.html", buffer));
+    EXPECT_EQ(buffer.View(), "kept");
+}
+
+// Answers nginx does not give: header names in any case, a "Content-Location" that is no
+// "Location", a body cut short.
+TEST(HttpSiteAccessCanned, HeadersAndBrokenAnswers) {
+    CNginxServer nginx;
+    ASSERT_TRUE(CTempDir::WriteFileAt(nginx.DocRoot(), "index.html", "<html>home</html>"));
+    ASSERT_TRUE(nginx.Start());
+    const std::string target = "http://127.0.0.1:" + std::to_string(nginx.Port()) + "/index.html";
+
+    struct Case {
+        std::string reply;
+        bool ok;
+        const char* content;
+        const char* error;  // %d stands for the canned server's port
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 302 Found\r\nlocation: " + target + "\r\nContent-Length: 0\r\n\r\n", true,
+         "<html>home</html>", ""},
+        {"HTTP/1.1 301 Moved\r\nLOCATION:" + target + "\r\nContent-Length: 5\r\n\r\nmoved", true,
+         "<html>home</html>", ""},
+        {"HTTP/1.1 302 Found\r\nContent-Location: " + target + "\r\nContent-Length: 0\r\n\r\n",
+         false, "", "Server '127.0.0.1' redirected '/page.html' without saying where to"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly part", false, "", nullptr},
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil the end", true, "until the end", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        CCannedServer canned;
+        ASSERT_TRUE(canned.Start(c.reply));
+        CHttpSiteAccess access("127.0.0.1", canned.Port());
+        CTextBuffer buffer;
+        buffer.Assign("kept:");
+        EXPECT_EQ(access.ReadFile("/page.html", buffer), c.ok) << access.LastError();
+        EXPECT_EQ(buffer.View(), "kept:"s + c.content);
+        if (c.error != nullptr) {
+            EXPECT_EQ(access.LastError(), c.error);
+        } else {
+            EXPECT_EQ(access.LastError().rfind("HTTP server '127.0.0.1': ", 0), 0u)
+                << access.LastError();
+        }
+        const auto requests = canned.Requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests[0].rfind("GET /page.html HTTP/1.1\r\n", 0), 0u) << requests[0];
+        EXPECT_NE(requests[0].find("\r\nUser-Agent: QV Tarvik\r\n"), std::string::npos);
+    }
+}
+
+}  // namespace
