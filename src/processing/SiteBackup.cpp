@@ -7,6 +7,7 @@
 #include "processing/ProgressSink.h"
 #include "processing/SiteZipper.h"
 #include "res/StringTable.h"
+#include "site/LocalSiteAccess.h"
 #include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 
@@ -61,9 +62,29 @@ std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool
 bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
             const std::string& zipName, CProgressSink* sink) {
     SinkSetTitle(sink, FormatString(IDS_BACKUP_TITLE, FileNameOf(zipName).c_str()));
-    std::string items = BackupItemList(map, rootDirectory, pagesOnly);
     CSiteZipper zipper(sink);
-    if (!zipper.Zip(zipName, items, !pagesOnly)) {
+    bool zipped = false;
+    CSiteAccess* access = map.GetAccess();
+    if (access == nullptr || dynamic_cast<CLocalSiteAccess*>(access) != nullptr) {
+        std::string items = BackupItemList(map, rootDirectory, pagesOnly);
+        zipped = zipper.Zip(zipName, items, !pagesOnly);
+    } else {
+        // A site on an FTP or web server: its root is no local directory, so the files are
+        // read through the site's access object. All files means every file the graph knows.
+        std::vector<std::string> names;
+        for (const auto& page : map.Pages()) {
+            if (map.HasSize(page.get()))
+                names.push_back(page->Name);
+        }
+        if (!pagesOnly) {
+            for (const auto& file : map.Files()) {
+                if (map.HasSize(file.get()))
+                    names.push_back(file->Name);
+            }
+        }
+        zipped = zipper.ZipFromSite(zipName, *access, names);
+    }
+    if (!zipped) {
         SetLastMessage(IDS_BACKUP_FAILED);
         ReportError(sink, GetLastMessage());
         return false;

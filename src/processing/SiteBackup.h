@@ -9,6 +9,8 @@ class CSiteMap;
 
 // Backs up the site. pagesOnly: the pages of the graph that exist (their sizes are asked once
 // through the graph's access object); otherwise every file under rootDirectory, recursively.
+// A site that is not on the local disk (FTP, HTTP) is read through the graph's access object
+// instead: its existing pages, or for all files also every other file the graph knows.
 // On failure reports "Site Backup failed. Aborting..." through the sink (unless stopped), leaves
 // it as the last message and returns false; an earlier archive of that name stays whole.
 // Borrows map and sink (sink may be null).

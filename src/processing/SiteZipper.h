@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class CProgressSink;
+class CSiteAccess;
 
 class CSiteZipper {
   public:
@@ -15,6 +17,13 @@ class CSiteZipper {
     // False when the archive could not be written or the user stopped it; an earlier archive of
     // that name is then left whole.
     bool Zip(const std::string& zipName, const std::string& itemList, bool recurse);
+
+    // Writes zipName from files read through a site access object (borrowed), one file at a
+    // time, for sites that are not on the local disk. names: site names; they are stored without
+    // their leading "/". False when a file cannot be read, the archive cannot be written or the
+    // user stopped; an earlier archive of that name is then left whole.
+    bool ZipFromSite(const std::string& zipName, CSiteAccess& access,
+                     const std::vector<std::string>& names);
 
     // The archive writer's status callback: with callback data (a sink) it shows the item and
     // the progress and answers nonzero once Stop was pressed; without, it answers 0.

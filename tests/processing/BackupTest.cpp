@@ -13,8 +13,11 @@
 #include "processing/LastMessage.h"
 #include "processing/SiteBackup.h"
 #include "processing/SiteZipper.h"
+#include "site/FtpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
+#include "support/FtpServer.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -174,6 +177,48 @@ TEST(SiteZipper, StatusCallback) {
     sink.stopAfter = 0;
     EXPECT_NE(CSiteZipper::StatusCallback("b.html", 50, &sink), 0);
     EXPECT_EQ(CSiteZipper::StatusCallback("c.html", 60, nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A site on an FTP server: its root is no local directory, so the backup reads the pages
+// through the site's access object.
+TEST(RemoteBackup, PagesOfAnFtpSiteAreReadThroughTheSite) {
+    CFtpServer server;
+    ASSERT_TRUE(server.Start());
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "index.html", "<html>ftp home</html>"));
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "docs/a.html", "<html>a</html>"));
+    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "img/x.gif", "GIF89a"));
+    CTempDir local("remote-backup");
+    CSiteMap map("index.html");
+    map.SetAccess(
+        std::make_unique<CFtpSiteAccess>(server.Address(), 0, server.User(), server.Password()));
+    map.AddPage("/index.html");
+    map.AddPage("/docs/a.html");
+    map.AddPage("/docs/missing.html");
+    map.AddFile("/img/x.gif");
+
+    const std::string zip = local.Path() + "/ftp.zip";
+    RecordingSink sink;
+    ASSERT_TRUE(Backup(map, server.Address(), true, zip, &sink));
+    auto entries = ReadArchive(zip);
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries["index.html"], "<html>ftp home</html>");
+    EXPECT_EQ(entries["docs/a.html"], "<html>a</html>");
+    EXPECT_TRUE(sink.messages.empty());
+
+    ASSERT_TRUE(Backup(map, server.Address(), false, zip, nullptr));
+    EXPECT_EQ(ReadArchive(zip).size(), 3u);  // the graph's other files too
+    const std::string before = ReadAll(zip);
+
+    // A page that vanishes between sizing and reading: the backup fails, the archive stays.
+    CSitePage* late = map.AddPage("/late.html");
+    late->Size = 10;
+    EXPECT_FALSE(Backup(map, server.Address(), true, zip, &sink));
+    EXPECT_EQ(sink.messages, (std::vector<std::string>{"Site Backup failed. Aborting..."}));
+    EXPECT_EQ(ReadAll(zip), before);
 }
 
 }  // namespace
