@@ -47,11 +47,17 @@ CSiteFile* CSiteMap::AppendFile(std::string name) {
     return file;
 }
 
-void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) { m_access = std::move(access); }
+void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) {
+    m_access = std::move(access);
+}
 
-int32_t CSiteMap::GetPageSize(CSiteFile* file) { return file->GetSize(m_access.get()); }
+int32_t CSiteMap::GetPageSize(CSiteFile* file) {
+    return file->GetSize(m_access.get());
+}
 
-bool CSiteMap::HasSize(CSiteFile* file) { return GetPageSize(file) > 0; }
+bool CSiteMap::HasSize(CSiteFile* file) {
+    return GetPageSize(file) > 0;
+}
 
 void CSiteMap::Renumber() {
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
@@ -91,8 +97,10 @@ void CSiteMap::PurgeUnreferenced() {
         std::erase_if(page->ForcedPrefetchPages,
                       [](const CSitePage* p) { return p->ReferenceCount <= 0; });
     }
-    std::erase_if(m_pages, [](const std::unique_ptr<CSitePage>& p) { return p->ReferenceCount <= 0; });
-    std::erase_if(m_files, [](const std::unique_ptr<CSiteFile>& f) { return f->ReferenceCount <= 0; });
+    std::erase_if(m_pages,
+                  [](const std::unique_ptr<CSitePage>& p) { return p->ReferenceCount <= 0; });
+    std::erase_if(m_files,
+                  [](const std::unique_ptr<CSiteFile>& f) { return f->ReferenceCount <= 0; });
     RebuildIndexes();
 }
 
@@ -120,6 +128,9 @@ void CSiteMap::SortAllLinks() {
 void CSiteMap::RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target) {
     if (HitCount < INT32_MAX) {
         ++HitCount;
+    }
+    if (target == nullptr) {
+        return;  // no page was hit: nothing to record, the visitor stays where they were
     }
     if (referrer == nullptr && current == nullptr) {
         current = target;

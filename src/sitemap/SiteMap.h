@@ -18,7 +18,7 @@ class CBinaryReader;
 class CSiteAccess;
 
 class CSiteMap {
-public:
+  public:
     // homePage: the agent's home page setting (it need not begin with "/").
     explicit CSiteMap(std::string homePage);
     ~CSiteMap();
@@ -70,7 +70,8 @@ public:
     void ResetStatistics();
     void SortAllLinks();
     // One page hit of a visitor. referrer: the referring page or nullptr; current: the visitor's
-    // current page, updated in place; target: the page hit.
+    // current page, updated in place; target: the page hit (a null target only counts the
+    // hit). All three are borrowed pages of this graph.
     void RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target);
     // Adds file to page's images (once); nothing when page is nullptr.
     void AddImageToPage(CSitePage* page, CSiteFile* file);
@@ -88,8 +89,12 @@ public:
     // over-long strings, values that are not numbers); the graph is then left as it was. A file
     // of another format or version loads as an empty graph.
     bool Load(const std::string& path);
+    // The same, and tells through *otherFormat whether the file was of another format or
+    // version (and so loaded as an empty graph).
+    bool Load(const std::string& path, bool* otherFormat);
     // The same over the file's bytes in memory (borrowed for the call).
     bool LoadFromMemory(const void* data, std::size_t size);
+    bool LoadFromMemory(const void* data, std::size_t size, bool* otherFormat);
 
     // Where log analysis stopped, so that an accumulating run resumes there.
     std::string LastLogFile;
@@ -100,11 +105,11 @@ public:
     int32_t DecayPeriod = 100;
     double DecayFactor = 1.0;
 
-private:
+  private:
     template <typename T>
     using NameIndex = std::unordered_map<std::string_view, T*, SameNameHasher, SameNameEqual>;
     void RebuildIndexes();
-    bool LoadFrom(CBinaryReader& in);
+    bool LoadFrom(CBinaryReader& in, bool* otherFormat);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
     std::vector<std::unique_ptr<CSiteFile>> m_files;
