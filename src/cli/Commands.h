@@ -9,3 +9,6 @@
 // SetExitStatus (0 on success). Failures print their message to stderr.
 void SetExitStatus(int status);
 int ExitStatus();
+
+// tarvik sitemap (crawl a local site) and tarvik stats (print a statistics file).
+void AddSitemapCommands(CLI::App& app);
