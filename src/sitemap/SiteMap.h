@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "sitemap/NameIndex.h"
 #include "sitemap/PathRules.h"
 #include "sitemap/SitePage.h"
 
@@ -106,16 +106,14 @@ class CSiteMap {
     double DecayFactor = 1.0;
 
   private:
-    template <typename T>
-    using NameIndex = std::unordered_map<std::string_view, T*, SameNameHasher, SameNameEqual>;
     void RebuildIndexes();
     bool LoadFrom(CBinaryReader& in, bool* otherFormat);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
     std::vector<std::unique_ptr<CSiteFile>> m_files;
     // Name to the first page (file) of that name in list order. Keys view the records' names.
-    NameIndex<CSitePage> m_pageIndex;
-    NameIndex<CSiteFile> m_fileIndex;
+    CNameIndex<CSitePage> m_pageIndex;
+    CNameIndex<CSiteFile> m_fileIndex;
     std::unique_ptr<CSiteAccess> m_access;
     std::string m_homePage;
 };

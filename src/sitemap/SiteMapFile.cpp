@@ -435,6 +435,8 @@ bool CSiteMap::LoadFrom(CBinaryReader& in, bool* otherFormatOut) {
         return true;
     }
     m_pages.reserve(parsed.pages.size());
+    m_pageIndex.Reserve(parsed.pages.size());
+    m_fileIndex.Reserve(parsed.files.size());
     for (PageRecord& record : parsed.pages) {
         CSitePage* page = AppendPage(std::move(record.name));
         page->Size = record.size;
