@@ -1,9 +1,14 @@
 #include "sitemap/SiteMap.h"
 
+#include "site/LocalSiteAccess.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <map>
 #include <random>
 
 namespace {
@@ -343,6 +348,64 @@ TEST(SiteMap, TheNameIndexAnswersLikeTheListScan) {
             }
         }
     }
+}
+
+// The local site access, counting the sizes asked; it can be told to answer one size with a
+// number no file system gives.
+class SizeCountingAccess : public CLocalSiteAccess {
+  public:
+    using CLocalSiteAccess::CLocalSiteAccess;
+    int32_t GetFileSize(const std::string& name) override {
+        ++asked[name];
+        if (name == oddName)
+            return oddAnswer;
+        return CLocalSiteAccess::GetFileSize(name);
+    }
+    std::map<std::string, int> asked;
+    std::string oddName;
+    int32_t oddAnswer = 0;
+};
+
+TEST(SiteMap, SizesAreAskedOnceAndCached) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::path(testing::TempDir()) / "sizes";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    std::ofstream(root / "a.html") << "0123456789";
+    std::ofstream(root / "logo.gif") << "GIF";
+
+    CSiteMap map("index.html");
+    CSitePage* a = map.AddPage("/a.html");
+    CSitePage* missing = map.AddPage("/missing.html");
+    CSitePage* odd = map.AddPage("/odd.html");
+    CSiteFile* logo = map.AddFile("/logo.gif");
+    a->AddImage(logo);
+    EXPECT_EQ(map.GetPageSize(a), -2);  // no access object yet: nothing asked, nothing cached
+    EXPECT_EQ(a->Size, -2);
+
+    auto access = std::make_unique<SizeCountingAccess>(root.string());
+    SizeCountingAccess* counter = access.get();
+    counter->oddName = "/odd.html";
+    counter->oddAnswer = -2;
+    map.SetAccess(std::move(access));
+    EXPECT_EQ(a->TotalSize(), 0);  // asks nothing
+    EXPECT_EQ(map.GetPageSize(a), 10);
+    EXPECT_EQ(a->TotalSize(), 10);
+    EXPECT_TRUE(map.HasSize(logo));
+    EXPECT_EQ(a->TotalSize(), 13);
+    EXPECT_FALSE(map.HasSize(missing));
+    EXPECT_EQ(missing->Size, -1);
+    EXPECT_EQ(map.GetPageSize(odd), -1);
+    for (int i = 0; i < 3; ++i) {
+        map.GetPageSize(a);
+        map.HasSize(logo);
+        map.HasSize(missing);
+        map.GetPageSize(odd);
+    }
+    EXPECT_EQ(counter->asked,
+              (std::map<std::string, int>{
+                  {"/a.html", 1}, {"/logo.gif", 1}, {"/missing.html", 1}, {"/odd.html", 1}}));
+    fs::remove_all(root);
 }
 
 }  // namespace
