@@ -142,14 +142,18 @@ class COutput {
     bool m_failed = false;
 };
 
+// " size N" once a size is known, " no-size" when none was obtained, nothing before it is asked.
+std::string SizeText(const CSiteFile& file) {
+    if (file.Size >= 0) {
+        return FormatString(IDS_CLI_LIST_SIZE, file.Size);
+    }
+    return file.Size == -2 ? std::string() : std::string(ResString(IDS_CLI_LIST_NO_SIZE));
+}
+
 void PrintText(const CSiteMap& map, COutput& out) {
     for (const auto& page : map.Pages()) {
         std::string line = FormatString(IDS_CLI_LIST_PAGE, Printable(page->Name).c_str());
-        if (page->Size >= 0) {
-            line += FormatString(IDS_CLI_LIST_SIZE, page->Size);
-        } else if (page->Size == -1) {
-            line += ResString(IDS_CLI_LIST_NO_SIZE);
-        }
+        line += SizeText(*page);
         if (page->ForcePrefetchOrder) {
             line += ResString(IDS_CLI_LIST_FORCED_ORDER);
         }
@@ -185,13 +189,7 @@ void PrintText(const CSiteMap& map, COutput& out) {
         }
     }
     for (const auto& file : map.Files()) {
-        std::string line = FormatString(IDS_CLI_LIST_FILE, Printable(file->Name).c_str());
-        if (file->Size >= 0) {
-            line += FormatString(IDS_CLI_LIST_SIZE, file->Size);
-        } else if (file->Size == -1) {
-            line += ResString(IDS_CLI_LIST_NO_SIZE);
-        }
-        out.Line(line);
+        out.Line(FormatString(IDS_CLI_LIST_FILE, Printable(file->Name).c_str()) + SizeText(*file));
     }
 }
 
