@@ -84,7 +84,9 @@ class CSiteMap {
     // replaces the file atomically; false on any error, and the old file stays whole. Names
     // longer than the format's 4095 bytes are cut.
     bool Save(const std::string& path);
-    // Load replaces the pages and files of this graph by those of the file. False when the file
+    // Load replaces the pages and files of this graph by those of the file; the hit count, the
+    // log resume state and the decay settings go back to their defaults (the hit count is read
+    // when the file holds one). False when the file
     // cannot be read or is not well formed (cut short, counts or indexes outside the lists,
     // over-long strings, values that are not numbers); the graph is then left as it was. A file
     // of another format or version loads as an empty graph.

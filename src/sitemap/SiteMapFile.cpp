@@ -427,7 +427,11 @@ bool CSiteMap::LoadFrom(CBinaryReader& in, bool* otherFormatOut) {
     if (!parsed.Parse(otherFormat) || !IndexesValid(parsed)) {
         return false;
     }
+    // What the file does not hold is back at its defaults: the resume state and hit count
+    // (Clear) and the decay settings.
     Clear();
+    DecayPeriod = 100;
+    DecayFactor = 1.0;
     if (otherFormatOut != nullptr) {
         *otherFormatOut = otherFormat;
     }

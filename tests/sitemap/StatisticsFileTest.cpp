@@ -89,7 +89,21 @@ TEST_F(StatisticsFileTest, RoundTripKeepsEveryStoredField) {
     ASSERT_TRUE(map.Save((dir / "s.qvs").string()));
 
     CSiteMap back("index.html");
+    back.AddPage("/replaced.html");
+    back.LastLogFile = "/logs/a.log";
+    back.LastLogPosition = 7;
+    back.LastLogNumber = 2;
+    back.HitCount = 9;
+    back.SetDecay(10, 0.8);
     ASSERT_TRUE(back.Load((dir / "s.qvs").string()));
+    // What the file does not hold is back at its defaults.
+    EXPECT_EQ(back.LastLogFile, "");
+    EXPECT_EQ(back.LastLogPosition, -1);
+    EXPECT_EQ(back.LastLogNumber, -1);
+    EXPECT_EQ(back.HitCount, 0);
+    EXPECT_EQ(back.DecayPeriod, 100);
+    EXPECT_EQ(back.DecayFactor, 1.0);
+    EXPECT_EQ(back.FindPage("/replaced.html"), nullptr);
     ASSERT_EQ(back.PageCount(), 3);
     ASSERT_EQ(back.FileCount(), 1);
     CSitePage* h = back.PageAt(0);
