@@ -23,3 +23,6 @@ void AddAgentCommands(CLI::App& app);
 // body returned true and the close succeeded. Failures are printed to stderr. A subcommand that
 // uses it should call fallthrough() so that the global options may follow its name.
 int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&)>& body);
+
+// tarvik sitemap (crawl a local site) and tarvik stats (print a statistics file).
+void AddSitemapCommands(CLI::App& app);

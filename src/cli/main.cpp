@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
                          ResString(IDS_CLI_VERSION_HELP));
     app.require_subcommand(0, 1);
     AddAgentCommands(app);
+    AddSitemapCommands(app);
 
     try {
         app.parse(argc, argv);

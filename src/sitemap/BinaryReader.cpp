@@ -1,8 +1,8 @@
 #include "sitemap/BinaryReader.h"
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 bool CBinaryReader::Open(const std::string& path) {
     Close();
@@ -10,7 +10,20 @@ bool CBinaryReader::Open(const std::string& path) {
     if (!in) {
         return false;
     }
-    m_owned.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::error_code ec;
+    const auto expected = std::filesystem::file_size(path, ec);
+    if (!ec) {
+        m_owned.reserve(static_cast<std::size_t>(expected));
+    }
+    char chunk[65536];
+    for (;;) {
+        in.read(chunk, sizeof chunk);
+        const std::streamsize got = in.gcount();
+        if (got <= 0) {
+            break;
+        }
+        m_owned.insert(m_owned.end(), chunk, chunk + got);
+    }
     if (in.bad()) {
         m_owned.clear();
         return false;
@@ -58,7 +71,9 @@ bool CBinaryReader::ReadInt32(int32_t& value) {
     return true;
 }
 
-bool CBinaryReader::ReadByte(uint8_t& value) { return ReadBytes(&value, 1); }
+bool CBinaryReader::ReadByte(uint8_t& value) {
+    return ReadBytes(&value, 1);
+}
 
 bool CBinaryReader::ReadDouble(double& value) {
     unsigned char b[8];

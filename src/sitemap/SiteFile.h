@@ -8,7 +8,7 @@
 class CSiteAccess;
 
 class CSiteFile {
-public:
+  public:
     explicit CSiteFile(std::string name) : Name(std::move(name)) {}
     virtual ~CSiteFile() = default;
 
@@ -17,8 +17,9 @@ public:
 
     virtual bool IsPage() const { return false; }
 
-    // The size, asked of access (borrowed; may be null) when not yet known (-2) and cached, also
-    // when the answer is -1.
+    // The size, asked of access (borrowed; may be null: then nothing is asked and -2 returned)
+    // when not yet known (-2) and cached, also when no size was obtained (-1, whatever negative
+    // number the access object answered).
     int32_t GetSize(CSiteAccess* access);
     // The cached size, 0 when not greater than 0. Asks nothing.
     int32_t SizeOrZero() const { return Size > 0 ? Size : 0; }
@@ -28,7 +29,7 @@ public:
     // Site-relative, begins with "/". Fixed while the file is in a graph (the graph's name index
     // refers to it).
     std::string Name;
-    int32_t ReferenceCount = 0;     // transient: recomputed before every purge
-    int32_t Index = -1;             // transient: list position, set by Renumber
-    int32_t Size = -2;              // bytes; -2 not yet asked, -1 not obtainable
+    int32_t ReferenceCount = 0;  // transient: recomputed before every purge
+    int32_t Index = -1;          // transient: list position, set by Renumber
+    int32_t Size = -2;           // bytes; -2 not yet asked, -1 not obtainable
 };

@@ -9,13 +9,11 @@ CSiteMap::CSiteMap(std::string homePage) : m_homePage(std::move(homePage)) {}
 CSiteMap::~CSiteMap() = default;
 
 CSitePage* CSiteMap::FindPage(std::string_view name) const {
-    auto it = m_pageIndex.find(name);
-    return it == m_pageIndex.end() ? nullptr : it->second;
+    return m_pageIndex.Find(name);
 }
 
 CSiteFile* CSiteMap::FindFile(std::string_view name) const {
-    auto it = m_fileIndex.find(name);
-    return it == m_fileIndex.end() ? nullptr : it->second;
+    return m_fileIndex.Find(name);
 }
 
 CSitePage* CSiteMap::AddPage(std::string_view name) {
@@ -35,23 +33,29 @@ CSiteFile* CSiteMap::AddFile(std::string_view name) {
 CSitePage* CSiteMap::AppendPage(std::string name) {
     m_pages.push_back(std::make_unique<CSitePage>(std::move(name)));
     CSitePage* page = m_pages.back().get();
-    // emplace keeps an existing entry, so the index answers with the first in list order.
-    m_pageIndex.emplace(std::string_view(page->Name), page);
+    // An existing entry is kept, so the index answers with the first in list order.
+    m_pageIndex.Insert(page->Name, page);
     return page;
 }
 
 CSiteFile* CSiteMap::AppendFile(std::string name) {
     m_files.push_back(std::make_unique<CSiteFile>(std::move(name)));
     CSiteFile* file = m_files.back().get();
-    m_fileIndex.emplace(std::string_view(file->Name), file);
+    m_fileIndex.Insert(file->Name, file);
     return file;
 }
 
-void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) { m_access = std::move(access); }
+void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) {
+    m_access = std::move(access);
+}
 
-int32_t CSiteMap::GetPageSize(CSiteFile* file) { return file->GetSize(m_access.get()); }
+int32_t CSiteMap::GetPageSize(CSiteFile* file) {
+    return file->GetSize(m_access.get());
+}
 
-bool CSiteMap::HasSize(CSiteFile* file) { return GetPageSize(file) > 0; }
+bool CSiteMap::HasSize(CSiteFile* file) {
+    return GetPageSize(file) > 0;
+}
 
 void CSiteMap::Renumber() {
     for (std::size_t i = 0; i < m_pages.size(); ++i) {
@@ -91,8 +95,10 @@ void CSiteMap::PurgeUnreferenced() {
         std::erase_if(page->ForcedPrefetchPages,
                       [](const CSitePage* p) { return p->ReferenceCount <= 0; });
     }
-    std::erase_if(m_pages, [](const std::unique_ptr<CSitePage>& p) { return p->ReferenceCount <= 0; });
-    std::erase_if(m_files, [](const std::unique_ptr<CSiteFile>& f) { return f->ReferenceCount <= 0; });
+    std::erase_if(m_pages,
+                  [](const std::unique_ptr<CSitePage>& p) { return p->ReferenceCount <= 0; });
+    std::erase_if(m_files,
+                  [](const std::unique_ptr<CSiteFile>& f) { return f->ReferenceCount <= 0; });
     RebuildIndexes();
 }
 
@@ -121,6 +127,9 @@ void CSiteMap::RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* ta
     if (HitCount < INT32_MAX) {
         ++HitCount;
     }
+    if (target == nullptr) {
+        return;  // no page was hit: nothing to record, the visitor stays where they were
+    }
     if (referrer == nullptr && current == nullptr) {
         current = target;
         return;
@@ -148,8 +157,8 @@ void CSiteMap::SetDecay(int32_t period, double factor) {
 }
 
 void CSiteMap::Clear() {
-    m_pageIndex.clear();
-    m_fileIndex.clear();
+    m_pageIndex.Clear();
+    m_fileIndex.Clear();
     m_pages.clear();
     m_files.clear();
     HitCount = 0;
@@ -159,14 +168,14 @@ void CSiteMap::Clear() {
 }
 
 void CSiteMap::RebuildIndexes() {
-    m_pageIndex.clear();
-    m_fileIndex.clear();
-    m_pageIndex.reserve(m_pages.size());
-    m_fileIndex.reserve(m_files.size());
+    m_pageIndex.Clear();
+    m_fileIndex.Clear();
+    m_pageIndex.Reserve(m_pages.size());
+    m_fileIndex.Reserve(m_files.size());
     for (auto& page : m_pages) {
-        m_pageIndex.emplace(std::string_view(page->Name), page.get());
+        m_pageIndex.Insert(page->Name, page.get());
     }
     for (auto& file : m_files) {
-        m_fileIndex.emplace(std::string_view(file->Name), file.get());
+        m_fileIndex.Insert(file->Name, file.get());
     }
 }

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "sitemap/NameIndex.h"
 #include "sitemap/PathRules.h"
 #include "sitemap/SitePage.h"
 
@@ -18,7 +18,7 @@ class CBinaryReader;
 class CSiteAccess;
 
 class CSiteMap {
-public:
+  public:
     // homePage: the agent's home page setting (it need not begin with "/").
     explicit CSiteMap(std::string homePage);
     ~CSiteMap();
@@ -70,7 +70,8 @@ public:
     void ResetStatistics();
     void SortAllLinks();
     // One page hit of a visitor. referrer: the referring page or nullptr; current: the visitor's
-    // current page, updated in place; target: the page hit.
+    // current page, updated in place; target: the page hit (a null target only counts the
+    // hit). All three are borrowed pages of this graph.
     void RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target);
     // Adds file to page's images (once); nothing when page is nullptr.
     void AddImageToPage(CSitePage* page, CSiteFile* file);
@@ -83,13 +84,19 @@ public:
     // replaces the file atomically; false on any error, and the old file stays whole. Names
     // longer than the format's 4095 bytes are cut.
     bool Save(const std::string& path);
-    // Load replaces the pages and files of this graph by those of the file. False when the file
+    // Load replaces the pages and files of this graph by those of the file; the hit count, the
+    // log resume state and the decay settings go back to their defaults (the hit count is read
+    // when the file holds one). False when the file
     // cannot be read or is not well formed (cut short, counts or indexes outside the lists,
     // over-long strings, values that are not numbers); the graph is then left as it was. A file
     // of another format or version loads as an empty graph.
     bool Load(const std::string& path);
+    // The same, and tells through *otherFormat whether the file was of another format or
+    // version (and so loaded as an empty graph).
+    bool Load(const std::string& path, bool* otherFormat);
     // The same over the file's bytes in memory (borrowed for the call).
     bool LoadFromMemory(const void* data, std::size_t size);
+    bool LoadFromMemory(const void* data, std::size_t size, bool* otherFormat);
 
     // Where log analysis stopped, so that an accumulating run resumes there.
     std::string LastLogFile;
@@ -100,17 +107,15 @@ public:
     int32_t DecayPeriod = 100;
     double DecayFactor = 1.0;
 
-private:
-    template <typename T>
-    using NameIndex = std::unordered_map<std::string_view, T*, SameNameHasher, SameNameEqual>;
+  private:
     void RebuildIndexes();
-    bool LoadFrom(CBinaryReader& in);
+    bool LoadFrom(CBinaryReader& in, bool* otherFormat);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
     std::vector<std::unique_ptr<CSiteFile>> m_files;
     // Name to the first page (file) of that name in list order. Keys view the records' names.
-    NameIndex<CSitePage> m_pageIndex;
-    NameIndex<CSiteFile> m_fileIndex;
+    CNameIndex<CSitePage> m_pageIndex;
+    CNameIndex<CSiteFile> m_fileIndex;
     std::unique_ptr<CSiteAccess> m_access;
     std::string m_homePage;
 };

@@ -1,6 +1,7 @@
 // The statistics file: the page graph with what was learnt from the logs, kept between runs.
 // Layout in doc/formats/statistics-file.md.
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -40,6 +41,20 @@ constexpr int32_t kLinkPlanValue = 5;
 constexpr int32_t kFileName = 1;
 constexpr int32_t kFileSize = 2;
 
+// Records reserved ahead of reading them. A count passes ReadCount when the rest of the file
+// could hold that many records of 4 bytes, but a record in memory is far larger than 4 bytes:
+// beyond this many, lists grow only with the records actually read.
+constexpr std::size_t kReserveAhead = 1024;
+
+// Reserves room for the first list of a record. A record may repeat a list tag, and its items
+// are then appended; reserving again for each would copy the whole list every time.
+template <typename T>
+void ReserveAhead(std::vector<T>& list, int32_t count) {
+    if (list.empty()) {
+        list.reserve(std::min<std::size_t>(static_cast<std::size_t>(count), kReserveAhead));
+    }
+}
+
 std::string_view Stored(const std::string& name) {
     return std::string_view(name).substr(0, kMaxString);
 }
@@ -73,7 +88,7 @@ struct FileRecord {
 };
 
 class StatisticsParser {
-public:
+  public:
     explicit StatisticsParser(CBinaryReader& in) : m_in(in) {}
 
     // False on any malformation. otherFormat is set when the file is not of this format.
@@ -104,11 +119,14 @@ public:
                 return true;
             }
             if (tag == kTagPages) {
-                if (!ReadList(pages, &StatisticsParser::ReadPage)) return false;
+                if (!ReadList(pages, &StatisticsParser::ReadPage))
+                    return false;
             } else if (tag == kTagFiles) {
-                if (!ReadList(files, &StatisticsParser::ReadFileRecord)) return false;
+                if (!ReadList(files, &StatisticsParser::ReadFileRecord))
+                    return false;
             } else if (tag == kTagHitCount) {
-                if (!m_in.ReadInt32(hitCount)) return false;
+                if (!m_in.ReadInt32(hitCount))
+                    return false;
             }
             // Any other tag carries no value.
         }
@@ -118,7 +136,7 @@ public:
     std::vector<FileRecord> files;
     int32_t hitCount = 0;
 
-private:
+  private:
     // A count read from the file, bounded by what the rest of the file can hold: every element
     // takes at least minBytes.
     bool ReadCount(int32_t& count, std::size_t minBytes) {
@@ -132,7 +150,7 @@ private:
         if (!ReadCount(count, 4)) {
             return false;
         }
-        list.reserve(list.size() + static_cast<std::size_t>(count));
+        ReserveAhead(list, count);
         for (int32_t i = 0; i < count; ++i) {
             list.emplace_back();
             if (!(this->*readOne)(list.back())) {
@@ -147,7 +165,7 @@ private:
         if (!ReadCount(count, 4)) {
             return false;
         }
-        list.reserve(list.size() + static_cast<std::size_t>(count));
+        ReserveAhead(list, count);
         for (int32_t i = 0; i < count; ++i) {
             int32_t index = 0;
             if (!m_in.ReadInt32(index)) {
@@ -179,7 +197,8 @@ private:
     bool ReadLink(LinkRecord& link) {
         for (;;) {
             int32_t tag = 0;
-            if (!m_in.ReadTag(tag)) return false;
+            if (!m_in.ReadTag(tag))
+                return false;
             bool ok = true;
             switch (tag) {
                 case kTagEnd:
@@ -202,14 +221,16 @@ private:
                 default:
                     break;
             }
-            if (!ok) return false;
+            if (!ok)
+                return false;
         }
     }
 
     bool ReadPage(PageRecord& page) {
         for (;;) {
             int32_t tag = 0;
-            if (!m_in.ReadTag(tag)) return false;
+            if (!m_in.ReadTag(tag))
+                return false;
             bool ok = true;
             switch (tag) {
                 case kTagEnd:
@@ -247,14 +268,16 @@ private:
                 default:
                     break;
             }
-            if (!ok) return false;
+            if (!ok)
+                return false;
         }
     }
 
     bool ReadFileRecord(FileRecord& file) {
         for (;;) {
             int32_t tag = 0;
-            if (!m_in.ReadTag(tag)) return false;
+            if (!m_in.ReadTag(tag))
+                return false;
             bool ok = true;
             switch (tag) {
                 case kTagEnd:
@@ -268,7 +291,8 @@ private:
                 default:
                     break;
             }
-            if (!ok) return false;
+            if (!ok)
+                return false;
         }
     }
 
@@ -284,16 +308,20 @@ bool IndexesValid(const StatisticsParser& parsed) {
     const std::size_t m = parsed.files.size();
     for (const PageRecord& page : parsed.pages) {
         for (const LinkRecord& link : page.links) {
-            if (!InRange(link.target, n)) return false;
+            if (!InRange(link.target, n))
+                return false;
         }
         for (int32_t i : page.images) {
-            if (!InRange(i, m)) return false;
+            if (!InRange(i, m))
+                return false;
         }
         for (int32_t i : page.frames) {
-            if (!InRange(i, n)) return false;
+            if (!InRange(i, n))
+                return false;
         }
         for (int32_t i : page.forced) {
-            if (!InRange(i, n)) return false;
+            if (!InRange(i, n))
+                return false;
         }
     }
     return true;
@@ -372,27 +400,47 @@ bool CSiteMap::Save(const std::string& path) {
 }
 
 bool CSiteMap::Load(const std::string& path) {
+    return Load(path, nullptr);
+}
+
+bool CSiteMap::Load(const std::string& path, bool* otherFormat) {
     CBinaryReader in;
-    return in.Open(path) && LoadFrom(in);
+    return in.Open(path) && LoadFrom(in, otherFormat);
 }
 
 bool CSiteMap::LoadFromMemory(const void* data, std::size_t size) {
-    CBinaryReader in;
-    in.OpenMemory(data, size);
-    return LoadFrom(in);
+    return LoadFromMemory(data, size, nullptr);
 }
 
-bool CSiteMap::LoadFrom(CBinaryReader& in) {
+bool CSiteMap::LoadFromMemory(const void* data, std::size_t size, bool* otherFormat) {
+    CBinaryReader in;
+    in.OpenMemory(data, size);
+    return LoadFrom(in, otherFormat);
+}
+
+bool CSiteMap::LoadFrom(CBinaryReader& in, bool* otherFormatOut) {
+    if (otherFormatOut != nullptr) {
+        *otherFormatOut = false;
+    }
     StatisticsParser parsed(in);
     bool otherFormat = false;
     if (!parsed.Parse(otherFormat) || !IndexesValid(parsed)) {
         return false;
     }
+    // What the file does not hold is back at its defaults: the resume state and hit count
+    // (Clear) and the decay settings.
     Clear();
+    DecayPeriod = 100;
+    DecayFactor = 1.0;
+    if (otherFormatOut != nullptr) {
+        *otherFormatOut = otherFormat;
+    }
     if (otherFormat) {
         return true;
     }
     m_pages.reserve(parsed.pages.size());
+    m_pageIndex.Reserve(parsed.pages.size());
+    m_fileIndex.Reserve(parsed.files.size());
     for (PageRecord& record : parsed.pages) {
         CSitePage* page = AppendPage(std::move(record.name));
         page->Size = record.size;
@@ -410,7 +458,8 @@ bool CSiteMap::LoadFrom(CBinaryReader& in) {
         CSitePage* page = m_pages[p].get();
         page->Links.reserve(record.links.size());
         for (const LinkRecord& l : record.links) {
-            auto link = std::make_unique<CPageLink>(m_pages[static_cast<std::size_t>(l.target)].get());
+            auto link =
+                std::make_unique<CPageLink>(m_pages[static_cast<std::size_t>(l.target)].get());
             link->Weight = l.weight;
             link->IsStatic = l.isStatic;
             link->IsPrefetched = l.isPrefetched;

@@ -69,10 +69,20 @@ bool FitsInt32(int64_t v) {
 void CSitePage::RebuildLinkIndex() {
     m_linkIndex.clear();
     m_linkIndex.reserve(Links.size());
-    for (const auto& link : Links) {
-        m_linkIndex.emplace(link->Target, link.get());
+    for (std::size_t i = 0; i < Links.size(); ++i) {
+        m_linkIndex.emplace(Links[i]->Target, i);  // keeps the first of equal targets
     }
+    m_indexedLinks = Links.size();
     m_linkIndexValid = true;
+}
+
+CPageLink* CSitePage::IndexedLink(const CSitePage* target) const {
+    auto it = m_linkIndex.find(target);
+    if (it == m_linkIndex.end() || it->second >= Links.size() ||
+        Links[it->second]->Target != target) {
+        return nullptr;
+    }
+    return Links[it->second].get();
 }
 
 CPageLink* CSitePage::FindLink(const CSitePage* target) {
@@ -84,23 +94,31 @@ CPageLink* CSitePage::FindLink(const CSitePage* target) {
         }
         return nullptr;
     }
-    if (!m_linkIndexValid) {
+    if (!LinkIndexCurrent()) {
         RebuildLinkIndex();
     }
-    auto it = m_linkIndex.find(target);
-    return it == m_linkIndex.end() ? nullptr : it->second;
+    if (CPageLink* link = IndexedLink(target)) {
+        return link;
+    }
+    if (m_linkIndex.count(target) != 0) {
+        // Indexed, but the list changed without LinksChanged: look again.
+        RebuildLinkIndex();
+        return IndexedLink(target);
+    }
+    return nullptr;
 }
 
 CPageLink* CSitePage::GetOrAddLink(CSitePage* target) {
     if (CPageLink* link = FindLink(target)) {
         return link;
     }
+    const bool current = LinkIndexCurrent();
     Links.push_back(std::make_unique<CPageLink>(target));
-    CPageLink* link = Links.back().get();
-    if (m_linkIndexValid) {
-        m_linkIndex.emplace(target, link);
+    if (current) {
+        m_linkIndex.emplace(target, Links.size() - 1);
+        m_indexedLinks = Links.size();
     }
-    return link;
+    return Links.back().get();
 }
 
 CPageLink* CSitePage::FindLinkDeep(const CSitePage* target, CSitePage** owner, int* index) {
@@ -159,8 +177,9 @@ void CSitePage::ScaleWeights(double factor) {
 }
 
 void CSitePage::SortLinks() {
-    bool weighted = std::any_of(Links.begin(), Links.end(),
-                                [](const std::unique_ptr<CPageLink>& l) { return l->Weight > 0.0; });
+    bool weighted =
+        std::any_of(Links.begin(), Links.end(),
+                    [](const std::unique_ptr<CPageLink>& l) { return l->Weight > 0.0; });
     if (!weighted) {
         return;
     }
@@ -193,6 +212,9 @@ void CSitePage::ResetStatistics() {
 }
 
 void CSitePage::RecordTransition(CSitePage* target, int32_t period, double factor) {
+    if (target == nullptr) {
+        return;  // a link must name a page: the statistics file stores it by the page's index
+    }
     CPageLink* link = FindLinkDeep(target, nullptr, nullptr);
     if (link == nullptr) {
         link = GetOrAddLink(target);
@@ -214,14 +236,21 @@ void CSitePage::AddTimingSample(int32_t viewTime, int32_t loadTime) {
     int32_t v = std::max(viewTime, loadTime);
     // The sums are stored as 32-bit numbers. Rather than overflow, halve the sample count and
     // both sums together: the averages, which is what they are read for, stay as they were.
+    // The count falls at every round, so the loop ends; a single earlier sample (or a count
+    // that a statistics file left at 0 or below) cannot be halved and gives way to the new one.
     while (!FitsInt32(static_cast<int64_t>(ViewTimeSum) + v) ||
            !FitsInt32(static_cast<int64_t>(LoadTimeSum) + loadTime) ||
            ViewSamples == std::numeric_limits<int32_t>::max()) {
-        if (ViewSamples <= 1 && ViewTimeSum == 0 && LoadTimeSum == 0) {
+        if (ViewSamples <= 1) {
+            ViewSamples = 0;
+            ViewTimeSum = 0;
+            LoadTimeSum = 0;
+            ViewTimeSquareSum = 0;
+            LoadTimeSquareSum = 0;
             break;
         }
-        int32_t halved = std::max<int32_t>(ViewSamples / 2, 1);
-        double scale = ViewSamples > 0 ? static_cast<double>(halved) / ViewSamples : 0.5;
+        int32_t halved = ViewSamples / 2;
+        double scale = static_cast<double>(halved) / ViewSamples;
         ViewSamples = halved;
         ViewTimeSum = static_cast<int32_t>(std::llround(ViewTimeSum * scale));
         LoadTimeSum = static_cast<int32_t>(std::llround(LoadTimeSum * scale));
@@ -231,8 +260,7 @@ void CSitePage::AddTimingSample(int32_t viewTime, int32_t loadTime) {
     ViewTimeSum += v;
     LoadTimeSum += loadTime;
     ViewTimeSquareSum = SaturatingAdd(ViewTimeSquareSum, static_cast<int64_t>(v) * v);
-    LoadTimeSquareSum =
-        SaturatingAdd(LoadTimeSquareSum, static_cast<int64_t>(loadTime) * loadTime);
+    LoadTimeSquareSum = SaturatingAdd(LoadTimeSquareSum, static_cast<int64_t>(loadTime) * loadTime);
     ++ViewSamples;
 }
 
@@ -241,8 +269,11 @@ int32_t CSitePage::AverageLoadTime() const {
 }
 
 int32_t CSitePage::AverageIdleTime() const {
+    // The difference of two 32-bit sums may need 33 bits; the average is kept in range.
     int64_t idle = static_cast<int64_t>(ViewTimeSum) - LoadTimeSum;
-    return static_cast<int32_t>(idle / std::max<int32_t>(ViewSamples, 1));
+    idle /= std::max<int32_t>(ViewSamples, 1);
+    return static_cast<int32_t>(std::clamp<int64_t>(idle, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 double CSitePage::WeightSum() const {

@@ -13,7 +13,7 @@
 #include "sitemap/SiteFile.h"
 
 class CSitePage : public CSiteFile {
-public:
+  public:
     explicit CSitePage(std::string name) : CSiteFile(std::move(name)) {}
 
     bool IsPage() const override { return true; }
@@ -44,6 +44,8 @@ public:
     // Restarts learning: keeps only the static links, at weight 0, and resets the decay state.
     void ResetStatistics();
     // One transition from this page to target, with decay every period transitions by factor.
+    // Counted on the link found by FindLinkDeep, else on a new link of this page. Nothing
+    // happens for a null target.
     void RecordTransition(CSitePage* target, int32_t period, double factor);
     // One timing sample (seconds).
     void AddTimingSample(int32_t viewTime, int32_t loadTime);
@@ -71,17 +73,22 @@ public:
     int64_t ViewTimeSquareSum = 0;  // not stored
     int64_t LoadTimeSquareSum = 0;  // not stored
 
-    // Call after changing Links directly (adding, removing or reordering links), so that the
-    // lookup index of a page with many links is rebuilt.
+    // Call after changing Links directly (adding, removing, replacing or reordering links), so
+    // that the lookup index of a page with many links is rebuilt. An index that missed a change
+    // can make a lookup miss a link, but never hands out one that is no longer in the list.
     void LinksChanged() { m_linkIndexValid = false; }
 
-private:
+  private:
     // Pages with many links (hubs that log analysis links to every page) find links through a
-    // map from target to the first link in list order.
+    // map from target to the position of the first link to it in list order.
     static constexpr std::size_t kIndexThreshold = 8;
     void RebuildLinkIndex();
+    bool LinkIndexCurrent() const { return m_linkIndexValid && m_indexedLinks == Links.size(); }
+    // The link at the indexed position of target, if it still leads there.
+    CPageLink* IndexedLink(const CSitePage* target) const;
 
-    std::unordered_map<const CSitePage*, CPageLink*> m_linkIndex;
+    std::unordered_map<const CSitePage*, std::size_t> m_linkIndex;
+    std::size_t m_indexedLinks = 0;  // Links.size() when the index was last brought up to date
     bool m_linkIndexValid = false;
 };
 

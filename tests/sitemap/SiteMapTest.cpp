@@ -1,8 +1,15 @@
 #include "sitemap/SiteMap.h"
 
+#include "site/LocalSiteAccess.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <random>
 
 namespace {
 
@@ -183,6 +190,222 @@ TEST(SiteMap, FramesThatFrameEachOtherEndTheWalk) {
     EXPECT_EQ(a->FindLinkDeep(c, &owner, &index), link);
     EXPECT_EQ(owner, b);
     EXPECT_EQ(index, 1);
+}
+
+TEST(SiteMap, HugeTimingSamplesNeitherOverflowNorHang) {
+    // A second sample that cannot be added to a single earlier one replaces it.
+    CSitePage p("/p.html");
+    p.AddTimingSample(2000000000, 1500000000);
+    p.AddTimingSample(2000000000, 1500000000);
+    EXPECT_EQ(p.ViewSamples, 1);
+    EXPECT_EQ(p.ViewTimeSum, 2000000000);
+    EXPECT_EQ(p.AverageLoadTime(), 1500000000);
+
+    // Counts a statistics file may hold: sums without samples, a negative count.
+    CSitePage q("/q.html");
+    q.ViewSamples = 0;
+    q.ViewTimeSum = std::numeric_limits<int32_t>::max();
+    q.AddTimingSample(10, 5);
+    EXPECT_EQ(q.ViewSamples, 1);
+    EXPECT_EQ(q.ViewTimeSum, 10);
+    EXPECT_EQ(q.LoadTimeSum, 5);
+    CSitePage r("/r.html");
+    r.ViewSamples = -3;
+    r.LoadTimeSum = std::numeric_limits<int32_t>::min();
+    r.AddTimingSample(1, -1);
+    EXPECT_EQ(r.ViewSamples, 1);
+    EXPECT_EQ(r.LoadTimeSum, -1);
+
+    // The idle average of extreme sums stays in range.
+    CSitePage s("/s.html");
+    s.ViewSamples = 1;
+    s.ViewTimeSum = std::numeric_limits<int32_t>::max();
+    s.LoadTimeSum = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(s.AverageIdleTime(), std::numeric_limits<int32_t>::max());
+}
+
+TEST(SiteMap, AHitWithoutATargetOnlyCounts) {
+    CSiteMap map("index.html");
+    CSitePage* a = map.AddPage("/a.html");
+    CSitePage* current = a;
+    map.RecordHit(a, current, nullptr);
+    EXPECT_EQ(map.HitCount, 1);
+    EXPECT_EQ(current, a);
+    EXPECT_TRUE(a->Links.empty());
+    a->RecordTransition(nullptr, 10, 0.5);
+    EXPECT_TRUE(a->Links.empty());
+    EXPECT_EQ(a->TransitionsSinceDecay, 0);
+}
+
+TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
+    CSiteMap map("index.html");
+    CSitePage* p = map.AddPage("/p.html");
+    std::vector<CSitePage*> t;
+    for (int i = 0; i < 12; ++i) {
+        t.push_back(map.AddPage("/t" + std::to_string(i) + ".html"));
+        p->GetOrAddLink(t.back());
+    }
+    ASSERT_NE(p->FindLink(t[0]), nullptr);  // builds the index
+    // Links removed and added without LinksChanged: no freed link is ever handed out.
+    p->Links.erase(p->Links.begin());
+    EXPECT_EQ(p->FindLink(t[0]), nullptr);
+    EXPECT_EQ(p->FindLink(t[1]), p->Links[0].get());
+    p->Links.erase(p->Links.begin());  // t[1] goes and t[0] comes back: the same length
+    p->Links.push_back(std::make_unique<CPageLink>(t[0]));
+    EXPECT_EQ(p->FindLink(t[1]), nullptr);
+    EXPECT_EQ(p->FindLink(t[0]), p->Links.back().get());
+    EXPECT_EQ(p->GetOrAddLink(t[0]), p->Links.back().get());
+    p->Links.push_back(std::make_unique<CPageLink>(t[1]));
+    EXPECT_EQ(p->FindLink(t[1]), p->Links.back().get());
+    // Two links to one target (a statistics file may hold them): the first one answers.
+    p->Links.push_back(std::make_unique<CPageLink>(t[5]));
+    EXPECT_EQ(p->FindLink(t[5]), p->Links[3].get());
+    EXPECT_EQ(p->Links[3]->Target, t[5]);
+}
+
+TEST(SiteMap, PurgeDropsSelfReferencesAndEveryDanglingName) {
+    CSiteMap map("index.html");
+    CSitePage* home = map.AddPage("/index.html");
+    CSitePage* loop = map.AddPage("/loop.html");
+    CSitePage* kept = map.AddPage("/kept.html");
+    CSiteFile* shared = map.AddFile("/shared.gif");
+    loop->GetOrAddLink(loop)->Weight = 5.0;  // only a link to itself
+    loop->Frames.push_back(loop);
+    loop->AddImage(shared);
+    home->GetOrAddLink(kept)->Weight = 1.0;
+    kept->AddImage(shared);
+    kept->ForcedPrefetchPages = {loop, home, kept};
+    map.PurgeUnreferenced();
+    EXPECT_EQ(map.FindPage("/loop.html"), nullptr);
+    EXPECT_EQ(map.FindPage("/index.html"), nullptr);  // nothing links to it
+    EXPECT_EQ(map.FindPage("/kept.html"), kept);
+    EXPECT_EQ(map.FindFile("/shared.gif"), shared);
+    EXPECT_EQ(kept->ForcedPrefetchPages, (std::vector<CSitePage*>{kept}));
+    // A name that went is new again.
+    CSitePage* again = map.AddPage("/LOOP.htm");
+    EXPECT_EQ(map.PageAt(map.PageCount() - 1), again);
+    EXPECT_TRUE(again->Links.empty());
+}
+
+TEST(SiteMap, TheNameIndexAnswersLikeTheListScan) {
+    // Random adds, appends of equal names, links and purges; every lookup must give what a scan
+    // of the list in order gives.
+    std::mt19937 rng(7);
+    const char* stems[] = {"/a", "/A", "/b", "/dir/a", "/DIR/A", "/c.d/e"};
+    const char* exts[] = {".htm", ".html", ".HTM", ".gif", ".GIF", ".jpg", "", "."};
+    auto randomName = [&] {
+        return std::string(stems[rng() % std::size(stems)]) + exts[rng() % std::size(exts)];
+    };
+    CSiteMap map("index.html");
+    for (int round = 0; round < 400; ++round) {
+        switch (rng() % 6) {
+            case 0:
+                map.AppendPage(randomName());
+                break;
+            case 1:
+                map.AppendFile(randomName());
+                break;
+            case 2:
+                map.AddFile(randomName());
+                break;
+            case 3:
+                if (map.PageCount() > 1) {
+                    CSitePage* from = map.PageAt(static_cast<int>(rng() % map.PageCount()));
+                    CSitePage* to = map.PageAt(static_cast<int>(rng() % map.PageCount()));
+                    from->GetOrAddLink(to)->Weight = 1.0;
+                    if (map.FileCount() > 0) {
+                        from->AddImage(map.FileAt(static_cast<int>(rng() % map.FileCount())));
+                    }
+                }
+                break;
+            case 4:
+                if (rng() % 8 == 0)
+                    map.PurgeUnreferenced();
+                break;
+            default:
+                map.AddPage(randomName());
+                break;
+        }
+        for (const char* stem : stems) {
+            for (const char* ext : exts) {
+                std::string name = std::string(stem) + ext;
+                CSitePage* page = nullptr;
+                for (const auto& p : map.Pages()) {
+                    if (SameName(p->Name, name)) {
+                        page = p.get();
+                        break;
+                    }
+                }
+                CSiteFile* file = nullptr;
+                for (const auto& f : map.Files()) {
+                    if (SameName(f->Name, name)) {
+                        file = f.get();
+                        break;
+                    }
+                }
+                ASSERT_EQ(map.FindPage(name), page) << name << " round " << round;
+                ASSERT_EQ(map.FindFile(name), file) << name << " round " << round;
+            }
+        }
+    }
+}
+
+// The local site access, counting the sizes asked; it can be told to answer one size with a
+// number no file system gives.
+class SizeCountingAccess : public CLocalSiteAccess {
+  public:
+    using CLocalSiteAccess::CLocalSiteAccess;
+    int32_t GetFileSize(const std::string& name) override {
+        ++asked[name];
+        if (name == oddName)
+            return oddAnswer;
+        return CLocalSiteAccess::GetFileSize(name);
+    }
+    std::map<std::string, int> asked;
+    std::string oddName;
+    int32_t oddAnswer = 0;
+};
+
+TEST(SiteMap, SizesAreAskedOnceAndCached) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::path(testing::TempDir()) / "sizes";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    std::ofstream(root / "a.html") << "0123456789";
+    std::ofstream(root / "logo.gif") << "GIF";
+
+    CSiteMap map("index.html");
+    CSitePage* a = map.AddPage("/a.html");
+    CSitePage* missing = map.AddPage("/missing.html");
+    CSitePage* odd = map.AddPage("/odd.html");
+    CSiteFile* logo = map.AddFile("/logo.gif");
+    a->AddImage(logo);
+    EXPECT_EQ(map.GetPageSize(a), -2);  // no access object yet: nothing asked, nothing cached
+    EXPECT_EQ(a->Size, -2);
+
+    auto access = std::make_unique<SizeCountingAccess>(root.string());
+    SizeCountingAccess* counter = access.get();
+    counter->oddName = "/odd.html";
+    counter->oddAnswer = -2;
+    map.SetAccess(std::move(access));
+    EXPECT_EQ(a->TotalSize(), 0);  // asks nothing
+    EXPECT_EQ(map.GetPageSize(a), 10);
+    EXPECT_EQ(a->TotalSize(), 10);
+    EXPECT_TRUE(map.HasSize(logo));
+    EXPECT_EQ(a->TotalSize(), 13);
+    EXPECT_FALSE(map.HasSize(missing));
+    EXPECT_EQ(missing->Size, -1);
+    EXPECT_EQ(map.GetPageSize(odd), -1);
+    for (int i = 0; i < 3; ++i) {
+        map.GetPageSize(a);
+        map.HasSize(logo);
+        map.HasSize(missing);
+        map.GetPageSize(odd);
+    }
+    EXPECT_EQ(counter->asked,
+              (std::map<std::string, int>{
+                  {"/a.html", 1}, {"/logo.gif", 1}, {"/missing.html", 1}, {"/odd.html", 1}}));
+    fs::remove_all(root);
 }
 
 }  // namespace

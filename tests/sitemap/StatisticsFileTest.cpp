@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -18,8 +19,31 @@ std::string ReadAll(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Builds a statistics file item by item.
+class Bytes {
+  public:
+    Bytes& I(int32_t v) {
+        text.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return *this;
+    }
+    Bytes& B(uint8_t v) {
+        text.push_back(static_cast<char>(v));
+        return *this;
+    }
+    Bytes& D(double v) {
+        text.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return *this;
+    }
+    Bytes& S(const std::string& v) {
+        I(static_cast<int32_t>(v.size()));
+        text += v;
+        return *this;
+    }
+    std::string text;
+};
+
 class StatisticsFileTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::path(testing::TempDir()) / "stats";
         fs::remove_all(dir);
@@ -65,7 +89,21 @@ TEST_F(StatisticsFileTest, RoundTripKeepsEveryStoredField) {
     ASSERT_TRUE(map.Save((dir / "s.qvs").string()));
 
     CSiteMap back("index.html");
+    back.AddPage("/replaced.html");
+    back.LastLogFile = "/logs/a.log";
+    back.LastLogPosition = 7;
+    back.LastLogNumber = 2;
+    back.HitCount = 9;
+    back.SetDecay(10, 0.8);
     ASSERT_TRUE(back.Load((dir / "s.qvs").string()));
+    // What the file does not hold is back at its defaults.
+    EXPECT_EQ(back.LastLogFile, "");
+    EXPECT_EQ(back.LastLogPosition, -1);
+    EXPECT_EQ(back.LastLogNumber, -1);
+    EXPECT_EQ(back.HitCount, 0);
+    EXPECT_EQ(back.DecayPeriod, 100);
+    EXPECT_EQ(back.DecayFactor, 1.0);
+    EXPECT_EQ(back.FindPage("/replaced.html"), nullptr);
     ASSERT_EQ(back.PageCount(), 3);
     ASSERT_EQ(back.FileCount(), 1);
     CSitePage* h = back.PageAt(0);
@@ -133,9 +171,11 @@ TEST_F(StatisticsFileTest, CorruptFilesFailAndLeaveTheGraph) {
 
     // A forged count far beyond the file, a link target outside the list.
     const int32_t hugeCount[] = {3, 1, 1, 0x7fffffff, 0};
-    EXPECT_FALSE(load(std::string(reinterpret_cast<const char*>(hugeCount), sizeof hugeCount)).first);
+    EXPECT_FALSE(
+        load(std::string(reinterpret_cast<const char*>(hugeCount), sizeof hugeCount)).first);
     const int32_t badTarget[] = {3, 1, 1, 1, 2, 1, 1, 5, 0, 0, 0};
-    EXPECT_FALSE(load(std::string(reinterpret_cast<const char*>(badTarget), sizeof badTarget)).first);
+    EXPECT_FALSE(
+        load(std::string(reinterpret_cast<const char*>(badTarget), sizeof badTarget)).first);
     const int32_t longName[] = {3, 1, 1, 1, 1, 4096};
     EXPECT_FALSE(load(std::string(reinterpret_cast<const char*>(longName), sizeof longName) +
                       std::string(4096, 'x') + std::string(12, '\0'))
@@ -183,6 +223,122 @@ TEST_F(StatisticsFileTest, AFailedSaveLeavesTheOldFileWhole) {
     CSiteMap back("index.html");
     ASSERT_TRUE(back.Load(file.string()));
     EXPECT_EQ(back.PageCount(), 201);
+}
+
+TEST_F(StatisticsFileTest, ReadingTakesAnyOrderAndSkipsUnknownTags) {
+    // Items in any order, tags the reader does not know (they carry no value), two page lists,
+    // the hit count at file level.
+    Bytes file;
+    file.I(3).I(1);
+    file.I(3).I(77);                                   // file level: no value
+    file.I(1).I(1);                                    // first page list: one page
+    file.I(8).I(9).I(42).I(1).S("/a.html").I(2).I(1);  // 42: a tag without value
+    file.I(3).D(2.5).I(99).I(1).I(1).I(4).B(1).I(0);   // a link with its items out of order
+    file.I(6).B(1).I(0);
+    file.I(4).I(1234);
+    file.I(1).I(1);  // second page list: appended
+    file.I(1).S("/b.html").I(5).I(2).I(0).I(1).I(0);
+    file.I(2).I(1).I(11).I(2).I(77).I(1).S("/x.gif").I(0);
+    file.I(0);
+    CSiteMap map("index.html");
+    bool otherFormat = true;
+    ASSERT_TRUE(map.LoadFromMemory(file.text.data(), file.text.size(), &otherFormat));
+    EXPECT_FALSE(otherFormat);
+    ASSERT_EQ(map.PageCount(), 2);
+    CSitePage* a = map.PageAt(0);
+    CSitePage* b = map.PageAt(1);
+    EXPECT_EQ(a->Name, "/a.html");
+    EXPECT_EQ(a->LoadTimeSum, 9);
+    EXPECT_TRUE(a->ForcePrefetchOrder);
+    ASSERT_EQ(a->Links.size(), 1u);
+    EXPECT_EQ(a->Links[0]->Target, b);
+    EXPECT_EQ(a->Links[0]->Weight, 2.5);
+    EXPECT_TRUE(a->Links[0]->IsPrefetched);
+    EXPECT_FALSE(a->Links[0]->IsStatic);
+    EXPECT_EQ(a->Links[0]->PlanValue, -1.0);
+    EXPECT_EQ(a->Size, -2);
+    EXPECT_EQ(b->ForcedPrefetchPages, (std::vector<CSitePage*>{a, b}));
+    ASSERT_EQ(map.FileCount(), 1);
+    EXPECT_EQ(map.FileAt(0)->Name, "/x.gif");
+    EXPECT_EQ(map.FileAt(0)->Size, 77);
+    EXPECT_EQ(map.HitCount, 1234);
+
+    // Another format, or another version, is an empty graph and says so.
+    const std::string others[] = {Bytes().I(4).I(1).I(0).text, Bytes().I(3).I(2).text};
+    for (const std::string& other : others) {
+        ASSERT_TRUE(map.LoadFromMemory(other.data(), other.size(), &otherFormat));
+        EXPECT_TRUE(otherFormat);
+        EXPECT_EQ(map.PageCount(), 0);
+    }
+}
+
+TEST_F(StatisticsFileTest, MalformedFilesAreRefused) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {"empty file", ""},
+        {"no end tag", Bytes().I(3).I(1).I(1).I(0).text},
+        {"negative page count", Bytes().I(3).I(1).I(1).I(-1).I(0).text},
+        {"count beyond the file", Bytes().I(3).I(1).I(2).I(4).I(0).I(0).I(0).text},
+        {"link without a target", Bytes().I(3).I(1).I(1).I(1).I(2).I(1).I(0).I(0).I(0).text},
+        {"link target one past the list",
+         Bytes().I(3).I(1).I(1).I(1).I(2).I(1).I(1).I(1).I(0).I(0).I(0).text},
+        {"negative frame index", Bytes().I(3).I(1).I(1).I(1).I(4).I(1).I(-1).I(0).I(0).text},
+        {"image index without files", Bytes().I(3).I(1).I(1).I(1).I(3).I(1).I(0).I(0).I(0).text},
+        {"forced page outside", Bytes().I(3).I(1).I(1).I(1).I(5).I(1).I(7).I(0).I(0).text},
+        {"weight not a number",
+         Bytes().I(3).I(1).I(1).I(1).I(2).I(1).I(1).I(0).I(3).D(nan).I(0).I(0).I(0).text},
+        {"plan value infinite",
+         Bytes().I(3).I(1).I(1).I(1).I(2).I(1).I(1).I(0).I(5).D(inf).I(0).I(0).I(0).text},
+        {"negative string length", Bytes().I(3).I(1).I(2).I(1).I(1).I(-4).I(0).I(0).text},
+        {"string past the end", Bytes().I(3).I(1).I(2).I(1).I(1).I(100).S("ab").text},
+        {"value cut short", Bytes().I(3).I(1).I(1).I(1).I(6).text},
+    };
+    for (const Case& c : cases) {
+        CSiteMap map("index.html");
+        CSitePage* kept = map.AddPage("/kept.html");
+        map.HitCount = 5;
+        bool otherFormat = true;
+        EXPECT_FALSE(map.LoadFromMemory(c.bytes.data(), c.bytes.size(), &otherFormat)) << c.what;
+        EXPECT_FALSE(otherFormat) << c.what;
+        ASSERT_EQ(map.PageCount(), 1) << c.what;
+        EXPECT_EQ(map.PageAt(0), kept) << c.what;
+        EXPECT_EQ(map.FindPage("/kept.html"), kept) << c.what;
+        EXPECT_EQ(map.HitCount, 5) << c.what;
+    }
+    // A missing file.
+    CSiteMap map("index.html");
+    EXPECT_FALSE(map.Load((dir / "none.qvs").string()));
+}
+
+TEST_F(StatisticsFileTest, LongNamesAreCutAndManyLinksKeepTheirOrder) {
+    CSiteMap map("index.html");
+    CSitePage* hub = map.AddPage("/hub.html");
+    const std::string longName = "/" + std::string(5000, 'x') + ".html";
+    CSitePage* longPage = map.AddPage(longName);
+    std::vector<CSitePage*> targets;
+    for (int i = 0; i < 40; ++i) {
+        targets.push_back(map.AddPage("/p" + std::to_string(39 - i) + ".htm"));
+        hub->GetOrAddLink(targets.back())->Weight = i;
+    }
+    hub->GetOrAddLink(longPage);
+    ASSERT_TRUE(map.Save((dir / "l.qvs").string()));
+    CSiteMap back("index.html");
+    ASSERT_TRUE(back.Load((dir / "l.qvs").string()));
+    EXPECT_EQ(back.PageAt(1)->Name, longName.substr(0, 4095));
+    CSitePage* h = back.PageAt(0);
+    ASSERT_EQ(h->Links.size(), 41u);
+    for (int i = 0; i < 40; ++i) {
+        CSitePage* target = back.FindPage("/p" + std::to_string(39 - i) + ".htm");
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(h->Links[static_cast<std::size_t>(i)]->Target, target);
+        EXPECT_EQ(h->FindLink(target), h->Links[static_cast<std::size_t>(i)].get());
+        EXPECT_EQ(h->FindLink(target)->Weight, i);
+    }
 }
 
 }  // namespace
