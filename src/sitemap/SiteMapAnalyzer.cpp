@@ -1,5 +1,8 @@
 #include "sitemap/SiteMapAnalyzer.h"
 
+#include <unordered_set>
+#include <vector>
+
 #include "processing/LastMessage.h"
 #include "processing/ProgressSink.h"
 #include "res/StringTable.h"
@@ -15,18 +18,19 @@ bool CSiteMapAnalyzer::Analyze(const std::string& homePage) {
     if (start.empty() || start.front() != '/') {
         start.insert(start.begin(), '/');
     }
-    if (m_siteMap->FindPage(start) != nullptr) {
-        // Kept from an earlier run with its structure: taken as analysed already.
-        return true;
-    }
-    const int first = m_siteMap->PageCount();
-    m_siteMap->AddPage(start);
+    // Every page reached from the home page is scanned once, new to the graph or not. A graph
+    // kept from an earlier run has forgotten its static structure before this walk; skipping the
+    // pages it kept (or the whole walk, when it kept the home page) would leave them without
+    // static links, and planning, which only prefetches static links, would choose nothing.
+    CSitePage* home = m_siteMap->AddPage(start);
+    std::vector<CSitePage*> queue{home};
+    std::unordered_set<const CSitePage*> queued{home};
+    std::vector<CSitePage*> reached;
 
-    // The page list is the queue: pages found while walking are appended to it. The total is
-    // open until the walk ends, so the bar cycles every hundred pages.
+    // The total is open until the walk ends, so the bar cycles every hundred pages.
     int processed = 0;
-    for (int i = first; i < m_siteMap->PageCount(); ++i) {
-        CSitePage* page = m_siteMap->PageAt(i);
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        CSitePage* page = queue[i];
         if (m_sink != nullptr) {
             ++processed;
             m_sink->SetProgress(processed % 100);
@@ -38,14 +42,23 @@ bool CSiteMapAnalyzer::Analyze(const std::string& homePage) {
         }
         // Stays the last message only if this is the home page and it cannot be read.
         SetLastMessage(IDS_COULD_NOT_READ_FILE, page->Name.c_str());
-        if (!ProcessPage(page) && i == first) {
-            return false;
+        reached.clear();
+        if (!ProcessPage(page, &reached)) {
+            if (i == 0) {
+                return false;
+            }
+            continue;
+        }
+        for (CSitePage* next : reached) {
+            if (queued.insert(next).second) {
+                queue.push_back(next);
+            }
         }
     }
     return true;
 }
 
-bool CSiteMapAnalyzer::ProcessPage(CSitePage* page) {
+bool CSiteMapAnalyzer::ProcessPage(CSitePage* page, std::vector<CSitePage*>* reached) {
     StringList links;
     StringList frames;
     StringList images;
@@ -55,9 +68,14 @@ bool CSiteMapAnalyzer::ProcessPage(CSitePage* page) {
     for (const std::string& name : links) {
         CSitePage* target = m_siteMap->AddPage(name);
         page->GetOrAddLink(target)->IsStatic = true;
+        if (reached != nullptr)
+            reached->push_back(target);
     }
     for (const std::string& name : frames) {
-        page->Frames.push_back(m_siteMap->AddPage(name));
+        CSitePage* frame = m_siteMap->AddPage(name);
+        page->Frames.push_back(frame);
+        if (reached != nullptr)
+            reached->push_back(frame);
     }
     for (const std::string& name : images) {
         page->AddImage(m_siteMap->AddFile(name));

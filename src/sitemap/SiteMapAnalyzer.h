@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "site/TextBuffer.h"
 #include "sitemap/PathRules.h"
@@ -23,17 +24,18 @@ class CSiteMapAnalyzer {
     CSiteMapAnalyzer(CSiteAccess* access, std::string domain, CSiteMap* siteMap,
                      CProgressSink* sink);
 
-    // The walk from homePage (a "/" is put in front unless it starts with one). True at once,
-    // scanning nothing, when the graph already holds the home page. False when the home page
-    // cannot be read (last message "Could not read file %s" with its name) or when the sink
-    // asks to stop (last message "Process Stopped"); the graph keeps what was found so far.
-    // Pages that were in the graph before are linked to but not scanned again; other pages that
-    // cannot be read stay in the graph without links.
+    // The walk from homePage (a "/" is put in front unless it starts with one): every page reached
+    // through links and frames is scanned once, whether it is new to the graph or was kept from
+    // an earlier run (whose static structure the run has forgotten beforehand). False when the
+    // home page cannot be read (last message "Could not read file %s" with its name) or when the
+    // sink asks to stop (last message "Process Stopped"); the graph keeps what was found so far.
+    // Other pages that cannot be read stay in the graph without links.
     bool Analyze(const std::string& homePage);
 
     // Scans one page and records its static links, frames and images in the graph. False,
-    // recording nothing, when the page cannot be read. Borrows page (a page of the graph).
-    bool ProcessPage(CSitePage* page);
+    // recording nothing, when the page cannot be read. Borrows page (a page of the graph);
+    // appends the pages it links to and frames, in that order, to reached (may be null).
+    bool ProcessPage(CSitePage* page, std::vector<CSitePage*>* reached = nullptr);
 
     // Reads the page through the access object into the reused buffer and scans it. False,
     // leaving the lists untouched, when it cannot be read.
