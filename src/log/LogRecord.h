@@ -1,0 +1,61 @@
+// One parsed hit of an access log, as every log reader fills it, and the codes of its request
+// method and IIS service fields. A plain value; the reader that fills it and the analysis that
+// reads it run on the same thread.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+// Request method codes (names compared without regard to case).
+enum HttpMethod : int32_t {
+    kMethodGet = 0,
+    kMethodHead = 1,
+    kMethodPost = 2,
+    kMethodPut = 3,
+    kMethodOther = 4,
+    kMethodDelete = 5,
+    kMethodTrace = 6,
+    kMethodNone = 7,  // field absent or "-"
+};
+
+// IIS service codes (names compared without regard to case).
+enum IisService : int32_t {
+    kServiceWww = 0,     // "w3svc"
+    kServiceGopher = 1,  // "gophersvc"
+    kServiceFtp = 2,     // "ftpsvc", "msftpsvc"
+    kServiceOther = 3,
+    kServiceNone = 4,  // field absent or "-"
+};
+
+// The code of a method field that is present: "-" gives kMethodNone, a name that is none of the
+// six known ones kMethodOther.
+int32_t HttpMethodCode(std::string_view text);
+// The code of a service field that is present: "-" gives kServiceNone, an unknown name (also one
+// with an instance number, such as "W3SVC1") kServiceOther.
+int32_t IisServiceCode(std::string_view text);
+
+class CLogRecord {
+public:
+    // Back to the reset values: empty texts (their storage is kept, so that reading line after
+    // line allocates nothing), codes "absent", numbers -1, time 0.
+    void Reset();
+
+    std::string Client;  // identifies the visitor
+    std::string UserName;
+    int32_t Service = kServiceNone;
+    std::string ServerAddress;
+    std::string ServerName;
+    time_t Time = 0;  // seconds since 1970, from a calendar time taken as local time
+    int32_t TimeTaken = -1;
+    int32_t BytesReceived = -1;
+    int32_t BytesSent = -1;
+    int32_t Status = -1;
+    int32_t Win32Status = -1;
+    int32_t Method = kMethodNone;
+    std::string Url;
+    std::string Referer;
+    std::string Protocol;
+    std::string AgentText;  // the trailing optional text of the format
+};

@@ -1,0 +1,51 @@
+// The visitors that log analysis follows: one per client text, found through a hash index, kept
+// in the order they were created, and forgotten after a time without page hits. Owned by the
+// log analyzer; used on its thread.
+#pragma once
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class CSitePage;
+
+// One visitor: the client it is known by, the page it is on and the times of that page.
+class CLogVisitor {
+public:
+    explicit CLogVisitor(std::string client) : Client(std::move(client)) {}
+
+    const std::string Client;       // exact, case-sensitive identity
+    CSitePage* Page = nullptr;      // the current page (borrowed from the graph), or none
+    time_t LastHitTime = 0;         // time of the last page hit; 0 when new
+    time_t LoadEndTime = 0;         // estimated end of loading the page and its files; 0 when new
+};
+
+class CVisitorTable {
+public:
+    // The visitor of client, or nullptr. Allocates nothing.
+    CLogVisitor* Find(std::string_view client) const;
+    // The visitor of client, appended as a new one when there is none.
+    CLogVisitor* FindOrCreate(std::string_view client);
+    // Removes every visitor whose last hit time is more than timeout seconds before t; the others
+    // keep their order. Returns how many were removed.
+    std::size_t RemoveInactive(time_t t, time_t timeout);
+
+    std::size_t Size() const { return m_visitors.size(); }
+    // The visitors in creation order.
+    const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
+
+private:
+    std::vector<std::unique_ptr<CLogVisitor>> m_visitors;
+    // Keys view the visitors' own Client texts.
+    std::unordered_map<std::string_view, CLogVisitor*> m_index;
+    // No visitor's last hit time is below this, so a removal pass that cannot remove anything is
+    // skipped.
+    time_t m_oldestHit = 0;
+
+    friend class CLogAnalyzer;
+    // Records a visitor's new last hit time.
+    void Touch(CLogVisitor* visitor, time_t t);
+};
