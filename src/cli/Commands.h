@@ -9,3 +9,6 @@
 // SetExitStatus (0 on success). Failures print their message to stderr.
 void SetExitStatus(int status);
 int ExitStatus();
+
+// tarvik logs (LogCommands.cpp).
+void AddLogCommands(CLI::App& app);

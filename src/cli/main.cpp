@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("tarvik ") + TARVIK_VERSION,
                          ResString(IDS_CLI_VERSION_HELP));
     app.require_subcommand(0, 1);
+    AddLogCommands(app);
 
     try {
         app.parse(argc, argv);

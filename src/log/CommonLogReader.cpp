@@ -8,8 +8,9 @@
 
 namespace {
 
-// Takes space-separated fields, and fields between delimiters, from a line. A field ended by the
-// end of the line exhausts the cursor; an exhausted cursor yields missing fields.
+// Takes space-separated fields, and fields between delimiters, from a line held in a buffer with
+// kLinePadding bytes after it. A field ended by the end of the line exhausts the cursor; an
+// exhausted cursor yields missing fields.
 class SpaceFields {
 public:
     explicit SpaceFields(std::string_view line) : m_rest(line) {}
@@ -36,22 +37,22 @@ public:
         if (m_exhausted) {
             return false;
         }
-        const void* at = m_rest.empty() ? nullptr : std::memchr(m_rest.data(), open, m_rest.size());
+        const char* at = FindByte(m_rest.data(), m_rest.data() + m_rest.size(), open);
         if (at == nullptr) {
             m_rest = {};
             m_exhausted = true;
             return false;
         }
-        std::size_t start = static_cast<std::size_t>(static_cast<const char*>(at) - m_rest.data());
+        std::size_t start = static_cast<std::size_t>(at - m_rest.data());
         return Take(start + 1, close, field);
     }
 
-    void PlainText(std::string& out) {
+    void PlainText(std::string_view& out) {
         std::string_view field;
         Assign(Plain(field), field, out);
     }
 
-    void QuotedText(std::string& out) {
+    void QuotedText(std::string_view& out) {
         std::string_view field;
         Assign(Delimited('"', '"', field), field, out);
     }
@@ -68,36 +69,34 @@ private:
     bool Take(std::size_t start, char end, std::string_view& field) {
         const char* from = m_rest.data() + start;
         std::size_t left = m_rest.size() - start;
-        const void* at = left == 0 ? nullptr : std::memchr(from, end, left);
+        const char* at = FindByte(from, from + left, end);
         if (at == nullptr) {
             field = std::string_view(from, left);
             m_rest = {};
             m_exhausted = true;
         } else {
-            std::size_t n = static_cast<std::size_t>(static_cast<const char*>(at) - from);
+            std::size_t n = static_cast<std::size_t>(at - from);
             field = std::string_view(from, n);
             m_rest.remove_prefix(start + n + 1);
         }
         return true;
     }
 
-    static void Assign(bool present, std::string_view field, std::string& out) {
-        if (present && field != "-") {
-            out.assign(field);
-        } else {
-            out.clear();
-        }
+    static void Assign(bool present, std::string_view field, std::string_view& out) {
+        out = present && field != "-" ? field : std::string_view();
     }
 
     std::string_view m_rest;
     bool m_exhausted = false;
 };
 
+// The month of a three-letter name (any case); 12 for a name that is none of them.
 int32_t MonthOf(std::string_view name) {
-    static constexpr std::string_view kMonths[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                                   "jul", "aug", "sep", "oct", "nov", "dec"};
+    static constexpr char kMonths[] = "janfebmaraprmayjunjulaugsepoctnovdec";
+    char lowered[3] = {ToLowerAscii(name[0]), ToLowerAscii(name[1]), ToLowerAscii(name[2])};
     for (int i = 0; i < 12; ++i) {
-        if (EqualsNoCase(name, kMonths[i])) {
+        if (lowered[0] == kMonths[3 * i] && lowered[1] == kMonths[3 * i + 1] &&
+            lowered[2] == kMonths[3 * i + 2]) {
             return i + 1;
         }
     }
@@ -122,12 +121,11 @@ bool CCommonLogReader::ParseDate(std::string_view date, time_t* time) {
 
 bool CCommonLogReader::ParseNextLine(CLogRecord& record) {
     record.Reset();
-    char buffer[kRecordLineSize];
-    std::size_t length = 0;
-    if (ReadLine(buffer, sizeof buffer, &length) == nullptr) {
+    std::string_view line;
+    if (!ReadRecordLine(line)) {
         return false;
     }
-    SpaceFields fields(std::string_view(buffer, length));
+    SpaceFields fields(line);
     std::string_view field, date, request;
     fields.PlainText(record.Client);
     fields.Plain(field);  // ident
@@ -149,7 +147,7 @@ bool CCommonLogReader::ParseNextLine(CLogRecord& record) {
     parts.PlainText(record.Url);
     parts.PlainText(record.Protocol);
     if (record.Url == "/") {
-        record.Url = "/index.html";
+        record.Url = std::string_view("/index.html");
     }
     return true;
 }

@@ -27,7 +27,7 @@ protected:
 
 private:
     static constexpr std::size_t kFirstBlock = 16 * 1024;
-    static constexpr std::size_t kLargestBlock = 1024 * 1024;
+    static constexpr std::size_t kLargestBlock = 256 * 1024;
 
     int m_fd = -1;
     std::unique_ptr<char[]> m_buffer;

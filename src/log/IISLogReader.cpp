@@ -38,13 +38,9 @@ public:
         return true;
     }
 
-    void Text(std::string& out) {
+    void Text(std::string_view& out) {
         std::string_view field;
-        if (Next(field) && field != "-") {
-            out.assign(field);
-        } else {
-            out.clear();
-        }
+        out = Next(field) && field != "-" ? field : std::string_view();
     }
 
     int32_t Number() {
@@ -88,12 +84,11 @@ time_t CIISLogReader::DateTime(std::string_view date, std::string_view time) {
 
 bool CIISLogReader::ParseNextLine(CLogRecord& record) {
     record.Reset();
-    char buffer[kRecordLineSize];
-    std::size_t length = 0;
-    if (ReadLine(buffer, sizeof buffer, &length) == nullptr) {
+    std::string_view line;
+    if (!ReadRecordLine(line)) {
         return false;
     }
-    CommaFields fields(std::string_view(buffer, length));
+    CommaFields fields(line);
     std::string_view date, time, field;
     fields.Text(record.Client);
     fields.Text(record.UserName);

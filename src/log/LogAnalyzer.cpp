@@ -16,6 +16,8 @@ namespace {
 constexpr int kProgressStep = 1000;
 constexpr time_t kEstimateAfter = 5;      // seconds of wall-clock time
 constexpr double kEstimateLimit = 600.0;  // estimates above this many seconds are shown
+// Request targets remembered at least, whatever the size of the graph.
+constexpr std::size_t kMinimumTargets = 65536;
 
 int32_t ClampToInt32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
@@ -222,26 +224,65 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
         return;
     }
     ++m_visitHits;
-    if (CSitePage* page = m_map.FindPage(record.Url)) {
-        HitPage(page, record);
-    } else if (CSiteFile* file = m_map.FindFile(record.Url)) {
-        HitFile(file, record);
-    } else if (IsPageName(record.Url)) {
-        HitPage(m_map.AddPage(record.Url), record);
+    CSiteFile* target = TargetOf(record.Url);
+    if (target->IsPage()) {
+        HitPage(static_cast<CSitePage*>(target), record);
     } else {
-        HitFile(m_map.AddFile(record.Url), record);
+        HitFile(target, record);
     }
+}
+
+CSiteFile* CLogAnalyzer::TargetOf(std::string_view url) {
+    uint64_t hash = CNameMemo::Hash(url);
+    if (CSiteFile* known = m_targets.Find(url, hash)) {
+        return known;
+    }
+    CSiteFile* target = m_map.FindPage(url);
+    if (target == nullptr) {
+        target = m_map.FindFile(url);
+    }
+    if (target == nullptr) {
+        target = IsPageName(url) ? m_map.AddPage(url) : m_map.AddFile(url);
+    }
+    if (m_targets.Size() >= MemoLimit()) {
+        m_targets.Clear();
+    }
+    m_targets.Insert(url, hash, target);
+    return target;
+}
+
+std::size_t CLogAnalyzer::MemoLimit() const {
+    return kMinimumTargets + 2 * static_cast<std::size_t>(m_map.PageCount() + m_map.FileCount());
+}
+
+CSitePage* CLogAnalyzer::PageNamed(std::string_view name) {
+    if (CSiteFile* known = m_targets.Find(name, CNameMemo::Hash(name))) {
+        return known->IsPage() ? static_cast<CSitePage*>(known) : nullptr;
+    }
+    return m_map.FindPage(name);
 }
 
 CSitePage* CLogAnalyzer::ResolveReferer(const CLogRecord& record) {
     if (record.Referer.empty()) {
         return nullptr;
     }
-    ParseUrl(record.Referer, m_scheme, m_host, m_path);
-    if (m_scheme != "http" || !EqualsNoCase(m_host, m_domainName)) {
-        return nullptr;
+    uint64_t hash = CNameMemo::Hash(record.Referer);
+    if (CSiteFile* known = m_referers.Find(record.Referer, hash)) {
+        return known == &m_foreign ? nullptr : static_cast<CSitePage*>(known);
     }
-    return m_map.FindPage(m_path == "/" ? std::string_view(m_homeName) : std::string_view(m_path));
+    ParseUrl(record.Referer, m_scheme, m_host, m_path);
+    CSitePage* page = nullptr;
+    if (m_scheme == "http" && EqualsNoCase(m_host, m_domainName)) {
+        page = PageNamed(m_path == "/" ? std::string_view(m_homeName) : std::string_view(m_path));
+        if (page == nullptr) {
+            return nullptr;
+        }
+    }
+    if (m_referers.Size() >= MemoLimit()) {
+        m_referers.Clear();
+    }
+    m_referers.Insert(record.Referer, hash, page ? static_cast<CSiteFile*>(page) : &m_foreign);
+    return page;
 }
 
 void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {

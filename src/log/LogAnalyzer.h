@@ -7,16 +7,18 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include "log/LogClock.h"
 #include "log/LogFiles.h"
 #include "log/LogRecord.h"
+#include "log/NameMemo.h"
 #include "log/VisitorTable.h"
+#include "sitemap/SiteFile.h"
 
 class CLogReader;
 class CLogStream;
 class CProgressSink;
-class CSiteFile;
 class CSiteMap;
 class CSitePage;
 
@@ -30,8 +32,9 @@ public:
     // Assumed transfer rate, in bytes per second, of the load-time estimates.
     static constexpr int32_t kBytesPerSecond = 3500;
 
-    // map, sink (may be null): borrowed for the analyzer's life. domainName marks the referers
-    // that come from the site itself. Hits count when start < time <= end.
+    // map, sink (may be null): borrowed for the analyzer's life; the graph may gain pages and files
+    // meanwhile but must not lose any. domainName marks the referers that come from the site
+    // itself. Hits count when start < time <= end.
     CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, time_t end,
                  CProgressSink* sink, int32_t sweepInterval = 60, int32_t visitorTimeout = 1800);
 
@@ -80,6 +83,12 @@ private:
     void HitFile(CSiteFile* file, const CLogRecord& record);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
     void Sweep(time_t t);
+    // The graph entry a request target names, as ProcessHit finds or makes it.
+    CSiteFile* TargetOf(std::string_view url);
+    // The page of the graph named name (FindPage), or nullptr.
+    CSitePage* PageNamed(std::string_view name);
+    // The most names the memos hold before they are emptied.
+    std::size_t MemoLimit() const;
     // Seconds the file takes at kBytesPerSecond (sizes of 0 or less: 0), its size asked of the
     // graph's access when not yet known.
     time_t LoadSeconds(CSiteFile* file);
@@ -101,6 +110,17 @@ private:
     int64_t m_visitHits = 0;
     // The home page as the crawl names it ("/" in front), which a referer to "/" stands for.
     std::string m_homeName;
+    // Exact request targets and the graph entry each one resolved to. An entry, once found or
+    // made, is what the graph answers for that name from then on (pages and files are only added
+    // while the analyzer lives, and whether a name is a page name does not change between names
+    // that SameName takes as equal), so the graph's slower lookup runs once per name. Emptied
+    // when it outgrows the graph, so that it never grows with the lines of a log.
+    CNameMemo m_targets;
+    // Exact referer texts and the page each names: a page, once found, stays the answer; so does
+    // m_foreign, which stands for a referer from another host or scheme. Referers to pages of the
+    // site not known yet are looked up again each time. Emptied as m_targets is.
+    CNameMemo m_referers;
+    CSiteFile m_foreign{std::string()};
     // Reused by ResolveReferer, so that splitting a referer allocates nothing.
     std::string m_scheme;
     std::string m_host;

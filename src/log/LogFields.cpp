@@ -44,7 +44,7 @@ bool ReadNumber(std::string_view text, std::size_t& pos, int32_t* value) {
 
 }  // namespace
 
-int32_t LeadingNumber(std::string_view text) {
+int32_t LeadingNumberSlow(std::string_view text) {
     std::size_t pos = 0;
     int32_t value = 0;
     return ReadNumber(text, pos, &value) ? value : 0;

@@ -8,9 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "log/LocalTimeCache.h"
+#include "log/LogFields.h"
 #include "log/LogRecord.h"
 #include "log/LogStream.h"
 
@@ -65,6 +68,13 @@ public:
     CLogStream& Stream() { return m_stream; }
 
 protected:
+    // ParseNextLine's read: the line ReadLine would give through a 4096-byte buffer, with
+    // kLinePadding readable bytes after it (see CLogStream::ReadLineView). False at the end. The
+    // line stays valid until the next read.
+    bool ReadRecordLine(std::string_view& line) {
+        return m_stream.ReadLineView(m_line, kRecordLineSize, kLinePadding, line);
+    }
+
     // Local calendar time to seconds since 1970, through the reader's cache.
     time_t LocalTimeOf(int year, int month, int day, int hour, int minute, int second) {
         return m_times.Convert(year, month, day, hour, minute, second);
@@ -74,4 +84,5 @@ protected:
 
 private:
     CLocalTimeCache m_times;
+    char m_line[kRecordLineSize + kLinePadding];
 };

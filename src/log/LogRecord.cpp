@@ -38,11 +38,11 @@ int32_t IisServiceCode(std::string_view text) {
 }
 
 void CLogRecord::Reset() {
-    Client.clear();
-    UserName.clear();
+    Client = {};
+    UserName = {};
     Service = kServiceNone;
-    ServerAddress.clear();
-    ServerName.clear();
+    ServerAddress = {};
+    ServerName = {};
     Time = 0;
     TimeTaken = -1;
     BytesReceived = -1;
@@ -50,8 +50,17 @@ void CLogRecord::Reset() {
     Status = -1;
     Win32Status = -1;
     Method = kMethodNone;
-    Url.clear();
-    Referer.clear();
-    Protocol.clear();
-    AgentText.clear();
+    Url = {};
+    Referer = {};
+    Protocol = {};
+    AgentText = {};
+}
+
+void CLogRecord::ComposeUrl(std::string_view stem, std::string_view query) {
+    m_url.assign(stem);
+    if (!query.empty()) {
+        m_url += '?';
+        m_url.append(query);
+    }
+    Url = m_url;
 }

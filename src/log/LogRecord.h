@@ -36,17 +36,28 @@ int32_t HttpMethodCode(std::string_view text);
 // with an instance number, such as "W3SVC1") kServiceOther.
 int32_t IisServiceCode(std::string_view text);
 
+// The texts view the line they were read from (or constant texts): they stay valid until the
+// reader that filled the record reads its next line, which is all the record loop needs and
+// spares a copy of every field of every line. Copy a text into a std::string to keep it longer.
 class CLogRecord {
 public:
-    // Back to the reset values: empty texts (their storage is kept, so that reading line after
-    // line allocates nothing), codes "absent", numbers -1, time 0.
+    CLogRecord() = default;
+    CLogRecord(const CLogRecord&) = delete;
+    CLogRecord& operator=(const CLogRecord&) = delete;
+
+    // Back to the reset values: empty texts, codes "absent", numbers -1, time 0.
     void Reset();
 
-    std::string Client;  // identifies the visitor
-    std::string UserName;
+    // Sets Url to stem, followed by "?" and query when query is not empty, kept in the record's
+    // own storage (its old contents must not be viewed any more). Allocates only when the storage
+    // grows.
+    void ComposeUrl(std::string_view stem, std::string_view query);
+
+    std::string_view Client;  // identifies the visitor
+    std::string_view UserName;
     int32_t Service = kServiceNone;
-    std::string ServerAddress;
-    std::string ServerName;
+    std::string_view ServerAddress;
+    std::string_view ServerName;
     time_t Time = 0;  // seconds since 1970, from a calendar time taken as local time
     int32_t TimeTaken = -1;
     int32_t BytesReceived = -1;
@@ -54,8 +65,11 @@ public:
     int32_t Status = -1;
     int32_t Win32Status = -1;
     int32_t Method = kMethodNone;
-    std::string Url;
-    std::string Referer;
-    std::string Protocol;
-    std::string AgentText;  // the trailing optional text of the format
+    std::string_view Url;
+    std::string_view Referer;
+    std::string_view Protocol;
+    std::string_view AgentText;  // the trailing optional text of the format
+
+private:
+    std::string m_url;  // Url when ComposeUrl made it
 };

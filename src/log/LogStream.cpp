@@ -31,6 +31,7 @@ bool CLogStream::Seek(int64_t offset, int whence) {
     }
     if (target >= m_windowPos && target - m_windowPos <= m_end - m_begin) {
         m_cur = m_begin + (target - m_windowPos);
+        m_crKnown = false;
     } else {
         EmptyWindow(target);
     }
@@ -70,7 +71,16 @@ const char* CLogStream::ReadLine(char* buffer, std::size_t size, std::size_t* le
             std::min(static_cast<std::size_t>(m_end - m_cur), limit - stored);
         const char* lf = static_cast<const char*>(std::memchr(m_cur, '\n', avail));
         std::size_t span = lf ? static_cast<std::size_t>(lf - m_cur) : avail;
-        const char* cr = static_cast<const char*>(std::memchr(m_cur, '\r', span));
+        const char* lineEnd = m_cur + span;
+        if (!m_crKnown || m_crScanEnd < m_cur || (!m_crFound && m_crScanEnd < lineEnd)) {
+            std::size_t n = std::min(static_cast<std::size_t>(m_end - m_cur),
+                                     std::max(kCrLookahead, span));
+            const void* next = std::memchr(m_cur, '\r', n);
+            m_crFound = next != nullptr;
+            m_crScanEnd = next ? static_cast<const char*>(next) : m_cur + n;
+            m_crKnown = true;
+        }
+        const char* cr = m_crFound && m_crScanEnd < lineEnd ? m_crScanEnd : nullptr;
         if (cr) {
             span = static_cast<std::size_t>(cr - m_cur);
         }
@@ -99,4 +109,42 @@ const char* CLogStream::ReadLine(char* buffer, std::size_t size, std::size_t* le
         *length = stored;
     }
     return buffer;
+}
+
+bool CLogStream::ReadLineView(char* buffer, std::size_t size, std::size_t padding,
+                              std::string_view& line) {
+    const std::size_t limit = size - 1;
+    if (m_cur < m_end) {
+        std::size_t left = static_cast<std::size_t>(m_end - m_cur);
+        const char* lf = static_cast<const char*>(std::memchr(m_cur, '\n', std::min(left, limit)));
+        if (lf != nullptr && static_cast<std::size_t>(m_end - lf) > padding) {
+            const char* end = lf;
+            if (!m_crKnown || m_crScanEnd < m_cur || (!m_crFound && m_crScanEnd < end)) {
+                std::size_t n = std::min(left, std::max(kCrLookahead,
+                                                        static_cast<std::size_t>(end - m_cur)));
+                const void* next = std::memchr(m_cur, '\r', n);
+                m_crFound = next != nullptr;
+                m_crScanEnd = next ? static_cast<const char*>(next) : m_cur + n;
+                m_crKnown = true;
+            }
+            if (m_crFound && m_crScanEnd < end) {
+                // A carriage return ends the line first; one right before a line feed takes the
+                // line feed with it (the byte after it is in the window: lf is further on).
+                end = m_crScanEnd;
+            }
+            line = std::string_view(m_cur, static_cast<std::size_t>(end - m_cur));
+            m_cur = end + 1;
+            if (*end == '\r' && *m_cur == '\n') {
+                ++m_cur;
+            }
+            return true;
+        }
+    }
+    std::size_t length = 0;
+    if (ReadLine(buffer, size, &length) == nullptr) {
+        return false;
+    }
+    std::memset(buffer + length, 0, padding);
+    line = std::string_view(buffer, length);
+    return true;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 class CLogStream {
 public:
@@ -40,6 +41,13 @@ public:
     // the end came before the first byte.
     const char* ReadLine(char* buffer, std::size_t size, std::size_t* length);
 
+    // The same line as ReadLine would read, given as a view: into the stream's own bytes when the
+    // whole line and `padding` bytes after it lie in the current window, else copied into buffer
+    // (size + padding bytes), whose padding bytes after the line are then zeroed. Either way
+    // `padding` bytes after the line can be read. The view stays valid until the next read.
+    // False at the end, as ReadLine.
+    bool ReadLineView(char* buffer, std::size_t size, std::size_t padding, std::string_view& line);
+
 protected:
     CLogStream() = default;
 
@@ -54,6 +62,7 @@ protected:
         m_end = end;
         m_cur = cur;
         m_windowPos = pos;
+        m_crKnown = false;
     }
     // An empty window standing at offset pos.
     void EmptyWindow(int64_t pos) { SetWindow(nullptr, nullptr, nullptr, pos); }
@@ -72,4 +81,10 @@ private:
     const char* m_cur = nullptr;
     int64_t m_windowPos = 0;
     bool m_eof = false;
+    // When m_crKnown: the window holds no carriage return from m_cur up to m_crScanEnd, which is
+    // one when m_crFound. Lines rarely hold one, so one search ahead serves many lines.
+    static constexpr std::size_t kCrLookahead = 64 * 1024;
+    bool m_crKnown = false;
+    bool m_crFound = false;
+    const char* m_crScanEnd = nullptr;
 };

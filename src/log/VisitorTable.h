@@ -3,11 +3,11 @@
 // log analyzer; used on its thread.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class CSitePage;
@@ -38,9 +38,20 @@ public:
     const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
 
 private:
+    // The index: open addressing with linear probing over the clients' hashes, at most half full;
+    // removal shifts later entries back, so no slot is ever marked deleted.
+    struct Slot {
+        uint64_t hash = 0;
+        CLogVisitor* visitor = nullptr;  // nullptr: an empty slot
+    };
+    static uint64_t Hash(std::string_view client);
+    std::size_t SlotOf(std::string_view client, uint64_t hash) const;
+    void Insert(CLogVisitor* visitor, uint64_t hash);
+    void Erase(const CLogVisitor* visitor);
+    void Grow();
+
     std::vector<std::unique_ptr<CLogVisitor>> m_visitors;
-    // Keys view the visitors' own Client texts.
-    std::unordered_map<std::string_view, CLogVisitor*> m_index;
+    std::vector<Slot> m_slots;
     // No visitor's last hit time is below this, so a removal pass that cannot remove anything is
     // skipped.
     time_t m_oldestHit = 0;

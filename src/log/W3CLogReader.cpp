@@ -114,12 +114,10 @@ void CW3CLogReader::ReadDirective(std::string_view line) {
 
 bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
     record.Reset();
-    char buffer[kRecordLineSize];
-    std::size_t length = 0;
-    if (ReadLine(buffer, sizeof buffer, &length) == nullptr) {
+    std::string_view line;
+    if (!ReadRecordLine(line)) {
         return false;
     }
-    std::string_view line(buffer, length);
     if (!line.empty() && line[0] == '#') {
         return false;
     }
@@ -145,22 +143,22 @@ bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
                 time = token;
                 break;
             case kW3CClientIp:
-                record.Client.assign(token);
+                record.Client = token;
                 break;
             case kW3CUserName:
-                record.UserName.assign(token);
+                record.UserName = token;
                 break;
             case kW3CComputerName:
-                record.ServerName.assign(token);
+                record.ServerName = token;
                 break;
             case kW3CServerIp:
-                record.ServerAddress.assign(token);
+                record.ServerAddress = token;
                 break;
             case kW3CMethod:
                 record.Method = token.empty() ? kMethodNone : HttpMethodCode(token);
                 break;
             case kW3CUri:
-                record.Url.assign(token);
+                record.Url = token;
                 break;
             case kW3CUriStem:
                 stem = token;
@@ -181,20 +179,20 @@ bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
                 record.BytesReceived = LeadingNumber(token);
                 break;
             case kW3CCookie:
-                record.AgentText.assign(token);
+                record.AgentText = token;
                 break;
             case kW3CReferer:
-                record.Referer.assign(token);
+                record.Referer = token;
                 break;
             default:
                 break;
         }
     }
     if (record.Url.empty()) {
-        record.Url.assign(stem);
-        if (!query.empty()) {
-            record.Url += '?';
-            record.Url.append(query);
+        if (query.empty()) {
+            record.Url = stem;
+        } else {
+            record.ComposeUrl(stem, query);
         }
     }
     time_t base = date.size() == 10 ? DateOf(date) : m_defaultDate;

@@ -1,0 +1,38 @@
+// A memo from exact names to graph entries for the log analyzer: an open-addressing table over
+// the names' 64-bit hashes, the names kept one after another in one block, so that a lookup
+// touches little memory. Owned by the analyzer; one thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CSiteFile;
+
+class CNameMemo {
+public:
+    // The hash Find and Insert expect.
+    static uint64_t Hash(std::string_view name);
+
+    // The entry remembered for name, or nullptr.
+    CSiteFile* Find(std::string_view name, uint64_t hash) const;
+    // Remembers target (not null) for a name that is not remembered yet.
+    void Insert(std::string_view name, uint64_t hash, CSiteFile* target);
+    void Clear();
+    std::size_t Size() const { return m_size; }
+
+private:
+    struct Slot {
+        uint64_t hash = 0;
+        CSiteFile* target = nullptr;  // nullptr: an empty slot
+        std::size_t offset = 0;       // of the name in m_names
+        std::size_t length = 0;
+    };
+    void Grow();
+
+    std::vector<Slot> m_slots;  // a power of two in size, at most half full
+    std::string m_names;
+    std::size_t m_size = 0;
+};
