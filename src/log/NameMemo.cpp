@@ -15,14 +15,28 @@ CSiteFile* CNameMemo::Find(std::string_view name, uint64_t hash) const {
         if (slot.target == nullptr) {
             return nullptr;
         }
-        if (slot.hash == hash && slot.length == name.size() &&
-            std::memcmp(m_names.data() + slot.offset, name.data(), name.size()) == 0) {
-            return slot.target;
+        if (slot.tag == TagOf(hash)) {
+            uint32_t length;
+            std::memcpy(&length, m_names.data() + slot.offset, sizeof length);
+            if (length == name.size() &&
+                std::memcmp(m_names.data() + slot.offset + sizeof length, name.data(),
+                            name.size()) == 0) {
+                return slot.target;
+            }
         }
     }
 }
 
 void CNameMemo::Insert(std::string_view name, uint64_t hash, CSiteFile* target) {
+    uint32_t length = static_cast<uint32_t>(name.size());
+    if (name.size() > UINT32_MAX - sizeof length ||
+        m_names.size() > UINT32_MAX - sizeof length - name.size()) {
+        // Offsets are 32-bit: start over rather than overflow (a memo forgets, it never lies).
+        Clear();
+        if (name.size() > UINT32_MAX - sizeof length) {
+            return;
+        }
+    }
     if (2 * (m_size + 1) > m_slots.size()) {
         Grow();
     }
@@ -31,7 +45,8 @@ void CNameMemo::Insert(std::string_view name, uint64_t hash, CSiteFile* target) 
     while (m_slots[i].target != nullptr) {
         i = (i + 1) & mask;
     }
-    m_slots[i] = Slot{hash, target, m_names.size(), name.size()};
+    m_slots[i] = Slot{TagOf(hash), static_cast<uint32_t>(m_names.size()), target};
+    m_names.append(reinterpret_cast<const char*>(&length), sizeof length);
     m_names.append(name);
     ++m_size;
 }
@@ -42,7 +57,11 @@ void CNameMemo::Grow() {
     std::size_t mask = m_slots.size() - 1;
     for (const Slot& slot : old) {
         if (slot.target != nullptr) {
-            std::size_t i = slot.hash & mask;
+            // The slot's home comes from the low bits, which are not kept: find them again.
+            uint32_t length;
+            std::memcpy(&length, m_names.data() + slot.offset, sizeof length);
+            std::size_t i =
+                Hash(std::string_view(m_names.data() + slot.offset + sizeof length, length)) & mask;
             while (m_slots[i].target != nullptr) {
                 i = (i + 1) & mask;
             }

@@ -24,12 +24,14 @@ public:
     std::size_t Size() const { return m_size; }
 
 private:
+    // 16 bytes, so that a probe touches little: the high half of the hash (the low bits choose
+    // the slot), and where the name is in m_names: its 32-bit length, then its bytes.
     struct Slot {
-        uint64_t hash = 0;
+        uint32_t tag = 0;
+        uint32_t offset = 0;
         CSiteFile* target = nullptr;  // nullptr: an empty slot
-        std::size_t offset = 0;       // of the name in m_names
-        std::size_t length = 0;
     };
+    static uint32_t TagOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
     void Grow();
 
     std::vector<Slot> m_slots;  // a power of two in size, at most half full
