@@ -195,9 +195,6 @@ int RunLogs(const LogsOptions& options) {
     PrintGraph(map, analyzer);
     std::fflush(stdout);
     if (!options.save.empty()) {
-        map.LastLogFile = lastFile;
-        map.LastLogPosition = static_cast<int32_t>(std::min<int64_t>(position, INT32_MAX));
-        map.LastLogNumber = lastNumber;
         if (!map.Save(options.save)) {
             PrintError(FormatString(IDS_COULD_NOT_WRITE_FILE, options.save.c_str()));
             return kExitFailed;
