@@ -74,8 +74,8 @@ bool ParseLocalTime(const std::string& text, time_t* time) {
         static_cast<std::size_t>(used) != text.size()) {
         return false;
     }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-        second > 59 || hour < 0 || minute < 0 || second < 0) {
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 ||
+        hour < 0 || minute < 0 || second < 0) {
         return false;
     }
     *time = LocalTime(year, month, day, hour, minute, second);
@@ -208,8 +208,7 @@ int RunLogs(const LogsOptions& options) {
 void AddLogCommands(CLI::App& app) {
     auto options = std::make_shared<LogsOptions>();
     CLI::App* logs = app.add_subcommand("logs", ResString(IDS_CLI_LOGS_HELP));
-    logs->add_option("PATTERN", options->pattern, ResString(IDS_CLI_LOGS_PATTERN_HELP))
-        ->required();
+    logs->add_option("PATTERN", options->pattern, ResString(IDS_CLI_LOGS_PATTERN_HELP))->required();
     logs->add_option("--format", options->format, ResString(IDS_CLI_LOGS_FORMAT_HELP));
     CLI::Option* range =
         logs->add_option("--range", options->range, ResString(IDS_CLI_LOGS_RANGE_HELP));

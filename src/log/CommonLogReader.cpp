@@ -12,7 +12,7 @@ namespace {
 // kLinePadding bytes after it. A field ended by the end of the line exhausts the cursor; an
 // exhausted cursor yields missing fields.
 class SpaceFields {
-public:
+  public:
     explicit SpaceFields(std::string_view line) : m_rest(line) {}
 
     bool Exhausted() const { return m_exhausted; }
@@ -65,7 +65,7 @@ public:
         return LeadingNumber(field);
     }
 
-private:
+  private:
     bool Take(std::size_t start, char end, std::string_view& field) {
         const char* from = m_rest.data() + start;
         std::size_t left = m_rest.size() - start;

@@ -6,7 +6,7 @@
 #include "log/LogReader.h"
 
 class CCommonLogReader : public CLogReader {
-public:
+  public:
     // stream: borrowed.
     explicit CCommonLogReader(CLogStream& stream) : CLogReader(stream) {}
 

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 
-CFileLogStream::~CFileLogStream() { Close(); }
+CFileLogStream::~CFileLogStream() {
+    Close();
+}
 
 bool CFileLogStream::Open(const std::string& path) {
     Close();
@@ -53,7 +55,8 @@ bool CFileLogStream::Fill(int64_t pos) {
         return false;
     }
     // Reading on from the end of the last block: take larger blocks; after a jump, start small.
-    bool sequential = WindowBegin() != nullptr && pos == WindowPos() + (WindowEnd() - WindowBegin());
+    bool sequential =
+        WindowBegin() != nullptr && pos == WindowPos() + (WindowEnd() - WindowBegin());
     m_block = sequential ? std::min(m_block * 2, kLargestBlock) : kFirstBlock;
     ssize_t n;
     do {

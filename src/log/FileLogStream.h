@@ -9,7 +9,7 @@
 #include "log/LogStream.h"
 
 class CFileLogStream : public CLogStream {
-public:
+  public:
     CFileLogStream() = default;
     ~CFileLogStream() override;
 
@@ -22,10 +22,10 @@ public:
     // The file's current size; -1 when it is not open or cannot be asked.
     int64_t Size() const override;
 
-protected:
+  protected:
     bool Fill(int64_t pos) override;
 
-private:
+  private:
     static constexpr std::size_t kFirstBlock = 16 * 1024;
     static constexpr std::size_t kLargestBlock = 256 * 1024;
 

@@ -11,7 +11,7 @@ namespace {
 // Takes comma-separated fields from a line: leading spaces are skipped, trailing ones kept; the
 // field at the end of the line exhausts the cursor.
 class CommaFields {
-public:
+  public:
     explicit CommaFields(std::string_view line) : m_rest(line) {}
 
     bool Exhausted() const { return m_exhausted; }
@@ -51,7 +51,7 @@ public:
         return LeadingNumber(field);
     }
 
-private:
+  private:
     std::string_view m_rest;
     bool m_exhausted = false;
 };

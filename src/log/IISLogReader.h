@@ -6,13 +6,13 @@
 
 // The date order of an IIS log.
 enum IISDateOrder : int32_t {
-    kIisDateAuto = 0,         // follow the data: month first until a line shows otherwise
-    kIisDateMonthFirst = 1,   // USA dates; a day-first line is rejected
-    kIisDateDayFirst = 2,     // European dates; a month-first line is rejected
+    kIisDateAuto = 0,        // follow the data: month first until a line shows otherwise
+    kIisDateMonthFirst = 1,  // USA dates; a day-first line is rejected
+    kIisDateDayFirst = 2,    // European dates; a month-first line is rejected
 };
 
 class CIISLogReader : public CLogReader {
-public:
+  public:
     // stream: borrowed. dateOrder: one of IISDateOrder.
     CIISLogReader(CLogStream& stream, int32_t dateOrder);
 
@@ -26,7 +26,7 @@ public:
     // flips (for this and every later line) whenever a date's month would be above 12.
     bool MonthFirst() const { return m_monthFirst; }
 
-private:
+  private:
     time_t DateTime(std::string_view date, std::string_view time);
 
     int32_t m_dateOrder;

@@ -25,8 +25,8 @@ time_t CLocalTimeCache::Direct(int year, int month, int day, int hour, int minut
 }
 
 time_t CLocalTimeCache::Convert(int year, int month, int day, int hour, int minute, int second) {
-    bool ordinary = month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour >= 0 &&
-                    hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+    bool ordinary = month >= 1 && month <= 12 && day >= 1 && day <= 31 && hour >= 0 && hour <= 23 &&
+                    minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
     if (!ordinary) {
         return Direct(year, month, day, hour, minute, second);
     }

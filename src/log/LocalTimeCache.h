@@ -7,7 +7,7 @@
 #include <ctime>
 
 class CLocalTimeCache {
-public:
+  public:
     // Seconds since 1970 of the local calendar time year-month-day hour:minute:second (fields out
     // of their ranges are carried over as mktime does); -1 when it cannot be represented.
     time_t Convert(int year, int month, int day, int hour, int minute, int second);
@@ -15,7 +15,7 @@ public:
     // The same without any cache (one mktime call).
     static time_t Direct(int year, int month, int day, int hour, int minute, int second);
 
-private:
+  private:
     // The hour last converted, and whether every second of it is its start plus an offset
     // (false for an hour in which the clock changes: its times go to mktime one by one).
     bool m_valid = false;

@@ -57,8 +57,7 @@ CLogAnalyzer::CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, 
 // --- Files ------------------------------------------------------------------------------------
 
 bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
-                                   std::string& lastFile, int32_t& lastNumber,
-                                   int64_t& position) {
+                                   std::string& lastFile, int32_t& lastNumber, int64_t& position) {
     StringList files = ListLogFiles(pattern, lastFile, lastNumber);
     if (files.empty() && lastFile.empty()) {
         SetLastMessage(IDS_NO_LOG_FILES_MATCH, FileNameOf(pattern).c_str());

@@ -28,7 +28,7 @@ constexpr int32_t kLogDecayPeriod = 10;
 double DecayFactorOf(int32_t statWeight);
 
 class CLogAnalyzer {
-public:
+  public:
     // Assumed transfer rate, in bytes per second, of the load-time estimates.
     static constexpr int32_t kBytesPerSecond = 3500;
 
@@ -78,7 +78,7 @@ public:
     // GET records that went on to make visits.
     int64_t VisitHits() const { return m_visitHits; }
 
-private:
+  private:
     void HitPage(CSitePage* page, const CLogRecord& record);
     void HitFile(CSiteFile* file, const CLogRecord& record);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);

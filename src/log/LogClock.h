@@ -5,7 +5,7 @@
 #include <ctime>
 
 class CLogClock {
-public:
+  public:
     virtual ~CLogClock() = default;
     // Seconds since 1970.
     virtual time_t Now() = 0;
@@ -13,6 +13,6 @@ public:
 
 // The system's clock.
 class CSystemLogClock : public CLogClock {
-public:
+  public:
     time_t Now() override { return time(nullptr); }
 };

@@ -4,8 +4,12 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Reads one number at pos as %d does; false when there is none. Moves pos behind it.
 bool ReadNumber(std::string_view text, std::size_t& pos, int32_t* value) {

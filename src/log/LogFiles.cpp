@@ -11,7 +11,9 @@ int32_t CheckedLogFormat(int32_t format) {
     return format >= 0 && format < kLogFormatCount ? format : kLogAutoDetect;
 }
 
-const char* LogFormatName(int32_t format) { return kLogFormatTexts[CheckedLogFormat(format)]; }
+const char* LogFormatName(int32_t format) {
+    return kLogFormatTexts[CheckedLogFormat(format)];
+}
 
 std::vector<LogReaderChoice> LogReadersOf(int32_t format) {
     switch (CheckedLogFormat(format)) {

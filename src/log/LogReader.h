@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <limits>
 #include <string_view>
 
@@ -22,7 +22,7 @@
 constexpr time_t kLatestLogTime = std::numeric_limits<time_t>::max();
 
 class CLogReader {
-public:
+  public:
     // Line buffer sizes: records are read through the first, probing lines through the second.
     static constexpr std::size_t kRecordLineSize = 4096;
     static constexpr std::size_t kProbeLineSize = 1024;
@@ -67,7 +67,7 @@ public:
 
     CLogStream& Stream() { return m_stream; }
 
-protected:
+  protected:
     // ParseNextLine's read: the line ReadLine would give through a 4096-byte buffer, with
     // kLinePadding readable bytes after it (see CLogStream::ReadLineView). False at the end. The
     // line stays valid until the next read.
@@ -82,7 +82,7 @@ protected:
 
     CLogStream& m_stream;
 
-private:
+  private:
     CLocalTimeCache m_times;
     char m_line[kRecordLineSize + kLinePadding];
 };

@@ -40,7 +40,7 @@ int32_t IisServiceCode(std::string_view text);
 // reader that filled the record reads its next line, which is all the record loop needs and
 // spares a copy of every field of every line. Copy a text into a std::string to keep it longer.
 class CLogRecord {
-public:
+  public:
     CLogRecord() = default;
     CLogRecord(const CLogRecord&) = delete;
     CLogRecord& operator=(const CLogRecord&) = delete;
@@ -70,6 +70,6 @@ public:
     std::string_view Protocol;
     std::string_view AgentText;  // the trailing optional text of the format
 
-private:
+  private:
     std::string m_url;  // Url when ComposeUrl made it
 };

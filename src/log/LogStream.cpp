@@ -39,7 +39,9 @@ bool CLogStream::Seek(int64_t offset, int whence) {
     return true;
 }
 
-void CLogStream::Rewind() { Seek(0, SEEK_SET); }
+void CLogStream::Rewind() {
+    Seek(0, SEEK_SET);
+}
 
 bool CLogStream::Refill() {
     if (Fill(Tell()) && m_cur < m_end) {
@@ -67,14 +69,13 @@ const char* CLogStream::ReadLine(char* buffer, std::size_t size, std::size_t* le
             }
             break;
         }
-        std::size_t avail =
-            std::min(static_cast<std::size_t>(m_end - m_cur), limit - stored);
+        std::size_t avail = std::min(static_cast<std::size_t>(m_end - m_cur), limit - stored);
         const char* lf = static_cast<const char*>(std::memchr(m_cur, '\n', avail));
         std::size_t span = lf ? static_cast<std::size_t>(lf - m_cur) : avail;
         const char* lineEnd = m_cur + span;
         if (!m_crKnown || m_crScanEnd < m_cur || (!m_crFound && m_crScanEnd < lineEnd)) {
-            std::size_t n = std::min(static_cast<std::size_t>(m_end - m_cur),
-                                     std::max(kCrLookahead, span));
+            std::size_t n =
+                std::min(static_cast<std::size_t>(m_end - m_cur), std::max(kCrLookahead, span));
             const void* next = std::memchr(m_cur, '\r', n);
             m_crFound = next != nullptr;
             m_crScanEnd = next ? static_cast<const char*>(next) : m_cur + n;
@@ -120,8 +121,8 @@ bool CLogStream::ReadLineView(char* buffer, std::size_t size, std::size_t paddin
         if (lf != nullptr && static_cast<std::size_t>(m_end - lf) > padding) {
             const char* end = lf;
             if (!m_crKnown || m_crScanEnd < m_cur || (!m_crFound && m_crScanEnd < end)) {
-                std::size_t n = std::min(left, std::max(kCrLookahead,
-                                                        static_cast<std::size_t>(end - m_cur)));
+                std::size_t n =
+                    std::min(left, std::max(kCrLookahead, static_cast<std::size_t>(end - m_cur)));
                 const void* next = std::memchr(m_cur, '\r', n);
                 m_crFound = next != nullptr;
                 m_crScanEnd = next ? static_cast<const char*>(next) : m_cur + n;

@@ -10,7 +10,7 @@
 #include <string_view>
 
 class CLogStream {
-public:
+  public:
     virtual ~CLogStream() = default;
 
     CLogStream(const CLogStream&) = delete;
@@ -48,7 +48,7 @@ public:
     // False at the end, as ReadLine.
     bool ReadLineView(char* buffer, std::size_t size, std::size_t padding, std::string_view& line);
 
-protected:
+  protected:
     CLogStream() = default;
 
     // Makes the window hold the bytes from offset pos on, so that Tell() == pos. False when pos is
@@ -71,7 +71,7 @@ protected:
     const char* WindowEnd() const { return m_end; }
     int64_t WindowPos() const { return m_windowPos; }
 
-private:
+  private:
     // Refills an exhausted window at the current position; false (and the end-of-file indicator
     // set) at the end of the data.
     bool Refill();

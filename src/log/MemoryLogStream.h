@@ -7,15 +7,15 @@
 #include "log/LogStream.h"
 
 class CMemoryLogStream : public CLogStream {
-public:
+  public:
     // data: the log's bytes, borrowed; they must outlive the stream.
     explicit CMemoryLogStream(std::string_view data);
 
     int64_t Size() const override { return static_cast<int64_t>(m_data.size()); }
 
-protected:
+  protected:
     bool Fill(int64_t pos) override;
 
-private:
+  private:
     std::string_view m_data;
 };

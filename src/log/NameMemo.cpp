@@ -3,7 +3,9 @@
 #include <cstring>
 #include <functional>
 
-uint64_t CNameMemo::Hash(std::string_view name) { return std::hash<std::string_view>()(name); }
+uint64_t CNameMemo::Hash(std::string_view name) {
+    return std::hash<std::string_view>()(name);
+}
 
 CSiteFile* CNameMemo::Find(std::string_view name, uint64_t hash) const {
     if (m_slots.empty()) {
@@ -18,9 +20,8 @@ CSiteFile* CNameMemo::Find(std::string_view name, uint64_t hash) const {
         if (slot.tag == TagOf(hash)) {
             uint32_t length;
             std::memcpy(&length, m_names.data() + slot.offset, sizeof length);
-            if (length == name.size() &&
-                std::memcmp(m_names.data() + slot.offset + sizeof length, name.data(),
-                            name.size()) == 0) {
+            if (length == name.size() && std::memcmp(m_names.data() + slot.offset + sizeof length,
+                                                     name.data(), name.size()) == 0) {
                 return slot.target;
             }
         }

@@ -12,7 +12,7 @@
 class CSiteFile;
 
 class CNameMemo {
-public:
+  public:
     // The hash Find and Insert expect.
     static uint64_t Hash(std::string_view name);
 
@@ -23,7 +23,7 @@ public:
     void Clear();
     std::size_t Size() const { return m_size; }
 
-private:
+  private:
     // 16 bytes, so that a probe touches little: the high half of the hash (the low bits choose
     // the slot), and where the name is in m_names: its 32-bit length, then its bytes.
     struct Slot {

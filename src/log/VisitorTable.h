@@ -14,17 +14,17 @@ class CSitePage;
 
 // One visitor: the client it is known by, the page it is on and the times of that page.
 class CLogVisitor {
-public:
+  public:
     explicit CLogVisitor(std::string client) : Client(std::move(client)) {}
 
-    const std::string Client;       // exact, case-sensitive identity
-    CSitePage* Page = nullptr;      // the current page (borrowed from the graph), or none
-    time_t LastHitTime = 0;         // time of the last page hit; 0 when new
-    time_t LoadEndTime = 0;         // estimated end of loading the page and its files; 0 when new
+    const std::string Client;   // exact, case-sensitive identity
+    CSitePage* Page = nullptr;  // the current page (borrowed from the graph), or none
+    time_t LastHitTime = 0;     // time of the last page hit; 0 when new
+    time_t LoadEndTime = 0;     // estimated end of loading the page and its files; 0 when new
 };
 
 class CVisitorTable {
-public:
+  public:
     // The visitor of client, or nullptr. Allocates nothing.
     CLogVisitor* Find(std::string_view client) const;
     // The visitor of client, appended as a new one when there is none.
@@ -37,7 +37,7 @@ public:
     // The visitors in creation order.
     const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
 
-private:
+  private:
     // The index: open addressing with linear probing over the clients' hashes, at most half full;
     // removal shifts later entries back, so no slot is ever marked deleted.
     struct Slot {

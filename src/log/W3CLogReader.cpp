@@ -5,11 +5,13 @@
 
 namespace {
 
-bool IsSeparator(char c) { return c == ' ' || c == '\t'; }
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Splits a line at runs of spaces and tabs.
 class Tokens {
-public:
+  public:
     explicit Tokens(std::string_view text) : m_rest(text) {}
 
     bool Next(std::string_view& token) {
@@ -30,7 +32,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string_view m_rest;
 };
 
@@ -77,7 +79,9 @@ W3CField W3CFieldOf(std::string_view name) {
     return kW3CUnknown;
 }
 
-CW3CLogReader::CW3CLogReader(CLogStream& stream) : CLogReader(stream) { ReadHeader(); }
+CW3CLogReader::CW3CLogReader(CLogStream& stream) : CLogReader(stream) {
+    ReadHeader();
+}
 
 bool CW3CLogReader::ReadHeader() {
     int64_t position = m_stream.Tell();

@@ -37,7 +37,7 @@ enum W3CField : int32_t {
 W3CField W3CFieldOf(std::string_view name);
 
 class CW3CLogReader : public CLogReader {
-public:
+  public:
     // stream: borrowed. Reads the directives at the head of the stream (ReadHeader) and leaves the
     // stream where it was.
     explicit CW3CLogReader(CLogStream& stream);
@@ -60,7 +60,7 @@ public:
     // or 0 when the head has none.
     time_t DefaultDate() const { return m_defaultDate; }
 
-private:
+  private:
     // Local midnight of a YYYY-MM-DD text (characters 0-3, 5-6 and 8-9).
     time_t DateOf(std::string_view text);
 

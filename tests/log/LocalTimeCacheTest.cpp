@@ -10,7 +10,7 @@
 namespace {
 
 class LocalTimeCacheTest : public testing::TestWithParam<const char*> {
-protected:
+  protected:
     void SetUp() override {
         setenv("TZ", GetParam(), 1);
         tzset();
@@ -30,8 +30,8 @@ TEST_P(LocalTimeCacheTest, AgreesWithMktimeSecondBySecondAroundTheYear) {
         for (int month = 1; month <= 12; ++month) {
             for (int day = 1; day <= 28; ++day) {
                 for (int hour = 0; hour < 24; ++hour) {
-                    bool dense = (month == 3 || month == 10 || month == 4 || month == 11) &&
-                                 day <= 14;
+                    bool dense =
+                        (month == 3 || month == 10 || month == 4 || month == 11) && day <= 14;
                     int samples = dense ? 60 : 2;
                     for (int i = 0; i < samples; ++i) {
                         int minute = dense ? i : static_cast<int>(random() % 60);
@@ -39,8 +39,8 @@ TEST_P(LocalTimeCacheTest, AgreesWithMktimeSecondBySecondAroundTheYear) {
                         time_t direct =
                             CLocalTimeCache::Direct(year, month, day, hour, minute, second);
                         ASSERT_EQ(cache.Convert(year, month, day, hour, minute, second), direct)
-                            << year << "-" << month << "-" << day << " " << hour << ":"
-                            << minute << ":" << second;
+                            << year << "-" << month << "-" << day << " " << hour << ":" << minute
+                            << ":" << second;
                     }
                 }
             }
@@ -52,8 +52,7 @@ TEST_P(LocalTimeCacheTest, FieldsOutOfRangeAreCarriedOverAsMktimeDoes) {
     CLocalTimeCache cache;
     EXPECT_EQ(cache.Convert(2026, 2, 31, 10, 0, 0), CLocalTimeCache::Direct(2026, 3, 3, 10, 0, 0));
     EXPECT_EQ(cache.Convert(2026, 13, 1, 0, 0, 0), CLocalTimeCache::Direct(2027, 1, 1, 0, 0, 0));
-    EXPECT_EQ(cache.Convert(2026, 5, 1, 25, 61, 70),
-              CLocalTimeCache::Direct(2026, 5, 2, 2, 2, 10));
+    EXPECT_EQ(cache.Convert(2026, 5, 1, 25, 61, 70), CLocalTimeCache::Direct(2026, 5, 2, 2, 2, 10));
     EXPECT_EQ(cache.Convert(2026, 0, 0, 0, 0, 0), CLocalTimeCache::Direct(2025, 11, 30, 0, 0, 0));
     // Years far outside any log cannot be represented.
     EXPECT_EQ(cache.Convert(2147483647, 1, 1, 0, 0, 0), -1);
@@ -71,7 +70,7 @@ TEST_P(LocalTimeCacheTest, TimesAfter2038) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, LocalTimeCacheTest,
-                         testing::Values("Europe/Berlin", "America/New_York",
-                                         "Australia/Lord_Howe", "UTC"));
+                         testing::Values("Europe/Berlin", "America/New_York", "Australia/Lord_Howe",
+                                         "UTC"));
 
 }  // namespace

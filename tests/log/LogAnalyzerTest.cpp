@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <random>
 
+#include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
 #include "log/CommonLogReader.h"
 #include "log/LogAnalyzer.h"
@@ -13,7 +14,6 @@
 #include "log/MemoryLogStream.h"
 #include "log/VisitorTable.h"
 #include "log/W3CLogReader.h"
-#include "LogTestUtil.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 
@@ -27,7 +27,7 @@ using logtest::TempDir;
 const std::string kSite = "http://www.example.com";
 
 class LogAnalyzerTest : public logtest::ZoneTest {
-protected:
+  protected:
     void SetUp() override {
         ZoneTest::SetUp();
         t0 = LocalTime(2026, 10, 1, 10, 0, 0);
@@ -91,18 +91,18 @@ TEST_F(LogAnalyzerTest, ASiteRefererNamesTheSourcePage) {
     };
     const Case cases[] = {
         {kSite + "/c.html", "/c.html"},
-        {"HTTP://WWW.EXAMPLE.COM/c.html", "/c.html"},   // scheme and host in any case
-        {"https://www.example.com/c.html", "/a.html"},  // another scheme: ignored
-        {"http://other.example.com/c.html", "/a.html"}, // another host: ignored
-        {kSite + "/unknown.html", "/a.html"},           // not a page of the graph: ignored
+        {"HTTP://WWW.EXAMPLE.COM/c.html", "/c.html"},    // scheme and host in any case
+        {"https://www.example.com/c.html", "/a.html"},   // another scheme: ignored
+        {"http://other.example.com/c.html", "/a.html"},  // another host: ignored
+        {kSite + "/unknown.html", "/a.html"},            // not a page of the graph: ignored
         {"-", "/a.html"},
     };
     for (const Case& c2 : cases) {
         map.ResetStatistics();
         map.AddPage("/c.html");
         analyzer.reset();
-        std::string log = Line(t0, "v1", "GET", "/a.html") +
-                          Line(t0 + 20, "v1", "GET", "/b.html", c2.referer);
+        std::string log =
+            Line(t0, "v1", "GET", "/a.html") + Line(t0 + 20, "v1", "GET", "/b.html", c2.referer);
         Feed(log);
         EXPECT_EQ(Weight(c2.source, "/b.html"), 1.0) << c2.referer;
         EXPECT_EQ(LinkCount(), 1u) << c2.referer;

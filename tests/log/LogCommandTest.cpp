@@ -37,7 +37,7 @@ std::string Quote(const std::string& arg) {
 }
 
 class LogCommandTest : public testing::Test {
-protected:
+  protected:
     // Runs tarvik logs with the arguments, in UTC, stderr not a terminal.
     Result Logs(const std::vector<std::string>& args) {
         std::string command = "TZ=UTC " + Quote(TARVIK_EXE) + " logs";
@@ -144,8 +144,9 @@ TEST_F(LogCommandTest, RangesAndWeights) {
 }
 
 TEST_F(LogCommandTest, FailuresAndBadArguments) {
-    dir.Write("w3c.log", "#Fields: date time c-ip cs-method cs-uri\n"
-                         "2026-10-01 10:00:00 1.1.1.1 GET /a.html\n");
+    dir.Write("w3c.log",
+              "#Fields: date time c-ip cs-method cs-uri\n"
+              "2026-10-01 10:00:00 1.1.1.1 GET /a.html\n");
     dir.Write("ex1.log", kCombined);
     struct Case {
         std::vector<std::string> args;
@@ -203,8 +204,8 @@ TEST_F(LogCommandTest, SaveWritesTheGraph) {
     dir.Write("ex7.log", kCombined);
     std::filesystem::create_directory(dir.Path("site"));
     dir.Write("site/a.html", std::string(7000, 'a'));
-    Result r = Logs({dir.Path("ex*.log"), "--site", dir.Path("site"), "--domain",
-                     "www.example.com", "--save", dir.Path("stats.qvs")});
+    Result r = Logs({dir.Path("ex*.log"), "--site", dir.Path("site"), "--domain", "www.example.com",
+                     "--save", dir.Path("stats.qvs")});
     ASSERT_EQ(r.status, 0) << r.err;
     // Sizes came from the site: a.html loads in 2 s.
     EXPECT_NE(r.out.find("/a.html\t1\t2\t18\n"), std::string::npos) << r.out;

@@ -5,11 +5,11 @@
 
 #include <filesystem>
 
+#include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
 #include "log/LogAnalyzer.h"
 #include "log/LogFiles.h"
 #include "log/LogReader.h"
-#include "LogTestUtil.h"
 #include "processing/LastMessage.h"
 #include "sitemap/SiteMap.h"
 
@@ -20,7 +20,7 @@ using logtest::RecordingSink;
 using logtest::TempDir;
 
 class LogFilesTest : public logtest::ZoneTest {
-protected:
+  protected:
     time_t T(int day, int hour, int minute = 0, int second = 0) {
         return LocalTime(2026, 10, day, hour, minute, second);
     }
@@ -115,8 +115,8 @@ TEST_F(LogFilesTest, FormatTable) {
         return kinds;
     };
     using K = LogReaderKind;
-    EXPECT_EQ(kinds(kLogAutoDetect), (std::vector<std::pair<K, int32_t>>{
-                                         {K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}));
+    EXPECT_EQ(kinds(kLogAutoDetect),
+              (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}));
     EXPECT_EQ(kinds(kLogIis), (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}}));
     EXPECT_EQ(kinds(kLogIisUsaDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 1}}));
     EXPECT_EQ(kinds(kLogIisEuropeanDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 2}}));
@@ -130,8 +130,7 @@ TEST_F(LogFilesTest, FormatTable) {
 
 // Runs the file loop as the log phase does, over all time.
 struct Phase {
-    explicit Phase(CProgressSink* sink = nullptr, time_t start = 0,
-                   time_t end = kLatestLogTime - 1)
+    explicit Phase(CProgressSink* sink = nullptr, time_t start = 0, time_t end = kLatestLogTime - 1)
         : map("index.html"), analyzer(map, "www.example.com", start, end, sink) {}
     bool Run(const std::string& pattern, int32_t format) {
         return analyzer.AnalyzeLogFiles(pattern, format, lastFile, lastNumber, position);
@@ -168,8 +167,9 @@ TEST_F(LogFilesTest, FailureMessages) {
         int32_t format;
         std::string message;
     };
-    dir.Write("w3c1.log", "#Fields: date time c-ip cs-method cs-uri\n2026-10-01 10:00:00 1.2.3.4 "
-                          "GET /a.html\n");
+    dir.Write("w3c1.log",
+              "#Fields: date time c-ip cs-method cs-uri\n2026-10-01 10:00:00 1.2.3.4 "
+              "GET /a.html\n");
     std::string manyDirectives;
     for (int i = 0; i < 21; ++i) {
         manyDirectives += "#Remark: " + std::to_string(i) + "\n";

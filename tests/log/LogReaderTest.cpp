@@ -16,7 +16,7 @@ namespace {
 
 // Local-time rules are checked in a zone with daylight saving.
 class LogReaderTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
@@ -287,10 +287,10 @@ TEST_F(LogReaderTest, W3CExampleLines) {
         {"#Date: 1998-12-31\n#Fields: time cs-uri\n7:05 /x.html\n", "/x.html", kMethodNone,
          LocalTime(1998, 12, 31, 7, 0, 0)},
         // cs-uri wins over the stem; an empty cs-uri falls back to stem and query.
-        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 /u /s q\n",
-         "/u", kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
-        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 - /s q\n",
-         "/s?q", kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
+        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 /u /s q\n", "/u",
+         kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
+        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 - /s q\n", "/s?q",
+         kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
         // Past 2038.
         {"#Fields: date time cs-uri\n2039-06-01 12:00:00 /a\n", "/a", kMethodNone,
          LocalTime(2039, 6, 1, 12, 0, 0)},
@@ -316,10 +316,10 @@ TEST_F(LogReaderTest, W3CColumns) {
     CMemoryLogStream stream(log);
     CW3CLogReader reader(stream);
     std::vector<W3CField> expected = {
-        kW3CDate,       kW3CTime,       kW3CServerIp,  kW3CMethod,        kW3CUriStem,
-        kW3CUriQuery,   kW3CPort,       kW3CUserName,  kW3CClientIp,      kW3CUserAgent,
-        kW3CReferer,    kW3CStatus,     kW3CWin32Status, kW3CBytesSent,   kW3CBytesReceived,
-        kW3CTimeTaken,  kW3CComputerName, kW3CCookie,  kW3CUnknown};
+        kW3CDate,      kW3CTime,         kW3CServerIp,    kW3CMethod,    kW3CUriStem,
+        kW3CUriQuery,  kW3CPort,         kW3CUserName,    kW3CClientIp,  kW3CUserAgent,
+        kW3CReferer,   kW3CStatus,       kW3CWin32Status, kW3CBytesSent, kW3CBytesReceived,
+        kW3CTimeTaken, kW3CComputerName, kW3CCookie,      kW3CUnknown};
     EXPECT_EQ(reader.Fields(), expected);
     CLogRecord r;
     ASSERT_TRUE(reader.ReadRecord(r, 0));

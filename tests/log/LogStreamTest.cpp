@@ -38,7 +38,7 @@ std::vector<std::pair<std::string, int64_t>> ViewLines(CLogStream& stream, std::
 }
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/tarvik-log-stream-XXXXXX";
         path = mkdtemp(pattern);
@@ -61,9 +61,9 @@ TEST(LogStream, TerminatorsAndEndOfFile) {
         {"a\nb\n", {"a", "b"}},
         {"a\r\nb\r\n", {"a", "b"}},
         {"a\rb\r", {"a", "b"}},
-        {"a\rb", {"a", "b"}},                   // a lone CR ends the line; b starts the next
-        {"a\r\rb", {"a", "", "b"}},             // two CRs: an empty line between
-        {"a\n\r\nb", {"a", "", "b"}},           // LF, then CR LF
+        {"a\rb", {"a", "b"}},          // a lone CR ends the line; b starts the next
+        {"a\r\rb", {"a", "", "b"}},    // two CRs: an empty line between
+        {"a\n\r\nb", {"a", "", "b"}},  // LF, then CR LF
         {"last line without end", {"last line without end"}},
         {"", {}},
         {"\n", {""}},
@@ -104,8 +104,8 @@ TEST(LogStream, OverlongLinesAreCutAndTheRestIsALineOfItsOwn) {
     // A buffer of 5 bytes stores 4 characters.
     CMemoryLogStream stream("abcdefghij\nxyzw\nk\n");
     auto lines = Lines(stream, 5);
-    std::vector<std::pair<std::string, int64_t>> expected = {
-        {"abcd", 4}, {"efgh", 8}, {"ij", 11}, {"xyzw", 15}, {"", 16}, {"k", 18}};
+    std::vector<std::pair<std::string, int64_t>> expected = {{"abcd", 4},  {"efgh", 8}, {"ij", 11},
+                                                             {"xyzw", 15}, {"", 16},    {"k", 18}};
     EXPECT_EQ(lines, expected);
 }
 

@@ -19,7 +19,7 @@
 namespace logtest {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/tarvik-log-test-XXXXXX";
         char* made = mkdtemp(pattern);
@@ -50,7 +50,7 @@ public:
 
 // Records every call, as a display would see them; stops when asked to.
 class RecordingSink : public CProgressSink {
-public:
+  public:
     void ShowMessage(const std::string& t) override { messages.push_back(t); }
     void SetProgress(int p) override { progress.push_back(p); }
     void SetTitle(const std::string& t) override { titles.push_back(t); }
@@ -72,7 +72,7 @@ public:
 
 // A wall clock that moves only when the test says, or by a step at every reading.
 class StepClock : public CLogClock {
-public:
+  public:
     explicit StepClock(time_t start, time_t step = 0) : now(start), step(step) {}
     time_t Now() override {
         time_t t = now;
@@ -85,7 +85,7 @@ public:
 
 // Sets TZ for a test's life: local-time rules are checked in a zone with daylight saving.
 class ZoneTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
