@@ -106,8 +106,12 @@ int32_t MonthOf(std::string_view name) {
 }  // namespace
 
 bool CCommonLogReader::ParseDate(std::string_view date, time_t* time) {
-    if (date.size() < 20) {
+    if (date.size() < kDateLength) {
         return false;
+    }
+    if (m_haveLastDate && std::memcmp(date.data(), m_lastDate, kDateLength) == 0) {
+        *time = m_lastTime;
+        return true;
     }
     int32_t day = LeadingNumber(date.substr(0, 2));
     int32_t month = MonthOf(date.substr(3, 3));
@@ -116,6 +120,9 @@ bool CCommonLogReader::ParseDate(std::string_view date, time_t* time) {
     int32_t minute = LeadingNumber(date.substr(15, 2));
     int32_t second = LeadingNumber(date.substr(18, 2));
     *time = LocalTimeOf(year, month, day, hour, minute, second);
+    std::memcpy(m_lastDate, date.data(), kDateLength);
+    m_haveLastDate = true;
+    m_lastTime = *time;
     return true;
 }
 

@@ -19,4 +19,12 @@ class CCommonLogReader : public CLogReader {
     // for a date shorter than 20 characters. A month name that is none of the twelve gives
     // December.
     bool ParseDate(std::string_view date, time_t* time);
+
+  private:
+    // The rule reads the first 20 characters only, and lines of the same second follow each
+    // other: the last date text read and its time.
+    static constexpr std::size_t kDateLength = 20;
+    char m_lastDate[kDateLength] = {};
+    bool m_haveLastDate = false;
+    time_t m_lastTime = 0;
 };

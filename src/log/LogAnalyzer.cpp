@@ -262,32 +262,55 @@ CSitePage* CLogAnalyzer::PageNamed(std::string_view name) {
 }
 
 CSitePage* CLogAnalyzer::ResolveReferer(const CLogRecord& record) {
-    if (record.Referer.empty()) {
+    bool lasting = false;
+    return RefererPage(record.Referer, &lasting);
+}
+
+CSitePage* CLogAnalyzer::RefererPage(std::string_view referer, bool* lasting) {
+    *lasting = true;
+    if (referer.empty()) {
         return nullptr;
     }
-    uint64_t hash = CNameMemo::Hash(record.Referer);
-    if (CSiteFile* known = m_referers.Find(record.Referer, hash)) {
+    uint64_t hash = CNameMemo::Hash(referer);
+    if (CSiteFile* known = m_referers.Find(referer, hash)) {
         return known == &m_foreign ? nullptr : static_cast<CSitePage*>(known);
     }
-    ParseUrl(record.Referer, m_scheme, m_host, m_path);
+    ParseUrl(referer, m_scheme, m_host, m_path);
     CSitePage* page = nullptr;
     if (m_scheme == "http" && EqualsNoCase(m_host, m_domainName)) {
         page = PageNamed(m_path == "/" ? std::string_view(m_homeName) : std::string_view(m_path));
         if (page == nullptr) {
+            // A page of the site that the graph does not have yet: it may come.
+            *lasting = false;
             return nullptr;
         }
     }
     if (m_referers.Size() >= MemoLimit()) {
         m_referers.Clear();
     }
-    m_referers.Insert(record.Referer, hash, page ? static_cast<CSiteFile*>(page) : &m_foreign);
+    m_referers.Insert(referer, hash, page ? static_cast<CSiteFile*>(page) : &m_foreign);
+    return page;
+}
+
+CSitePage* CLogAnalyzer::VisitorReferer(CLogVisitor* visitor, const CLogRecord& record) {
+    // A visitor's requests for the files of a page all name that page as their referer.
+    if (visitor->RefererKnown && visitor->RefererText == record.Referer) {
+        return visitor->RefererPage;
+    }
+    bool lasting = false;
+    CSitePage* page = RefererPage(record.Referer, &lasting);
+    visitor->RefererKnown = lasting;
+    if (lasting) {
+        visitor->RefererText.assign(record.Referer);
+        visitor->RefererPage = page;
+    }
     return page;
 }
 
 void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     CSitePage* current = visitor->Page;
-    CSitePage* referer = ResolveReferer(record);
+    CSitePage* referer = VisitorReferer(visitor, record);
     m_map.RecordHit(referer, current, page);
     if (current != nullptr) {
         UpdateVisitor(visitor, current, record.Time);
@@ -296,7 +319,7 @@ void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
 
 void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
-    m_map.AddImageToPage(ResolveReferer(record), file);
+    m_map.AddImageToPage(VisitorReferer(visitor, record), file);
     if (visitor->Page != nullptr) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, record.Time + LoadSeconds(file));
     }

@@ -83,6 +83,11 @@ class CLogAnalyzer {
     void HitFile(CSiteFile* file, const CLogRecord& record);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
     void Sweep(time_t t);
+    // The page a referer names, or nullptr; *lasting tells whether that answer stays (it does
+    // unless the referer names a page of the site that the graph does not have yet).
+    CSitePage* RefererPage(std::string_view referer, bool* lasting);
+    // ResolveReferer through the last referer of the visitor.
+    CSitePage* VisitorReferer(CLogVisitor* visitor, const CLogRecord& record);
     // The graph entry a request target names, as ProcessHit finds or makes it.
     CSiteFile* TargetOf(std::string_view url);
     // The page of the graph named name (FindPage), or nullptr.

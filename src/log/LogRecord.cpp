@@ -2,23 +2,47 @@
 
 #include "sitemap/PathRules.h"
 
-int32_t HttpMethodCode(std::string_view text) {
-    if (text == "-") {
-        return kMethodNone;
+namespace {
+
+// Equal to a lower-case ASCII word, ignoring the case of text's letters.
+bool IsWord(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) {
+        return false;
     }
-    struct Name {
-        std::string_view text;
-        int32_t code;
-    };
-    static constexpr Name kNames[] = {{"get", kMethodGet},       {"head", kMethodHead},
-                                      {"post", kMethodPost},     {"put", kMethodPut},
-                                      {"delete", kMethodDelete}, {"trace", kMethodTrace}};
-    for (const Name& name : kNames) {
-        if (EqualsNoCase(text, name.text)) {
-            return name.code;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != lower[i]) {
+            return false;
         }
     }
-    return kMethodOther;
+    return true;
+}
+
+}  // namespace
+
+int32_t HttpMethodCode(std::string_view text) {
+    // By length first: this runs for every line of a log.
+    switch (text.size()) {
+        case 1:
+            return text[0] == '-' ? kMethodNone : kMethodOther;
+        case 3:
+            return IsWord(text, "get")   ? kMethodGet
+                   : IsWord(text, "put") ? kMethodPut
+                                         : kMethodOther;
+        case 4:
+            return IsWord(text, "head")   ? kMethodHead
+                   : IsWord(text, "post") ? kMethodPost
+                                          : kMethodOther;
+        case 5:
+            return IsWord(text, "trace") ? kMethodTrace : kMethodOther;
+        case 6:
+            return IsWord(text, "delete") ? kMethodDelete : kMethodOther;
+        default:
+            return kMethodOther;
+    }
 }
 
 int32_t IisServiceCode(std::string_view text) {

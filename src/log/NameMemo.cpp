@@ -1,11 +1,8 @@
 #include "log/NameMemo.h"
 
 #include <cstring>
-#include <functional>
 
-uint64_t CNameMemo::Hash(std::string_view name) {
-    return std::hash<std::string_view>()(name);
-}
+#include "log/LogFields.h"
 
 CSiteFile* CNameMemo::Find(std::string_view name, uint64_t hash) const {
     if (m_slots.empty()) {

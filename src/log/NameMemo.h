@@ -9,12 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "log/LogFields.h"
+
 class CSiteFile;
 
 class CNameMemo {
   public:
     // The hash Find and Insert expect.
-    static uint64_t Hash(std::string_view name);
+    static uint64_t Hash(std::string_view name) { return TextHash(name); }
 
     // The entry remembered for name, or nullptr.
     CSiteFile* Find(std::string_view name, uint64_t hash) const;

@@ -21,6 +21,11 @@ class CLogVisitor {
     CSitePage* Page = nullptr;  // the current page (borrowed from the graph), or none
     time_t LastHitTime = 0;     // time of the last page hit; 0 when new
     time_t LoadEndTime = 0;     // estimated end of loading the page and its files; 0 when new
+
+    // The visitor's last referer and the page it names, while that answer lasts.
+    bool RefererKnown = false;
+    std::string RefererText;
+    CSitePage* RefererPage = nullptr;
 };
 
 class CVisitorTable {

@@ -327,6 +327,22 @@ TEST_F(LogAnalyzerTest, FilesWithASiteRefererBecomeImagesOfThePageOnce) {
     EXPECT_EQ(analyzer->Visitors().Find("v0")->Page, nullptr);
 }
 
+TEST_F(LogAnalyzerTest, ARefererToAPageNotKnownYetIsLookedUpAgain) {
+    // v1's referer names a.html before anyone requested it; once the page exists, the same
+    // referer names it.
+    std::string log = Line(t0, "v1", "GET", "/x.gif", kSite + "/a.html") +
+                      Line(t0 + 1, "v2", "GET", "/a.html") +
+                      Line(t0 + 2, "v1", "GET", "/y.gif", kSite + "/a.html") +
+                      Line(t0 + 3, "v1", "GET", "/z.gif", kSite + "/a.html") +
+                      Line(t0 + 4, "v3", "GET", "/x.gif", kSite + "/a.html");
+    Feed(log);
+    CSitePage* a = map.FindPage("/a.html");
+    ASSERT_EQ(a->Images.size(), 3u);
+    EXPECT_EQ(a->Images[0]->Name, "/y.gif");
+    EXPECT_EQ(a->Images[1]->Name, "/z.gif");
+    EXPECT_EQ(a->Images[2]->Name, "/x.gif");
+}
+
 TEST_F(LogAnalyzerTest, LoadEstimatesDecideTheTimingSamples) {
     CSitePage* a = map.AddPage("/a.html");
     a->Size = 35000;  // 10 s at 3500 bytes per second
