@@ -82,6 +82,24 @@ bool ParseLocalTime(const std::string& text, time_t* time) {
     return true;
 }
 
+// A name from a log as it may be printed: control characters (which could move the cursor or
+// recolour a terminal, or break the tab-separated columns) are shown as \xNN.
+std::string Printable(const std::string& name) {
+    std::string text;
+    text.reserve(name.size());
+    for (char c : name) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f || c == '\\') {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return text;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -105,14 +123,14 @@ void PrintGraph(const CSiteMap& map, const CLogAnalyzer& analyzer) {
             return a->Weight > b->Weight;
         });
         for (const CPageLink* link : links) {
-            std::printf("%s\t%s\t%.4f\n", page->Name.c_str(), link->Target->Name.c_str(),
-                        link->Weight);
+            std::printf("%s\t%s\t%.4f\n", Printable(page->Name).c_str(),
+                        Printable(link->Target->Name).c_str(), link->Weight);
         }
     }
     std::fputs(ResString(IDS_CLI_LOGS_TIMINGS), stdout);
     for (const auto& page : map.Pages()) {
         if (page->ViewSamples > 0) {
-            std::printf("%s\t%d\t%d\t%d\n", page->Name.c_str(), page->ViewSamples,
+            std::printf("%s\t%d\t%d\t%d\n", Printable(page->Name).c_str(), page->ViewSamples,
                         page->AverageLoadTime(), page->AverageIdleTime());
         }
     }

@@ -59,6 +59,9 @@ int CLogStream::Get() {
 }
 
 const char* CLogStream::ReadLine(char* buffer, std::size_t size, std::size_t* length) {
+    if (size < 2) {
+        return nullptr;  // no room for a character: nothing could ever be read
+    }
     const std::size_t limit = size - 1;
     std::size_t stored = 0;
     bool any = false;
@@ -114,6 +117,9 @@ const char* CLogStream::ReadLine(char* buffer, std::size_t size, std::size_t* le
 
 bool CLogStream::ReadLineView(char* buffer, std::size_t size, std::size_t padding,
                               std::string_view& line) {
+    if (size < 2) {
+        return false;
+    }
     const std::size_t limit = size - 1;
     if (m_cur < m_end) {
         std::size_t left = static_cast<std::size_t>(m_end - m_cur);

@@ -38,7 +38,7 @@ class CLogStream {
     // the rest of a longer line stays to be read as a line of its own; the end of the data also
     // ends a line. The buffer is terminated with a NUL (a NUL inside the line is kept, so the
     // length tells where the line ends). Returns buffer and sets *length, or returns nullptr when
-    // the end came before the first byte.
+    // the end came before the first byte (or size is below 2).
     const char* ReadLine(char* buffer, std::size_t size, std::size_t* length);
 
     // The same line as ReadLine would read, given as a view: into the stream's own bytes when the

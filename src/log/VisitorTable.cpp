@@ -4,7 +4,9 @@
 
 #include "log/LogFields.h"
 
-uint64_t CVisitorTable::Hash(std::string_view client) { return TextHash(client); }
+uint64_t CVisitorTable::Hash(std::string_view client) {
+    return TextHash(client);
+}
 
 std::size_t CVisitorTable::SlotOf(std::string_view client, uint64_t hash) const {
     std::size_t mask = m_slots.size() - 1;

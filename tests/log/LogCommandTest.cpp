@@ -74,6 +74,17 @@ TEST_F(LogCommandTest, PrintsHitsTransitionsAndTimings) {
               "Timing averages (page, samples, load seconds, idle seconds):\n/a.html\t1\t0\t20\n");
 }
 
+TEST_F(LogCommandTest, ControlCharactersOfLoggedNamesAreShownEscaped) {
+    dir.Write("access.log",
+              "1.1.1.1 - - [01/Oct/2026:10:00:00 +0000] \"GET /a\x1b[2J\\.html HTTP/1.1\" 200 1\n"
+              "1.1.1.1 - - [01/Oct/2026:10:00:20 +0000] \"GET /b\t.html HTTP/1.1\" 200 1\n");
+    Result r = Logs({dir.Path("access.log")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("/a\\x1b[2J\\x5c.html\t/b\\x09.html\t1.0000\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+}
+
 TEST_F(LogCommandTest, ReadsEveryFormat) {
     struct Case {
         std::string name;
