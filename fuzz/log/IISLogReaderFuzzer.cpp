@@ -5,11 +5,6 @@
 #include "LogFuzzUtil.h"
 #include "log/IISLogReader.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    logfuzz::PinZone();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     for (int32_t order : {kIisDateAuto, kIisDateMonthFirst, kIisDateDayFirst}) {

@@ -10,11 +10,6 @@
 #include "log/LogFiles.h"
 #include "sitemap/SiteMap.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    logfuzz::PinZone();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // ReadLine and ReadLineView give the same lines and positions.

@@ -6,11 +6,6 @@
 #include "LogFuzzUtil.h"
 #include "log/W3CLogReader.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    logfuzz::PinZone();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     CMemoryLogStream empty("");

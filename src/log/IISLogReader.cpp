@@ -4,59 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "log/FieldCursor.h"
 #include "log/LogFields.h"
-
-namespace {
-
-// Takes comma-separated fields from a line: leading spaces are skipped, trailing ones kept; the
-// field at the end of the line exhausts the cursor.
-class CommaFields {
-  public:
-    explicit CommaFields(std::string_view line) : m_rest(line) {}
-
-    bool Exhausted() const { return m_exhausted; }
-
-    // The next field; false (and an empty field) when the cursor was exhausted already.
-    bool Next(std::string_view& field) {
-        field = {};
-        if (m_exhausted) {
-            return false;
-        }
-        std::size_t start = 0;
-        while (start < m_rest.size() && m_rest[start] == ' ') {
-            ++start;
-        }
-        std::size_t comma = m_rest.find(',', start);
-        if (comma == std::string_view::npos) {
-            field = m_rest.substr(start);
-            m_rest = {};
-            m_exhausted = true;
-        } else {
-            field = m_rest.substr(start, comma - start);
-            m_rest.remove_prefix(comma + 1);
-        }
-        return true;
-    }
-
-    void Text(std::string_view& out) {
-        std::string_view field;
-        out = Next(field) && field != "-" ? field : std::string_view();
-    }
-
-    int32_t Number() {
-        std::string_view field;
-        if (!Next(field) || field == "-") {
-            return 0;
-        }
-        return LeadingNumber(field);
-    }
-
-  private:
-    std::string_view m_rest;
-    bool m_exhausted = false;
-};
-
-}  // namespace
 
 CIISLogReader::CIISLogReader(CLogStream& stream, int32_t dateOrder)
     : CLogReader(stream), m_dateOrder(dateOrder), m_monthFirst(dateOrder != kIisDateDayFirst) {}
@@ -88,32 +37,28 @@ bool CIISLogReader::ParseNextLine(CLogRecord& record) {
     if (!ReadRecordLine(line)) {
         return false;
     }
-    CommaFields fields(line);
+    CFieldCursor fields(line);
     std::string_view date, time, field;
-    fields.Text(record.Client);
-    fields.Text(record.UserName);
-    if (fields.Next(date) && date == "-") {
-        date = {};
-    }
-    if (fields.Next(time) && time == "-") {
-        time = {};
-    }
-    record.Service = fields.Next(field) ? IisServiceCode(field) : kServiceNone;
-    fields.Text(record.ServerName);
-    fields.Text(record.ServerAddress);
-    record.TimeTaken = fields.Number();
-    record.BytesReceived = fields.Number();
-    record.BytesSent = fields.Number();
-    record.Status = fields.Number();
-    record.Win32Status = fields.Number();
-    record.Method = fields.Next(field) ? HttpMethodCode(field) : kMethodNone;
-    fields.Text(record.Url);
+    record.Client = fields.Text(',');
+    record.UserName = fields.Text(',');
+    date = fields.Text(',');
+    time = fields.Text(',');
+    record.Service = fields.Field(',', field) ? IisServiceCode(field) : kServiceNone;
+    record.ServerName = fields.Text(',');
+    record.ServerAddress = fields.Text(',');
+    record.TimeTaken = fields.Number(',');
+    record.BytesReceived = fields.Number(',');
+    record.BytesSent = fields.Number(',');
+    record.Status = fields.Number(',');
+    record.Win32Status = fields.Number(',');
+    record.Method = fields.Field(',', field) ? HttpMethodCode(field) : kMethodNone;
+    record.Url = fields.Text(',');
     if (fields.Exhausted()) {
         return false;
     }
-    fields.Next(field);  // the parameters
-    fields.Text(record.Referer);
-    fields.Text(record.AgentText);
+    fields.Field(',', field);  // the parameters
+    record.Referer = fields.Text(',');
+    record.AgentText = fields.Text(',');
     record.Time = DateTime(date, time);
     if ((m_dateOrder == kIisDateMonthFirst && !m_monthFirst) ||
         (m_dateOrder == kIisDateDayFirst && m_monthFirst)) {

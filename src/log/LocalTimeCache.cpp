@@ -1,27 +1,28 @@
 #include "log/LocalTimeCache.h"
 
+#include "agent/AgentSettings.h"
+
 namespace {
 
-// Years mktime is asked about; outside them (a garbled log line) the answer is -1 without asking,
-// which also keeps year - 1900 and the other fields far from overflowing.
+// Years mktime is asked about, and the largest other field; outside them (a garbled log line)
+// the answer is -1 without asking, which also keeps year - 1900, month - 1 and mktime's own
+// arithmetic far from overflowing.
 constexpr int kLowestYear = -100000;
 constexpr int kHighestYear = 100000;
+constexpr int kLargestField = 1 << 24;
+
+bool Within(int value) {
+    return value >= -kLargestField && value <= kLargestField;
+}
 
 }  // namespace
 
 time_t CLocalTimeCache::Direct(int year, int month, int day, int hour, int minute, int second) {
-    if (year < kLowestYear || year > kHighestYear) {
+    if (year < kLowestYear || year > kHighestYear || !Within(month) || !Within(day) ||
+        !Within(hour) || !Within(minute) || !Within(second)) {
         return -1;
     }
-    struct tm fields = {};
-    fields.tm_year = year - 1900;
-    fields.tm_mon = month - 1;
-    fields.tm_mday = day;
-    fields.tm_hour = hour;
-    fields.tm_min = minute;
-    fields.tm_sec = second;
-    fields.tm_isdst = -1;
-    return mktime(&fields);
+    return LocalTime(year, month, day, hour, minute, second);
 }
 
 time_t CLocalTimeCache::Convert(int year, int month, int day, int hour, int minute, int second) {

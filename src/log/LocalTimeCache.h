@@ -9,7 +9,8 @@
 class CLocalTimeCache {
   public:
     // Seconds since 1970 of the local calendar time year-month-day hour:minute:second (fields out
-    // of their ranges are carried over as mktime does); -1 when it cannot be represented.
+    // of their ranges are carried over as mktime does); -1 when it cannot be represented, and for
+    // years beyond 100000 or other fields beyond 2^24 in size.
     time_t Convert(int year, int month, int day, int hour, int minute, int second);
 
     // The same without any cache (one mktime call).

@@ -57,6 +57,8 @@ TEST_P(LocalTimeCacheTest, FieldsOutOfRangeAreCarriedOverAsMktimeDoes) {
     // Years far outside any log cannot be represented.
     EXPECT_EQ(cache.Convert(2147483647, 1, 1, 0, 0, 0), -1);
     EXPECT_EQ(cache.Convert(-2147483647 - 1, 1, 1, 0, 0, 0), -1);
+    EXPECT_EQ(cache.Convert(2026, -2147483647 - 1, 1, 0, 0, 0), -1);
+    EXPECT_EQ(cache.Convert(2026, 1, 2147483647, 0, 0, 0), -1);
 }
 
 TEST_P(LocalTimeCacheTest, TimesAfter2038) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
 #include "log/CommonLogReader.h"
 #include "log/IISLogReader.h"
@@ -14,18 +15,7 @@
 
 namespace {
 
-// Local-time rules are checked in a zone with daylight saving.
-class LogReaderTest : public testing::Test {
-  protected:
-    void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
-};
+using LogReaderTest = logtest::ZoneTest;
 
 // --- Common format ----------------------------------------------------------------------------
 
