@@ -11,6 +11,21 @@ CIISLogReader::CIISLogReader(CLogStream& stream, int32_t dateOrder)
     : CLogReader(stream), m_dateOrder(dateOrder), m_monthFirst(dateOrder != kIisDateDayFirst) {}
 
 time_t CIISLogReader::DateTime(std::string_view date, std::string_view time) {
+    if (m_memoValid && m_monthFirst == m_memoFlagBefore && date == m_memoDate &&
+        time == m_memoTime) {
+        m_monthFirst = m_memoFlagAfter;
+        return m_memoResult;
+    }
+    m_memoValid = true;
+    m_memoFlagBefore = m_monthFirst;
+    m_memoDate.assign(date);
+    m_memoTime.assign(time);
+    m_memoResult = ReadDateTime(date, time);
+    m_memoFlagAfter = m_monthFirst;
+    return m_memoResult;
+}
+
+time_t CIISLogReader::ReadDateTime(std::string_view date, std::string_view time) {
     int32_t a = 0, b = 0, year = 0, hour = 0, minute = 0, second = 0;
     if (ScanNumbers(date, '/', &a, &b, &year) != 3 ||
         ScanNumbers(time, ':', &hour, &minute, &second) != 3) {

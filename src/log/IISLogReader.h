@@ -2,6 +2,8 @@
 // reader per stream and thread (see CLogReader).
 #pragma once
 
+#include <string>
+
 #include "log/LogReader.h"
 
 // The date order of an IIS log.
@@ -27,8 +29,18 @@ class CIISLogReader : public CLogReader {
     bool MonthFirst() const { return m_monthFirst; }
 
   private:
+    // The IIS date rule, through the memo of the last line's texts.
     time_t DateTime(std::string_view date, std::string_view time);
+    time_t ReadDateTime(std::string_view date, std::string_view time);
 
     int32_t m_dateOrder;
     bool m_monthFirst;
+    // Lines of the same second follow each other: the last date and time texts, the flag they
+    // were read with, and what they gave.
+    bool m_memoValid = false;
+    std::string m_memoDate;
+    std::string m_memoTime;
+    bool m_memoFlagBefore = false;
+    bool m_memoFlagAfter = false;
+    time_t m_memoResult = 0;
 };

@@ -11,6 +11,31 @@
 #include <emmintrin.h>
 #endif
 
+// The first byte a or b in [from, end), or nullptr; reads as FindByte does.
+inline const char* FindEitherByte(const char* from, const char* end, char a, char b) {
+#if defined(__SSE2__)
+    const __m128i wantA = _mm_set1_epi8(a);
+    const __m128i wantB = _mm_set1_epi8(b);
+    for (const char* p = from; p < end; p += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(chunk, wantA), _mm_cmpeq_epi8(chunk, wantB));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0) {
+            const char* at = p + __builtin_ctz(mask);
+            return at < end ? at : nullptr;
+        }
+    }
+    return nullptr;
+#else
+    for (const char* p = from; p < end; ++p) {
+        if (*p == a || *p == b) {
+            return p;
+        }
+    }
+    return nullptr;
+#endif
+}
+
 // A fast 64-bit hash of a short text (names, addresses), inline: eight bytes at a time, each
 // mixed by a multiplication, and a final avalanche. Not for untrusted collision resistance: the
 // tables that use it compare the texts themselves.

@@ -1,5 +1,7 @@
 #include "log/W3CLogReader.h"
 
+#include <cstring>
+
 #include "log/LogFields.h"
 #include "sitemap/PathRules.h"
 
@@ -9,10 +11,11 @@ bool IsSeparator(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Splits a line at runs of spaces and tabs.
+// Splits a line at runs of spaces and tabs. padded: the text has kLinePadding readable bytes
+// after it, so that the separators can be searched for many bytes at a time.
 class Tokens {
   public:
-    explicit Tokens(std::string_view text) : m_rest(text) {}
+    explicit Tokens(std::string_view text, bool padded = false) : m_rest(text), m_padded(padded) {}
 
     bool Next(std::string_view& token) {
         std::size_t start = 0;
@@ -24,8 +27,14 @@ class Tokens {
             return false;
         }
         std::size_t end = start;
-        while (end < m_rest.size() && !IsSeparator(m_rest[end])) {
-            ++end;
+        if (m_padded) {
+            const char* last = m_rest.data() + m_rest.size();
+            const char* at = FindEitherByte(m_rest.data() + start, last, ' ', '\t');
+            end = static_cast<std::size_t>((at ? at : last) - m_rest.data());
+        } else {
+            while (end < m_rest.size() && !IsSeparator(m_rest[end])) {
+                ++end;
+            }
         }
         token = m_rest.substr(start, end - start);
         m_rest.remove_prefix(end);
@@ -34,6 +43,7 @@ class Tokens {
 
   private:
     std::string_view m_rest;
+    bool m_padded;
 };
 
 // The number of characters [from, from + count) of text, or 0 when text is shorter than from.
@@ -129,7 +139,7 @@ bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
         return false;
     }
     std::string_view date, time, stem, query;
-    Tokens tokens(line);
+    Tokens tokens(line, true);
     for (W3CField field : m_fields) {
         std::string_view token;
         if (!tokens.Next(token)) {
@@ -199,7 +209,15 @@ bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
             record.ComposeUrl(stem, query);
         }
     }
-    time_t base = date.size() == 10 ? DateOf(date) : m_defaultDate;
+    time_t base = m_defaultDate;
+    if (date.size() == sizeof m_lastDate) {
+        if (!m_haveLastDate || std::memcmp(date.data(), m_lastDate, sizeof m_lastDate) != 0) {
+            std::memcpy(m_lastDate, date.data(), sizeof m_lastDate);
+            m_lastMidnight = DateOf(date);
+            m_haveLastDate = true;
+        }
+        base = m_lastMidnight;
+    }
     int32_t hours = time.size() >= 2 ? NumberAt(time, 0, 2) : 0;
     int32_t minutes = time.size() >= 5 ? NumberAt(time, 3, 2) : 0;
     int32_t seconds = time.size() >= 8 ? NumberAt(time, 6, 2) : 0;

@@ -66,4 +66,8 @@ class CW3CLogReader : public CLogReader {
 
     std::vector<W3CField> m_fields;
     time_t m_defaultDate = 0;
+    // The last 10-character date column read and its midnight: lines of one day follow each other.
+    char m_lastDate[10] = {};
+    bool m_haveLastDate = false;
+    time_t m_lastMidnight = 0;
 };

@@ -219,6 +219,22 @@ TEST_F(LogReaderTest, IisDateOrders) {
     }
 }
 
+TEST_F(LogReaderTest, IisRepeatedDatesFollowTheFlag) {
+    // The same date text line after line reads as the flag of each line says.
+    std::string log = IisLine("31/12/98") + IisLine("31/12/98") + IisLine("31/12/98");
+    for (int32_t order : {kIisDateAuto, kIisDateMonthFirst, kIisDateDayFirst}) {
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, order);
+        for (int i = 0; i < 3; ++i) {
+            CLogRecord r;
+            bool accepted = reader.ParseNextLine(r);
+            EXPECT_EQ(accepted, order != kIisDateMonthFirst) << order << " line " << i;
+            EXPECT_FALSE(reader.MonthFirst()) << order << " line " << i;
+            EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << order << " line " << i;
+        }
+    }
+}
+
 TEST_F(LogReaderTest, IisYearsAndUnreadableDates) {
     struct Case {
         std::string date;
