@@ -26,3 +26,5 @@ int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&
 
 // tarvik sitemap (crawl a local site) and tarvik stats (print a statistics file).
 void AddSitemapCommands(CLI::App& app);
+// tarvik logs (LogCommands.cpp).
+void AddLogCommands(CLI::App& app);

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(0, 1);
     AddAgentCommands(app);
     AddSitemapCommands(app);
+    AddLogCommands(app);
 
     try {
         app.parse(argc, argv);

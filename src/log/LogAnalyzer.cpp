@@ -1,0 +1,346 @@
+#include "log/LogAnalyzer.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "log/FileLogStream.h"
+#include "log/LogReader.h"
+#include "processing/LastMessage.h"
+#include "processing/ProgressSink.h"
+#include "res/StringTable.h"
+#include "sitemap/PathRules.h"
+#include "sitemap/SiteMap.h"
+
+namespace {
+
+constexpr int kProgressStep = 1000;
+constexpr time_t kEstimateAfter = 5;      // seconds of wall-clock time
+constexpr double kEstimateLimit = 600.0;  // estimates above this many seconds are shown
+// Request targets remembered at least, whatever the size of the graph.
+constexpr std::size_t kMinimumTargets = 65536;
+
+int32_t ClampToInt32(int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+double DecayFactorOf(int32_t statWeight) {
+    switch (statWeight) {
+        case 1:
+            return 0.95;
+        case 2:
+            return 0.8;
+        default:
+            return 1.0;
+    }
+}
+
+CLogAnalyzer::CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, time_t end,
+                           CProgressSink* sink, int32_t sweepInterval, int32_t visitorTimeout)
+    : m_map(map),
+      m_domainName(std::move(domainName)),
+      m_start(start),
+      m_end(end),
+      m_sink(sink),
+      m_sweepInterval(sweepInterval),
+      m_visitorTimeout(visitorTimeout) {
+    // The home page setting usually has no leading "/" ("index.html"); the crawl names the page
+    // with one, and so must the lookup of a referer to the site's root.
+    m_homeName = m_map.GetHomePage();
+    if (m_homeName.empty() || m_homeName.front() != '/') {
+        m_homeName.insert(m_homeName.begin(), '/');
+    }
+}
+
+// --- Files ------------------------------------------------------------------------------------
+
+bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
+                                   std::string& lastFile, int32_t& lastNumber, int64_t& position) {
+    StringList files = ListLogFiles(pattern, lastFile, lastNumber);
+    if (files.empty() && lastFile.empty()) {
+        SetLastMessage(IDS_NO_LOG_FILES_MATCH, FileNameOf(pattern).c_str());
+        return false;
+    }
+    int64_t total = 0;
+    int32_t count = 0;
+    if (!lastFile.empty()) {
+        int64_t resumed = position;
+        int32_t result = AnalyzeLogFile(lastFile, format, count, resumed);
+        if (result >= 0) {
+            total += result;
+            position = resumed;
+        } else if (result == -2) {
+            // Stop means stop: the files after the resumed one are not started.
+            return false;
+        }
+        // Any other failure of the resumed file leaves its message and the run goes on.
+    }
+    for (const std::string& file : files) {
+        int64_t reached = 0;
+        int32_t result = AnalyzeLogFile(file, format, count, reached);
+        if (result < 0) {
+            return false;
+        }
+        lastFile = file;
+        position = reached;
+        lastNumber = LogFileNumber(file);
+        total += result;
+    }
+    if (total == 0) {
+        SetLastMessage(IDS_NO_HITS_IN_RANGE);
+        return false;
+    }
+    return true;
+}
+
+int32_t CLogAnalyzer::AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
+                                     int64_t& position) {
+    count = 0;
+    std::string name = FileNameOf(path);
+    SinkSetStatus(m_sink, FormatString(IDS_PROCESSING_LOG_FILE, name.c_str()));
+    CFileLogStream stream;
+    if (!stream.Open(path)) {
+        SetLastMessage(IDS_COULD_NOT_OPEN_LOG, name.c_str());
+        return -1;
+    }
+    int64_t size = stream.Size();
+    SetFileSize(size);
+    // A remembered offset past the end means the file was replaced since: read all of it.
+    SetResumeOffset(position > 0 && (size < 0 || position <= size) ? position : 0);
+    int32_t result = ProcessLogStream(stream, format, position);
+    SetResumeOffset(0);
+    if (result == -1) {
+        SetLastMessage(IDS_LOG_FORMAT_MISMATCH, name.c_str(), LogFormatName(format));
+    } else if (result == -2) {
+        SetLastMessage(IDS_PROCESS_STOPPED);
+    }
+    count = std::max(result, 0);
+    return result;
+}
+
+int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64_t& position) {
+    int32_t result = -1;
+    for (const LogReaderChoice& choice : LogReadersOf(format)) {
+        if (!stream.Seek(position, SEEK_SET)) {
+            stream.Rewind();
+        }
+        std::unique_ptr<CLogReader> reader = MakeLogReader(choice, stream);
+        result = ProcessRecords(*reader);
+        if (result != -1) {
+            break;
+        }
+    }
+    if (result >= 0) {
+        position = stream.Tell();
+    }
+    return result;
+}
+
+// --- Records ----------------------------------------------------------------------------------
+
+int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
+    time_t first = 0;
+    time_t last = 0;
+    if (!reader.GetTimeSpan(first, last)) {
+        return -1;
+    }
+    if (last < m_start || first > m_end) {
+        return 0;
+    }
+    if (!reader.SeekToTime(m_start)) {
+        return 0;
+    }
+    CLogStream& stream = reader.Stream();
+    const int64_t loopStart = stream.Tell();
+    const time_t loopStartTime = m_clock->Now();
+    int64_t hits = 0;
+    int tick = 0;
+    time_t newest = 0;
+    bool estimated = false;
+    CLogRecord record;
+    while (!stream.Eof()) {
+        const int64_t lineStart = stream.Tell();
+        if (!reader.ParseNextLine(record)) {
+            continue;
+        }
+        tick = (tick + 1) % kProgressStep;
+        if (m_sink != nullptr && tick == 0) {
+            int64_t todo = m_fileSize - loopStart;
+            if (todo > 0) {
+                double share = static_cast<double>(stream.Tell() - loopStart) / todo * 100.0;
+                m_sink->SetProgress(static_cast<int>(std::clamp(share, 0.0, 100.0)));
+            }
+        }
+        if (SinkIsStopped(m_sink)) {
+            return -2;
+        }
+        if (record.Time > m_end || record.Time < m_start) {
+            continue;
+        }
+        ++hits;
+        ++m_totalHits;
+        if (lineStart < m_resumeOffset) {
+            // Read by an earlier run: counted as in range, but its visits are learnt already.
+            continue;
+        }
+        if (record.Time > newest) {
+            Sweep(record.Time);
+            newest = record.Time;
+        }
+        if (!estimated && m_end >= loopStartTime && m_sink != nullptr && tick == 0) {
+            time_t elapsed = m_clock->Now() - loopStartTime;
+            if (elapsed > kEstimateAfter) {
+                estimated = true;
+                int64_t done = stream.Tell() - loopStart;
+                int64_t todo = m_fileSize - loopStart;
+                if (done > 0 && todo > 0) {
+                    double seconds = static_cast<double>(elapsed) * todo / done;
+                    if (seconds > kEstimateLimit) {
+                        int minutes = static_cast<int>(std::min(seconds / 60.0, 2147483647.0));
+                        m_sink->ShowMessage(FormatString(IDS_LOG_ESTIMATE, minutes));
+                    }
+                }
+            }
+        }
+        ProcessHit(record);
+    }
+    return ClampToInt32(hits);
+}
+
+void CLogAnalyzer::Sweep(time_t t) {
+    if (t - m_lastSweep < m_sweepInterval) {
+        return;
+    }
+    m_lastSweep = t;
+    m_visitors.RemoveInactive(t, m_visitorTimeout);
+}
+
+void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
+    // Only GET requests make visits; a request without a target names nothing to visit.
+    if (record.Method != kMethodGet || record.Url.empty()) {
+        return;
+    }
+    ++m_visitHits;
+    CSiteFile* target = TargetOf(record.Url);
+    if (target->IsPage()) {
+        HitPage(static_cast<CSitePage*>(target), record);
+    } else {
+        HitFile(target, record);
+    }
+}
+
+CSiteFile* CLogAnalyzer::TargetOf(std::string_view url) {
+    uint64_t hash = CNameMemo::Hash(url);
+    if (CSiteFile* known = m_targets.Find(url, hash)) {
+        return known;
+    }
+    CSiteFile* target = m_map.FindPage(url);
+    if (target == nullptr) {
+        target = m_map.FindFile(url);
+    }
+    if (target == nullptr) {
+        target = IsPageName(url) ? m_map.AddPage(url) : m_map.AddFile(url);
+    }
+    if (m_targets.Size() >= MemoLimit()) {
+        m_targets.Clear();
+    }
+    m_targets.Insert(url, hash, target);
+    return target;
+}
+
+std::size_t CLogAnalyzer::MemoLimit() const {
+    return kMinimumTargets + 2 * static_cast<std::size_t>(m_map.PageCount() + m_map.FileCount());
+}
+
+CSitePage* CLogAnalyzer::PageNamed(std::string_view name) {
+    if (CSiteFile* known = m_targets.Find(name, CNameMemo::Hash(name))) {
+        return known->IsPage() ? static_cast<CSitePage*>(known) : nullptr;
+    }
+    return m_map.FindPage(name);
+}
+
+CSitePage* CLogAnalyzer::ResolveReferer(const CLogRecord& record) {
+    bool lasting = false;
+    return RefererPage(record.Referer, &lasting);
+}
+
+CSitePage* CLogAnalyzer::RefererPage(std::string_view referer, bool* lasting) {
+    *lasting = true;
+    if (referer.empty()) {
+        return nullptr;
+    }
+    uint64_t hash = CNameMemo::Hash(referer);
+    if (CSiteFile* known = m_referers.Find(referer, hash)) {
+        return known == &m_foreign ? nullptr : static_cast<CSitePage*>(known);
+    }
+    ParseUrl(referer, m_scheme, m_host, m_path);
+    CSitePage* page = nullptr;
+    if (m_scheme == "http" && EqualsNoCase(m_host, m_domainName)) {
+        page = PageNamed(m_path == "/" ? std::string_view(m_homeName) : std::string_view(m_path));
+        if (page == nullptr) {
+            // A page of the site that the graph does not have yet: it may come.
+            *lasting = false;
+            return nullptr;
+        }
+    }
+    if (m_referers.Size() >= MemoLimit()) {
+        m_referers.Clear();
+    }
+    m_referers.Insert(referer, hash, page ? static_cast<CSiteFile*>(page) : &m_foreign);
+    return page;
+}
+
+CSitePage* CLogAnalyzer::VisitorReferer(CLogVisitor* visitor, const CLogRecord& record) {
+    // A visitor's requests for the files of a page all name that page as their referer.
+    if (visitor->RefererKnown && visitor->RefererText == record.Referer) {
+        return visitor->RefererPage;
+    }
+    bool lasting = false;
+    CSitePage* page = RefererPage(record.Referer, &lasting);
+    visitor->RefererKnown = lasting;
+    if (lasting) {
+        visitor->RefererText.assign(record.Referer);
+        visitor->RefererPage = page;
+    }
+    return page;
+}
+
+void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
+    CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
+    CSitePage* current = visitor->Page;
+    CSitePage* referer = VisitorReferer(visitor, record);
+    m_map.RecordHit(referer, current, page);
+    if (current != nullptr) {
+        UpdateVisitor(visitor, current, record.Time);
+    }
+}
+
+void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
+    CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
+    m_map.AddImageToPage(VisitorReferer(visitor, record), file);
+    if (visitor->Page != nullptr) {
+        visitor->LoadEndTime = std::max(visitor->LoadEndTime, record.Time + LoadSeconds(file));
+    }
+}
+
+void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (CSitePage* previous = visitor->Page) {
+        visitor->LoadEndTime = std::max(visitor->LoadEndTime, visitor->LastHitTime);
+        time_t view = t - visitor->LastHitTime;
+        time_t load = visitor->LoadEndTime - visitor->LastHitTime;
+        int64_t limit = 8 * (previous->TotalSize() / kBytesPerSecond);
+        if (load <= limit) {
+            previous->AddTimingSample(ClampToInt32(view), ClampToInt32(load));
+        }
+    }
+    visitor->Page = page;
+    m_visitors.Touch(visitor, t);
+    visitor->LoadEndTime = t + LoadSeconds(page);
+}
+
+time_t CLogAnalyzer::LoadSeconds(CSiteFile* file) {
+    int32_t size = file->GetSize(m_map.GetAccess());
+    return size > 0 ? size / kBytesPerSecond : 0;
+}

@@ -1,0 +1,67 @@
+// The visitors that log analysis follows: one per client text, found through a hash index, kept
+// in the order they were created, and forgotten after a time without page hits. Owned by the
+// log analyzer; used on its thread.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CSitePage;
+
+// One visitor: the client it is known by, the page it is on and the times of that page.
+class CLogVisitor {
+  public:
+    explicit CLogVisitor(std::string client) : Client(std::move(client)) {}
+
+    const std::string Client;   // exact, case-sensitive identity
+    CSitePage* Page = nullptr;  // the current page (borrowed from the graph), or none
+    time_t LastHitTime = 0;     // time of the last page hit; 0 when new
+    time_t LoadEndTime = 0;     // estimated end of loading the page and its files; 0 when new
+
+    // The visitor's last referer and the page it names, while that answer lasts.
+    bool RefererKnown = false;
+    std::string RefererText;
+    CSitePage* RefererPage = nullptr;
+};
+
+class CVisitorTable {
+  public:
+    // The visitor of client, or nullptr. Allocates nothing.
+    CLogVisitor* Find(std::string_view client) const;
+    // The visitor of client, appended as a new one when there is none.
+    CLogVisitor* FindOrCreate(std::string_view client);
+    // Removes every visitor whose last hit time is more than timeout seconds before t; the others
+    // keep their order. Returns how many were removed.
+    std::size_t RemoveInactive(time_t t, time_t timeout);
+
+    std::size_t Size() const { return m_visitors.size(); }
+    // The visitors in creation order.
+    const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
+
+  private:
+    // The index: open addressing with linear probing over the clients' hashes, at most half full;
+    // removal shifts later entries back, so no slot is ever marked deleted.
+    struct Slot {
+        uint64_t hash = 0;
+        CLogVisitor* visitor = nullptr;  // nullptr: an empty slot
+    };
+    static uint64_t Hash(std::string_view client);
+    std::size_t SlotOf(std::string_view client, uint64_t hash) const;
+    void Insert(CLogVisitor* visitor, uint64_t hash);
+    void Erase(const CLogVisitor* visitor);
+    void Grow();
+
+    std::vector<std::unique_ptr<CLogVisitor>> m_visitors;
+    std::vector<Slot> m_slots;
+    // No visitor's last hit time is below this, so a removal pass that cannot remove anything is
+    // skipped.
+    time_t m_oldestHit = 0;
+
+    friend class CLogAnalyzer;
+    // Records a visitor's new last hit time.
+    void Touch(CLogVisitor* visitor, time_t t);
+};

@@ -1,0 +1,555 @@
+// The log readers over logs in memory: the fields each format fills, the lines each rejects, the
+// date rules, and the probes for the first and last record and for a time.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "LogTestUtil.h"
+#include "agent/AgentSettings.h"
+#include "log/CommonLogReader.h"
+#include "log/IISLogReader.h"
+#include "log/MemoryLogStream.h"
+#include "log/W3CLogReader.h"
+
+namespace {
+
+using LogReaderTest = logtest::ZoneTest;
+
+// --- Common format ----------------------------------------------------------------------------
+
+TEST_F(LogReaderTest, CommonCombinedLineFillsEveryField) {
+    std::string log =
+        "10.0.0.1 - frank [10/Oct/1998:13:55:36 -0700] \"GET /a/b.html?x=1 HTTP/1.0\" 200 2326 "
+        "\"http://www.example.com/start.html\" \"Mozilla/4.08 [en] (Win98; I ;Nav)\"\n";
+    CMemoryLogStream stream(log);
+    CCommonLogReader reader(stream);
+    CLogRecord r;
+    ASSERT_TRUE(reader.ParseNextLine(r));
+    EXPECT_EQ(r.Client, "10.0.0.1");
+    EXPECT_EQ(r.UserName, "frank");
+    EXPECT_EQ(r.Time, LocalTime(1998, 10, 10, 13, 55, 36));  // the zone offset is ignored
+    EXPECT_EQ(r.Method, kMethodGet);
+    EXPECT_EQ(r.Url, "/a/b.html?x=1");
+    EXPECT_EQ(r.Protocol, "HTTP/1.0");
+    EXPECT_EQ(r.Status, 200);
+    EXPECT_EQ(r.BytesSent, 2326);
+    EXPECT_EQ(r.Referer, "http://www.example.com/start.html");
+    EXPECT_EQ(r.AgentText, "Mozilla/4.08 [en] (Win98; I ;Nav)");
+    // What the format does not have keeps its reset value.
+    EXPECT_EQ(r.Service, kServiceNone);
+    EXPECT_EQ(r.TimeTaken, -1);
+    EXPECT_EQ(r.BytesReceived, -1);
+    EXPECT_EQ(r.Win32Status, -1);
+    EXPECT_TRUE(r.ServerName.empty());
+}
+
+TEST_F(LogReaderTest, CommonLinesAcceptedAndRejected) {
+    const std::string date = "[31/Dec/2026:23:59:59 +0100]";
+    struct Case {
+        std::string line;
+        bool accepted;
+        std::string url;
+        int32_t method;
+        std::string referer;
+        int32_t status;
+        int32_t bytes;
+    };
+    const Case cases[] = {
+        // "/" stands for the index page; other paths stay as they are.
+        {"h - - " + date + " \"GET / HTTP/1.0\" 200 5", true, "/index.html", 0, "", 200, 5},
+        {"h - - " + date + " \"GET /index.htm HTTP/1.0\" 200 5", true, "/index.htm", 0, "", 200, 5},
+        {"h - - " + date + " \"GET /docs/ HTTP/1.0\" 200 5", true, "/docs/", 0, "", 200, 5},
+        // Ends right after the status: rejected. After the byte count: accepted.
+        {"h - - " + date + " \"GET /a.html HTTP/1.0\" 200", false, "", 0, "", 0, 0},
+        {"h - - " + date + " \"GET /a.html HTTP/1.0\" 304 -", true, "/a.html", 0, "", 304, 0},
+        // Methods compare without regard to case; others are "other"; "-" is absent.
+        {"h - - " + date + " \"Get /a.html\" 200 1", true, "/a.html", 0, "", 200, 1},
+        {"h - - " + date + " \"HEAD /a.html\" 200 1", true, "/a.html", 1, "", 200, 1},
+        {"h - - " + date + " \"post /f.asp\" 302 0", true, "/f.asp", 2, "", 302, 0},
+        {"h - - " + date + " \"PROPFIND /x\" 207 0", true, "/x", 4, "", 207, 0},
+        {"h - - " + date + " \"- /x\" 400 0", true, "/x", 7, "", 400, 0},
+        // A referer of exactly "-" is empty; "--" is text.
+        {"h - - " + date + " \"GET /a.html\" 200 1 \"-\" \"-\"", true, "/a.html", 0, "", 200, 1},
+        {"h - - " + date + " \"GET /a.html\" 200 1 \"--\"", true, "/a.html", 0, "--", 200, 1},
+        // Dates shorter than 20 characters, or missing, reject the line.
+        {"h - - [31/Dec/2026:23:59] \"GET /a.html\" 200 1", false, "", 0, "", 0, 0},
+        {"h - - \"GET /a.html\" 200 1", false, "", 0, "", 0, 0},
+        // Numbers are their leading digits.
+        {"h - - " + date + " \"GET /a.html\" 2x 12kb", true, "/a.html", 0, "", 2, 12},
+        {"", false, "", 0, "", 0, 0},
+        {"garbage", false, "", 0, "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::string log = c.line + "\n";
+        CMemoryLogStream stream(log);
+        CCommonLogReader reader(stream);
+        CLogRecord r;
+        ASSERT_EQ(reader.ParseNextLine(r), c.accepted) << c.line;
+        if (c.accepted) {
+            EXPECT_EQ(r.Url, c.url) << c.line;
+            EXPECT_EQ(r.Method, c.method) << c.line;
+            EXPECT_EQ(r.Referer, c.referer) << c.line;
+            EXPECT_EQ(r.Status, c.status) << c.line;
+            EXPECT_EQ(r.BytesSent, c.bytes) << c.line;
+            EXPECT_EQ(r.Time, LocalTime(2026, 12, 31, 23, 59, 59)) << c.line;
+        }
+    }
+}
+
+TEST_F(LogReaderTest, CommonDateRule) {
+    CMemoryLogStream stream("");
+    CCommonLogReader reader(stream);
+    time_t t = 0;
+    ASSERT_TRUE(reader.ParseDate("01/jAN/2030:00:00:01 +0000", &t));
+    EXPECT_EQ(t, LocalTime(2030, 1, 1, 0, 0, 1));
+    // A month name that is none of the twelve gives December.
+    ASSERT_TRUE(reader.ParseDate("05/Foo/2026:10:20:30 -0500", &t));
+    EXPECT_EQ(t, LocalTime(2026, 12, 5, 10, 20, 30));
+    // Exactly 20 characters is enough (no zone at all).
+    ASSERT_TRUE(reader.ParseDate("05/Jun/2026:10:20:30", &t));
+    EXPECT_EQ(t, LocalTime(2026, 6, 5, 10, 20, 30));
+    EXPECT_FALSE(reader.ParseDate("05/Jun/2026:10:20:3", &t));
+    // After 2038 the time does not wrap.
+    ASSERT_TRUE(reader.ParseDate("19/Jan/2038:03:14:08 +0000", &t));
+    EXPECT_EQ(t, LocalTime(2038, 1, 19, 3, 14, 8));
+    EXPECT_GT(t, LocalTime(2038, 1, 19, 3, 14, 7));
+    ASSERT_TRUE(reader.ParseDate("01/Jan/2107:00:00:00 +0000", &t));
+    EXPECT_GT(t, static_cast<time_t>(UINT32_MAX));
+}
+
+// --- IIS format ---------------------------------------------------------------------------------
+
+std::string IisLine(const std::string& date, const std::string& time = "13:55:36") {
+    return "10.0.0.1, -, " + date + ", " + time +
+           ", W3SVC, WWW1, 10.0.0.2, 15, 300, 4000, 200, 0, GET, /a.html, -, "
+           "http://www.example.com/b.html, Mozilla,\n";
+}
+
+TEST_F(LogReaderTest, IisLineFillsEveryField) {
+    std::string log =
+        "10.0.0.1, joe, 12/31/98, 13:55:36, W3SVC1, WWW1 , 10.0.0.2, 15, 300, 4000, 200, 0, "
+        "Get, /a.asp, id=3, http://www.example.com/b.html, Mozilla/4.0\n";
+    CMemoryLogStream stream(log);
+    CIISLogReader reader(stream, kIisDateAuto);
+    CLogRecord r;
+    ASSERT_TRUE(reader.ParseNextLine(r));
+    EXPECT_EQ(r.Client, "10.0.0.1");
+    EXPECT_EQ(r.UserName, "joe");
+    EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36));
+    EXPECT_EQ(r.Service, kServiceOther);  // W3SVC1 carries an instance number
+    EXPECT_EQ(r.ServerName, "WWW1 ");     // trailing spaces stay
+    EXPECT_EQ(r.ServerAddress, "10.0.0.2");
+    EXPECT_EQ(r.TimeTaken, 15);
+    EXPECT_EQ(r.BytesReceived, 300);
+    EXPECT_EQ(r.BytesSent, 4000);
+    EXPECT_EQ(r.Status, 200);
+    EXPECT_EQ(r.Win32Status, 0);
+    EXPECT_EQ(r.Method, kMethodGet);
+    EXPECT_EQ(r.Url, "/a.asp");
+    EXPECT_EQ(r.Referer, "http://www.example.com/b.html");
+    EXPECT_EQ(r.AgentText, "Mozilla/4.0");
+}
+
+TEST_F(LogReaderTest, IisFieldRules) {
+    struct Case {
+        std::string line;
+        bool accepted;
+        int32_t service;
+        int32_t status;
+        std::string referer;
+    };
+    const Case cases[] = {
+        {"c, u, 1/2/99, 1:2:3, w3svc, s, a, 1, 2, 3, 200, 0, GET, /a.html, -,", true, 0, 200, ""},
+        {"c, u, 1/2/99, 1:2:3, GopherSvc, s, a, 1, 2, 3, 200, 0, GET, /a.html, -", true, 1, 200,
+         ""},
+        {"c, u, 1/2/99, 1:2:3, MSFTPSVC, s, a, 1, 2, 3, -, 0, GET, /a.html, -, --", true, 2, 0,
+         "--"},
+        {"c, u, 1/2/99, 1:2:3, -, s, a, 1, 2, 3, 200, 0, GET, /a.html, -, -, -", true, 4, 200, ""},
+        // The target is the last field, without a comma after it: rejected.
+        {"c, u, 1/2/99, 1:2:3, w3svc, s, a, 1, 2, 3, 200, 0, GET, /a.html", false, 0, 0, ""},
+        {"c, u, 1/2/99", false, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::string log = c.line + "\n";
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, kIisDateAuto);
+        CLogRecord r;
+        ASSERT_EQ(reader.ParseNextLine(r), c.accepted) << c.line;
+        if (c.accepted) {
+            EXPECT_EQ(r.Service, c.service) << c.line;
+            EXPECT_EQ(r.Status, c.status) << c.line;
+            EXPECT_EQ(r.Referer, c.referer) << c.line;
+            EXPECT_EQ(r.Url, "/a.html");
+        }
+    }
+}
+
+TEST_F(LogReaderTest, IisDateOrders) {
+    std::string log = IisLine("12/31/98") + IisLine("31/12/98") + IisLine("12/31/98");
+    const time_t expected = LocalTime(1998, 12, 31, 13, 55, 36);
+    struct Case {
+        int32_t order;
+        std::vector<bool> accepted;
+        std::vector<bool> monthFirstAfter;
+    };
+    const Case cases[] = {
+        // Automatic: both orders read; the flag follows the data.
+        {kIisDateAuto, {true, true, true}, {true, false, true}},
+        // Month first: the day-first line fails and leaves the flag flipped; the next month-first
+        // line flips it back and passes.
+        {kIisDateMonthFirst, {true, false, true}, {true, false, true}},
+        // Day first: the month-first line fails (it flips the flag to month first), the second
+        // flips it back and passes.
+        {kIisDateDayFirst, {false, true, false}, {true, false, true}},
+    };
+    for (const Case& c : cases) {
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, c.order);
+        EXPECT_EQ(reader.MonthFirst(), c.order != kIisDateDayFirst);
+        for (std::size_t i = 0; i < c.accepted.size(); ++i) {
+            CLogRecord r;
+            EXPECT_EQ(reader.ParseNextLine(r), c.accepted[i]) << c.order << " line " << i;
+            EXPECT_EQ(reader.MonthFirst(), c.monthFirstAfter[i]) << c.order << " line " << i;
+            if (c.order == kIisDateAuto) {
+                EXPECT_EQ(r.Time, expected);
+            }
+        }
+    }
+}
+
+TEST_F(LogReaderTest, IisRepeatedDatesFollowTheFlag) {
+    // The same date text line after line reads as the flag of each line says.
+    std::string log = IisLine("31/12/98") + IisLine("31/12/98") + IisLine("31/12/98");
+    for (int32_t order : {kIisDateAuto, kIisDateMonthFirst, kIisDateDayFirst}) {
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, order);
+        for (int i = 0; i < 3; ++i) {
+            CLogRecord r;
+            bool accepted = reader.ParseNextLine(r);
+            EXPECT_EQ(accepted, order != kIisDateMonthFirst) << order << " line " << i;
+            EXPECT_FALSE(reader.MonthFirst()) << order << " line " << i;
+            EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << order << " line " << i;
+        }
+    }
+}
+
+TEST_F(LogReaderTest, IisYearsAndUnreadableDates) {
+    struct Case {
+        std::string date;
+        std::string time;
+        time_t expected;
+    };
+    const Case cases[] = {
+        // Two-digit years: 00 to 69 are this century, 70 to 99 the last one.
+        {"1/2/05", "10:00:00", LocalTime(2005, 1, 2, 10, 0, 0)},
+        {"1/2/69", "10:00:00", LocalTime(2069, 1, 2, 10, 0, 0)},
+        {"1/2/70", "10:00:00", LocalTime(1970, 1, 2, 10, 0, 0)},
+        {"1/2/98", "10:00:00", LocalTime(1998, 1, 2, 10, 0, 0)},
+        {"1/2/2026", "10:00:00", LocalTime(2026, 1, 2, 10, 0, 0)},
+        {"7/1/2040", "23:59:59", LocalTime(2040, 7, 1, 23, 59, 59)},
+        // A date or time that does not read as three numbers gives time 0; the line stays.
+        {"1/2", "10:00:00", 0},
+        {"1/2/05", "10:00", 0},
+        {"-", "10:00:00", 0},
+    };
+    for (const Case& c : cases) {
+        std::string log = IisLine(c.date, c.time);
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, kIisDateAuto);
+        CLogRecord r;
+        ASSERT_TRUE(reader.ParseNextLine(r)) << c.date;
+        EXPECT_EQ(r.Time, c.expected) << c.date << " " << c.time;
+    }
+}
+
+// --- W3C format ---------------------------------------------------------------------------------
+
+TEST_F(LogReaderTest, W3CExampleLines) {
+    struct Case {
+        std::string log;
+        std::string url;
+        int32_t method;
+        time_t time;
+    };
+    const std::string fields =
+        "#Fields: date time c-ip cs-method cs-uri-stem cs-uri-query sc-status\n";
+    const Case cases[] = {
+        {fields + "1998-12-31 23:59:59 10.0.0.1 GET /a.asp x=1 200\n", "/a.asp?x=1", kMethodGet,
+         LocalTime(1998, 12, 31, 23, 59, 59)},
+        {fields + "1998-12-31 23:59:59 10.0.0.1 GET /a.asp - 200\n", "/a.asp", kMethodGet,
+         LocalTime(1998, 12, 31, 23, 59, 59)},
+        // Tabs and runs of separators read like single spaces.
+        {fields + "1998-12-31\t23:59:59 \t 10.0.0.1  GET\t/a.asp\tx=1\t200\n", "/a.asp?x=1",
+         kMethodGet, LocalTime(1998, 12, 31, 23, 59, 59)},
+        // No date column: the #Date directive's day.
+        {"#Date: 1998-12-31 00:00:00\n#Fields: time cs-method cs-uri\n10:20:30 GET /x.html\n",
+         "/x.html", kMethodGet, LocalTime(1998, 12, 31, 10, 20, 30)},
+        // A date column of other than 10 characters falls back to the default date.
+        {"#Date: 1998-12-31\n#Fields: date time cs-uri\n98-12-30 10:20:30 /x.html\n", "/x.html",
+         kMethodNone, LocalTime(1998, 12, 31, 10, 20, 30)},
+        // A time of 4 characters gives the hours of its first two only.
+        {"#Date: 1998-12-31\n#Fields: time cs-uri\n7:05 /x.html\n", "/x.html", kMethodNone,
+         LocalTime(1998, 12, 31, 7, 0, 0)},
+        // cs-uri wins over the stem; an empty cs-uri falls back to stem and query.
+        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 /u /s q\n", "/u",
+         kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
+        {"#Fields: date time cs-uri cs-uri-stem cs-uri-query\n2026-01-01 00:00:00 - /s q\n", "/s?q",
+         kMethodNone, LocalTime(2026, 1, 1, 0, 0, 0)},
+        // Past 2038.
+        {"#Fields: date time cs-uri\n2039-06-01 12:00:00 /a\n", "/a", kMethodNone,
+         LocalTime(2039, 6, 1, 12, 0, 0)},
+    };
+    for (const Case& c : cases) {
+        CMemoryLogStream stream(c.log);
+        CW3CLogReader reader(stream);
+        CLogRecord r;
+        ASSERT_TRUE(reader.ReadRecord(r, 0)) << c.log;
+        EXPECT_EQ(r.Url, c.url) << c.log;
+        EXPECT_EQ(r.Method, c.method) << c.log;
+        EXPECT_EQ(r.Time, c.time) << c.log;
+    }
+}
+
+TEST_F(LogReaderTest, W3CColumns) {
+    std::string log =
+        "#Software: test\n#Fields: date time s-ip cs-method cs-uri-stem cs-uri-query s-port "
+        "cs-username c-ip cs(User-Agent) cs(Referer) sc-status sc-win32-status sc-bytes cs-bytes "
+        "time-taken s-computername cs(Cookie) x-custom\n"
+        "2026-10-10 08:00:01 10.0.0.1 GET /a.html - 80 bob 24.1.2.3 Mozilla/5.0 "
+        "http://www.example.com/ 200 0 5120 300 15 WWW1 id=7 whatever extra\n";
+    CMemoryLogStream stream(log);
+    CW3CLogReader reader(stream);
+    std::vector<W3CField> expected = {
+        kW3CDate,      kW3CTime,         kW3CServerIp,    kW3CMethod,    kW3CUriStem,
+        kW3CUriQuery,  kW3CPort,         kW3CUserName,    kW3CClientIp,  kW3CUserAgent,
+        kW3CReferer,   kW3CStatus,       kW3CWin32Status, kW3CBytesSent, kW3CBytesReceived,
+        kW3CTimeTaken, kW3CComputerName, kW3CCookie,      kW3CUnknown};
+    EXPECT_EQ(reader.Fields(), expected);
+    CLogRecord r;
+    ASSERT_TRUE(reader.ReadRecord(r, 0));
+    EXPECT_EQ(r.ServerAddress, "10.0.0.1");
+    EXPECT_EQ(r.UserName, "bob");
+    EXPECT_EQ(r.Client, "24.1.2.3");
+    EXPECT_EQ(r.Referer, "http://www.example.com/");
+    EXPECT_EQ(r.Status, 200);
+    EXPECT_EQ(r.Win32Status, 0);
+    EXPECT_EQ(r.BytesSent, 5120);
+    EXPECT_EQ(r.BytesReceived, 300);
+    EXPECT_EQ(r.TimeTaken, -1);  // read and ignored
+    EXPECT_EQ(r.ServerName, "WWW1");
+    EXPECT_EQ(r.AgentText, "id=7");
+    EXPECT_EQ(r.Time, LocalTime(2026, 10, 10, 8, 0, 1));
+}
+
+TEST_F(LogReaderTest, W3CHeaderRules) {
+    CLogRecord r;
+    {
+        // Two fields directives at the head: the second wins. One further down is a line that
+        // does not parse, and changes nothing.
+        std::string log =
+            "#Fields: date time cs-uri\n#fields: cs-uri date time\n/a 2026-01-01 00:00:01\n"
+            "#Fields: date time cs-uri\n/b 2026-01-01 00:00:02\n";
+        CMemoryLogStream stream(log);
+        CW3CLogReader reader(stream);
+        ASSERT_TRUE(reader.ReadRecord(r, 0));
+        EXPECT_EQ(r.Url, "/a");
+        EXPECT_FALSE(reader.ParseNextLine(r));  // the directive further down
+        ASSERT_TRUE(reader.ParseNextLine(r));
+        EXPECT_EQ(r.Url, "/b");
+        EXPECT_EQ(r.Time, LocalTime(2026, 1, 1, 0, 0, 2));
+    }
+    {
+        // Without a fields directive at the head no line is a record.
+        std::string log = "\n#Fields: date time cs-uri\n2026-01-01 00:00:01 /a\n";
+        CMemoryLogStream stream(log);
+        CW3CLogReader reader(stream);
+        EXPECT_TRUE(reader.Fields().empty());
+        EXPECT_FALSE(reader.ReadRecord(r, 0));
+    }
+    {
+        // Lines with fewer columns are rejected; more columns are ignored; a value holding a
+        // space shifts the later columns.
+        std::string log =
+            "#Fields: date time cs-uri sc-status\n2026-01-01 00:00:01 /a\n"
+            "2026-01-01 00:00:01 /b 200 x y\n2026-01-01 00:00:01 /c d 404\n";
+        CMemoryLogStream stream(log);
+        CW3CLogReader reader(stream);
+        EXPECT_FALSE(reader.ParseNextLine(r));  // the header line
+        EXPECT_FALSE(reader.ParseNextLine(r));
+        ASSERT_TRUE(reader.ParseNextLine(r));
+        EXPECT_EQ(r.Url, "/b");
+        EXPECT_EQ(r.Status, 200);
+        ASSERT_TRUE(reader.ParseNextLine(r));
+        EXPECT_EQ(r.Url, "/c");
+        EXPECT_EQ(r.Status, 0);
+    }
+    {
+        // Construction reads the head and leaves the stream where it was.
+        std::string log = "#Fields: cs-uri\n/a\n/b\n";
+        CMemoryLogStream stream(log);
+        ASSERT_TRUE(stream.Seek(19, SEEK_SET));
+        CW3CLogReader reader(stream);
+        EXPECT_EQ(stream.Tell(), 19);
+        ASSERT_TRUE(reader.ParseNextLine(r));
+        EXPECT_EQ(r.Url, "/b");
+        EXPECT_EQ(r.Time, 0);  // no date anywhere
+    }
+    {
+        // A directive without a token keeps the default date; a short token reads what it has.
+        CMemoryLogStream stream("");
+        CW3CLogReader reader(stream);
+        reader.ReadDirective("#Date: 2026-03-04 10:00:00");
+        EXPECT_EQ(reader.DefaultDate(), LocalTime(2026, 3, 4, 0, 0, 0));
+        reader.ReadDirective("#DATE:   ");
+        EXPECT_EQ(reader.DefaultDate(), LocalTime(2026, 3, 4, 0, 0, 0));
+        reader.ReadDirective("#Date: 2026");
+        EXPECT_EQ(reader.DefaultDate(), LocalTime(2026, 0, 0, 0, 0, 0));
+        reader.ReadDirective("#Fields:");
+        EXPECT_TRUE(reader.Fields().empty());
+    }
+}
+
+TEST_F(LogReaderTest, W3CWithoutMethodColumnLeavesMethodAbsent) {
+    std::string log = "#Fields: date time cs-uri-stem\n2026-01-01 00:00:01 /a.html\n";
+    CMemoryLogStream stream(log);
+    CW3CLogReader reader(stream);
+    CLogRecord r;
+    ASSERT_TRUE(reader.ReadRecord(r, 0));
+    EXPECT_EQ(r.Method, kMethodNone);
+}
+
+// --- Shared reader operations -----------------------------------------------------------------
+
+std::string CommonLine(int day, int hour, int minute, int second, const std::string& url) {
+    char date[64];
+    std::snprintf(date, sizeof date, "%02d/Oct/2026:%02d:%02d:%02d +0000", day, hour, minute,
+                  second);
+    return "10.0.0.1 - - [" + std::string(date) + "] \"GET " + url + " HTTP/1.1\" 200 100\n";
+}
+
+TEST_F(LogReaderTest, TimeSpanAndItsFallbacks) {
+    time_t first = 0, last = 0;
+    {
+        std::string log = "junk\n" + CommonLine(1, 10, 0, 0, "/a") + CommonLine(1, 11, 0, 0, "/b") +
+                          CommonLine(2, 12, 0, 0, "/c");
+        CMemoryLogStream stream(log);
+        CCommonLogReader reader(stream);
+        ASSERT_TRUE(reader.GetTimeSpan(first, last));
+        EXPECT_EQ(first, LocalTime(2026, 10, 1, 10, 0, 0));
+        EXPECT_EQ(last, LocalTime(2026, 10, 2, 12, 0, 0));
+    }
+    {
+        // A tail that does not parse: the log is taken to reach the latest time, so that no range
+        // ending now or later passes it by.
+        std::string log;
+        for (int i = 0; i < 20; ++i) {
+            log += CommonLine(1, 10, i, 0, "/a");
+        }
+        log += std::string(1200, 'x') + "\n" + "still garbage\n";
+        CMemoryLogStream stream(log);
+        CCommonLogReader reader(stream);
+        ASSERT_TRUE(reader.GetTimeSpan(first, last));
+        EXPECT_EQ(first, LocalTime(2026, 10, 1, 10, 0, 0));
+        EXPECT_EQ(last, kLatestLogTime);
+    }
+    {
+        // No record among the first 20 lines: no span.
+        std::string log = std::string(20 * 6, 'x');
+        for (int i = 0; i < 20; ++i) {
+            log[i * 6 + 5] = '\n';
+        }
+        log += CommonLine(1, 10, 0, 0, "/a");
+        CMemoryLogStream stream(log);
+        CCommonLogReader reader(stream);
+        EXPECT_FALSE(reader.GetTimeSpan(first, last));
+        // The 20th line may be the first record.
+        std::string shorter = log.substr(6);
+        CMemoryLogStream stream2(shorter);
+        CCommonLogReader reader2(stream2);
+        EXPECT_TRUE(reader2.GetTimeSpan(first, last));
+    }
+}
+
+TEST_F(LogReaderTest, SeekToLastLine) {
+    // In a long file the last line of two characters or more is found from the last 1000 bytes;
+    // shorter trailing lines are not "last lines".
+    std::string log;
+    for (int i = 0; i < 100; ++i) {
+        log += CommonLine(1, 10, i % 60, 0, "/p" + std::to_string(i));
+    }
+    std::string tail = CommonLine(1, 12, 0, 0, "/last");
+    log += tail + "\n\n";
+    CMemoryLogStream stream(log);
+    CCommonLogReader reader(stream);
+    ASSERT_TRUE(reader.SeekToLastLine());
+    EXPECT_EQ(stream.Tell(), static_cast<int64_t>(log.size() - tail.size() - 2));
+    CLogRecord r;
+    ASSERT_TRUE(reader.ReadLastRecord(r));
+    EXPECT_EQ(r.Url, "/last");
+    // A file shorter than 1000 bytes: the probe starts where the stream stands.
+    std::string small = CommonLine(1, 10, 0, 0, "/a") + CommonLine(1, 10, 0, 1, "/b") +
+                        CommonLine(1, 10, 0, 2, "/c");
+    CMemoryLogStream smallStream(small);
+    CCommonLogReader smallReader(smallStream);
+    ASSERT_TRUE(smallReader.SeekToLastLine());  // drops line 1, ends at line 3
+    ASSERT_TRUE(smallReader.ParseNextLine(r));
+    EXPECT_EQ(r.Url, "/c");
+    smallStream.Rewind();
+    ASSERT_TRUE(smallStream.Seek(0, SEEK_END));
+    EXPECT_FALSE(smallReader.SeekToLastLine());  // nothing after the stream's position
+}
+
+TEST_F(LogReaderTest, SeekToTimeFindsTheFirstLaterRecord) {
+    // About 1.5 MB, so that the coarse jumps of 100000 bytes are taken; equal times in runs.
+    std::string log;
+    std::vector<std::pair<int64_t, time_t>> starts;  // line start and time
+    for (int i = 0; i < 12000; ++i) {
+        int seconds = i / 3;  // three records per second
+        if (i % 1000 == 500) {
+            log += "a line that is no record at all\n";
+        }
+        starts.emplace_back(static_cast<int64_t>(log.size()),
+                            LocalTime(2026, 10, 1, 0, 0, 0) + seconds);
+        log += CommonLine(1, seconds / 3600, seconds / 60 % 60, seconds % 60,
+                          "/page" + std::to_string(i) + ".html?padding=" + std::string(80, 'p'));
+    }
+    CMemoryLogStream stream(log);
+    CCommonLogReader reader(stream);
+    CLogRecord r;
+    const time_t base = LocalTime(2026, 10, 1, 0, 0, 0);
+    for (time_t target : {base - 1, base, base + 1, base + 777, base + 2000, base + 3998,
+                          base + 3999, base + 4000}) {
+        // The first record strictly later than the target, by a linear scan.
+        std::size_t expected = 0;
+        while (expected < starts.size() && starts[expected].second <= target) {
+            ++expected;
+        }
+        bool found = reader.SeekToTime(target);
+        ASSERT_EQ(found, expected < starts.size()) << target - base;
+        if (found) {
+            ASSERT_TRUE(reader.ReadRecord(r, 0));
+            EXPECT_EQ(r.Url.substr(0, r.Url.find('?')),
+                      "/page" + std::to_string(expected) + ".html")
+                << target - base;
+            EXPECT_GT(r.Time, target);
+        }
+    }
+}
+
+TEST_F(LogReaderTest, ReadRecordCountsAttempts) {
+    std::string log = "x\ny\nz\n" + CommonLine(1, 10, 0, 0, "/a");
+    CMemoryLogStream stream(log);
+    CCommonLogReader reader(stream);
+    CLogRecord r;
+    EXPECT_FALSE(reader.ReadRecord(r, 3));
+    EXPECT_TRUE(reader.ReadRecord(r, 1));
+    EXPECT_FALSE(reader.ReadRecord(r, 0));  // at the end
+    EXPECT_TRUE(stream.Eof());
+    EXPECT_TRUE(reader.ReadFirstRecord(r));  // rewinds
+    EXPECT_EQ(r.Url, "/a");
+    EXPECT_TRUE(reader.SkipLine() == false);
+}
+
+}  // namespace
