@@ -20,6 +20,7 @@
 #include "site/LocalSiteAccess.h"
 #include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
+#include "sitemap/SiteMapAnalyzer.h"
 
 namespace {
 
@@ -194,7 +195,22 @@ int RunLogs(const LogsOptions& options) {
     if (isatty(fileno(stderr))) {
         sink = std::make_unique<CTerminalSink>(stderr);
         CTerminalSink::InstallInterruptHandler(sink.get());
-        sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
+        sink->SetTitle(ResString(options.site.empty() ? IDS_ANALYZING_LOGS : IDS_ANALYZING_SITE));
+    }
+    if (!options.site.empty()) {
+        // The site's own structure first, as a run does: its pages, static links and images.
+        if (sink) sink->SetTitle(ResString(IDS_ANALYZING_SITE));
+        bool mapped = RunSiteMapAnalysis(map, options.domain, sink.get());
+        if (!mapped) {
+            bool stopped = sink && sink->IsStopped();
+            if (sink) {
+                sink->Finish();
+                CTerminalSink::InstallInterruptHandler(nullptr);
+            }
+            PrintError(GetLastMessage());
+            return stopped ? kExitInterrupted : kExitFailed;
+        }
+        if (sink) sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
     }
     CLogAnalyzer analyzer(map, options.domain, start, end, sink.get());
     std::string lastFile;

@@ -215,6 +215,7 @@ TEST_F(LogCommandTest, SaveWritesTheGraph) {
     dir.Write("ex7.log", kCombined);
     std::filesystem::create_directory(dir.Path("site"));
     dir.Write("site/a.html", std::string(7000, 'a'));
+    dir.Write("site/index.html", "<a href=\"a.html\">a</a>");
     Result r = Logs({dir.Path("ex*.log"), "--site", dir.Path("site"), "--domain", "www.example.com",
                      "--save", dir.Path("stats.qvs")});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -229,6 +230,16 @@ TEST_F(LogCommandTest, SaveWritesTheGraph) {
     EXPECT_EQ(map.FindPage("/a.html")->ViewSamples, 1);
     ASSERT_EQ(map.FindPage("/a.html")->Images.size(), 1u);
     EXPECT_EQ(map.FindPage("/a.html")->Images[0]->Name, "/i.gif");
+    // The site was crawled first: its home page and its static link are in the graph.
+    ASSERT_NE(map.FindPage("/index.html"), nullptr);
+    ASSERT_EQ(map.FindPage("/index.html")->Links.size(), 1u);
+    EXPECT_TRUE(map.FindPage("/index.html")->Links[0]->IsStatic);
+
+    // A site whose home page cannot be read: the crawl's message, and no analysis.
+    std::filesystem::remove(dir.Path("site/index.html"));
+    r = Logs({dir.Path("ex*.log"), "--site", dir.Path("site"), "--domain", "www.example.com"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarvik: Could not read file /index.html\n");
 }
 
 }  // namespace
