@@ -192,6 +192,24 @@ std::string StatisticsFileName(const std::string& workDir, const std::string& ag
     return WorkDirPrefix(workDir) + agentKey + ".qvs";
 }
 
+namespace {
+
+// A stored byte offset: decimal digits with an optional "-" (-1 for none).
+bool ParseOffset(const std::string& text, int64_t& offset) {
+    if (text.empty() || text.size() > 20) return false;
+    std::size_t i = text[0] == '-' ? 1 : 0;
+    if (i == text.size()) return false;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9' || value > (INT64_MAX - 9) / 10) return false;
+        value = value * 10 + (text[i] - '0');
+    }
+    offset = text[0] == '-' ? -value : value;
+    return true;
+}
+
+}  // namespace
+
 bool SaveStatistics(CAgentSettings& agent, const std::string& workDir) {
     if (!agent.SiteMap)
         return true;
@@ -205,7 +223,8 @@ bool SaveStatistics(CAgentSettings& agent, const std::string& workDir) {
     CRegistryKey key;
     if (key.Open(hive, AgentKeyPath(agent.AgentKey))) {
         key.SetString(kLastLogFileValue, agent.SiteMap->LastLogFile);
-        key.SetNumber(kLastLogPositionValue, static_cast<uint32_t>(agent.SiteMap->LastLogPosition));
+        // A byte offset can pass 4 GiB, beyond a double word: kept as decimal text.
+        key.SetString(kLastLogPositionValue, std::to_string(agent.SiteMap->LastLogPosition));
         key.SetNumber(kLastLogNumberValue, static_cast<uint32_t>(agent.SiteMap->LastLogNumber));
     }
     // A settings write that fails is silent here, as every registry failure is; the caller's
@@ -236,11 +255,12 @@ bool LoadStatistics(CAgentSettings& agent, const std::string& workDir) {
         const HiveValue* file = key->FindValue(kLastLogFileValue);
         const HiveValue* position = key->FindValue(kLastLogPositionValue);
         const HiveValue* number = key->FindValue(kLastLogNumberValue);
+        int64_t offset = 0;
         if (file != nullptr && file->type == kHiveString && position != nullptr &&
-            position->type == kHiveDword && position->data.size() == 4 && number != nullptr &&
-            number->type == kHiveDword && number->data.size() == 4) {
+            position->type == kHiveString && ParseOffset(position->data, offset) &&
+            number != nullptr && number->type == kHiveDword && number->data.size() == 4) {
             agent.SiteMap->LastLogFile = file->data;
-            agent.SiteMap->LastLogPosition = static_cast<int32_t>(position->Number());
+            agent.SiteMap->LastLogPosition = offset;
             agent.SiteMap->LastLogNumber = static_cast<int32_t>(number->Number());
         }
     }

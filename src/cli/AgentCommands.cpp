@@ -137,7 +137,8 @@ void CommandShow(const CAgentSettings& agent) {
     }
     if (agent.SiteMap) {
         std::printf("%s=%s\n", kLastLogFileValue, agent.SiteMap->LastLogFile.c_str());
-        std::printf("%s=%d\n", kLastLogPositionValue, agent.SiteMap->LastLogPosition);
+        std::printf("%s=%lld\n", kLastLogPositionValue,
+                    static_cast<long long>(agent.SiteMap->LastLogPosition));
         std::printf("%s=%d\n", kLastLogNumberValue, agent.SiteMap->LastLogNumber);
     }
 }

@@ -100,7 +100,7 @@ class CSiteMap {
 
     // Where log analysis stopped, so that an accumulating run resumes there.
     std::string LastLogFile;
-    int32_t LastLogPosition = -1;
+    int64_t LastLogPosition = -1;  // byte offset: log files grow past 2 GiB
     int32_t LastLogNumber = -1;
 
     int32_t HitCount = 0;

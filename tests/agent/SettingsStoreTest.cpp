@@ -237,7 +237,7 @@ TEST_F(SettingsStoreTest, StatisticsFileAndResumeState) {
 
     a.SiteMap->AddPage("/index.html");
     a.SiteMap->LastLogFile = "/var/log/ex12.log";
-    a.SiteMap->LastLogPosition = 123456;
+    a.SiteMap->LastLogPosition = 5000000000;  // past 4 GiB
     a.SiteMap->LastLogNumber = 12;
     ASSERT_TRUE(SaveStatistics(a, work));
     EXPECT_TRUE(fs::exists(file));
@@ -250,7 +250,7 @@ TEST_F(SettingsStoreTest, StatisticsFileAndResumeState) {
     ASSERT_TRUE(LoadStatistics(b, work));
     EXPECT_EQ(b.SiteMap->PageCount(), 1);
     EXPECT_EQ(b.SiteMap->LastLogFile, "/var/log/ex12.log");
-    EXPECT_EQ(b.SiteMap->LastLogPosition, 123456);
+    EXPECT_EQ(b.SiteMap->LastLogPosition, 5000000000);
     EXPECT_EQ(b.SiteMap->LastLogNumber, 12);
 
     // Statistics that cannot be read, or a file of another format that loads as an empty graph,
