@@ -122,9 +122,16 @@ CPageLink* CSitePage::GetOrAddLink(CSitePage* target) {
 }
 
 CPageLink* CSitePage::FindLinkDeep(const CSitePage* target, CSitePage** owner, int* index) {
-    std::vector<const CSitePage*> seen;
     CSitePage* found = nullptr;
-    CPageLink* link = FindDeepOnce(this, target, &found, seen);
+    CPageLink* link = nullptr;
+    if (Frames.empty()) {
+        // Most pages are no frame sets: no walk, nothing to remember.
+        link = FindLink(target);
+        found = link ? this : nullptr;
+    } else {
+        std::vector<const CSitePage*> seen;
+        link = FindDeepOnce(this, target, &found, seen);
+    }
     if (owner) {
         *owner = link ? found : nullptr;
     }
@@ -143,6 +150,9 @@ CPageLink* CSitePage::FindLinkDeep(const CSitePage* target, CSitePage** owner, i
 }
 
 bool CSitePage::ContainsFrame(const CSitePage* page) const {
+    if (page == this || Frames.empty()) {
+        return page == this;
+    }
     std::vector<const CSitePage*> seen;
     return ContainsFrameOnce(this, page, seen);
 }
