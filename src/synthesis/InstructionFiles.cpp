@@ -59,20 +59,12 @@ bool CSiteSynthesizer::Synthesize(CSiteMap& siteMap) {
     m_index = std::make_unique<CTextBuffer>();
     m_indexWriter = std::make_unique<CInstructionWriter>(*m_index, m_params.AsciiPrefetch);
 
-    const int n = siteMap.PageCount();
-    for (int i = 0; i < n; ++i) {
-        CSitePage* page = siteMap.PageAt(i);
-        if (!siteMap.HasSize(page)) {
-            continue;
-        }
-        if (m_sink != nullptr) {
-            m_sink->SetStatus(FormatString(IDS_PROCESSING_PAGE, FileNameOf(page->Name).c_str()));
-            m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / n));
-        }
+    const bool written = ForEachExistingPage(siteMap, [this](CSitePage* page) {
         std::optional<PrefetchList> list = BuildPrefetchList(page);
-        if (list && WriteFetchFiles(page, *list) < 0) {
-            return false;
-        }
+        return !list || WriteFetchFiles(page, *list) > 0;
+    });
+    if (!written) {
+        return false;
     }
 
     if (m_indexWriter->Failed() || !WriteAgentFile("index.qvf", *m_index)) {

@@ -35,6 +35,11 @@ bool CSiteSynthesizer::ConcludeCachingInstructions(CSiteMap& siteMap) {
     m_access = siteMap.GetAccess();
     SinkSetStatus(m_sink, ResString(IDS_CONCLUDING));
     SinkSetProgress(m_sink, 0);
+    return ForEachExistingPage(siteMap, [this](CSitePage* page) { return PlanPage(page); });
+}
+
+bool CSiteSynthesizer::ForEachExistingPage(CSiteMap& siteMap,
+                                           const std::function<bool(CSitePage*)>& work) {
     const int n = siteMap.PageCount();
     for (int i = 0; i < n; ++i) {
         CSitePage* page = siteMap.PageAt(i);
@@ -45,7 +50,9 @@ bool CSiteSynthesizer::ConcludeCachingInstructions(CSiteMap& siteMap) {
             m_sink->SetStatus(FormatString(IDS_PROCESSING_PAGE, FileNameOf(page->Name).c_str()));
             m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / n));
         }
-        PlanPage(page);
+        if (!work(page)) {
+            return false;
+        }
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,6 +88,9 @@ class CSiteSynthesizer {
         "qvan.zip;qvan.cab;qvan.jar;quorvane.class;a.class;b.class";
 
   private:
+    // Calls work for every page of siteMap that exists (asking sizes as needed), in list order,
+    // reporting each through the sink; stops at the first page for which work returns false.
+    bool ForEachExistingPage(CSiteMap& siteMap, const std::function<bool(CSitePage*)>& work);
     // Appends, for target and each of its frames, the page and then its images, each when
     // cacheable.
     void AddTargetFiles(CSitePage* target, int64_t& runningBytes, PrefetchList& list);
