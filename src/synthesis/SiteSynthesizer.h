@@ -3,6 +3,7 @@
 // writes the instruction files into the agent directory, copies the applet's files there and,
 // for a static site, embeds the applet into every page it handles (Synthesize). Built and used
 // by the processing run on its worker thread; nothing else touches the page graph meanwhile.
+// Pages, files and lists given to its functions are borrowed for the call.
 #pragma once
 
 #include <cstdint>
