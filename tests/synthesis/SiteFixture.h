@@ -1,0 +1,114 @@
+// A real site in a temporary directory with its page graph, for the planning and synthesis
+// tests: pages and files are written with the sizes asked for, and the graph reaches them
+// through a local site access object.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "processing/ProgressSink.h"
+#include "site/LocalSiteAccess.h"
+#include "sitemap/SiteMap.h"
+
+namespace fs = std::filesystem;
+
+// The default extension lists of the HTML and image types, concatenated as the run does.
+inline const std::string kHtmlAndImages =
+    "html\r\nhtm\r\nbmp\r\neps\r\ngif\r\njpeg\r\njpg\r\npcx\r\ntif\r\ntiff\r\n";
+
+class SiteFixture : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::path(testing::TempDir()) / "synthXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        base = pattern;
+        site = base / "site";
+        work = base / "work";
+        fs::create_directories(site);
+        fs::create_directories(work);
+        map = std::make_unique<CSiteMap>("index.html");
+        map->SetAccess(std::make_unique<CLocalSiteAccess>(site.string()));
+    }
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(base, ec)) {
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        }
+        fs::remove_all(base, ec);
+    }
+
+    static void WriteFile(const fs::path& path, const std::string& text) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static std::string ReadFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    fs::path SitePath(const std::string& name) const { return site / name.substr(1); }
+
+    // A page of the graph whose file holds a small HTML page padded to size bytes (no file at
+    // all when size is negative).
+    CSitePage* Page(const std::string& name, int size = 200) {
+        if (size >= 0) {
+            std::string html = "<HTML>\r\n<BODY>" + name + "</BODY>\r\n</HTML>";
+            if (static_cast<int>(html.size()) < size) {
+                html.insert(14, std::string(static_cast<std::size_t>(size) - html.size(), ' '));
+            }
+            WriteFile(SitePath(name), html);
+        }
+        CSitePage* page = map->AddPage(name);
+        map->GetPageSize(page);
+        return page;
+    }
+    CSiteFile* File(const std::string& name, int size = 100) {
+        if (size >= 0) {
+            WriteFile(SitePath(name), std::string(static_cast<std::size_t>(size), 'x'));
+        }
+        CSiteFile* file = map->AddFile(name);
+        map->GetPageSize(file);
+        return file;
+    }
+    static CPageLink* Link(CSitePage* from, CSitePage* to, bool isStatic = true,
+                           double weight = 0.0) {
+        CPageLink* link = from->GetOrAddLink(to);
+        link->IsStatic = isStatic;
+        link->Weight = weight;
+        return link;
+    }
+    // The applet's files in the working directory, each holding its own name.
+    void WriteAppletFiles(const std::vector<std::string>& names = {"qvan.zip", "qvan.cab",
+                                                                   "qvan.jar", "quorvane.class",
+                                                                   "a.class", "b.class"}) {
+        for (const std::string& name : names) {
+            WriteFile(work / name, "applet file " + name);
+        }
+    }
+
+    fs::path base;
+    fs::path site;
+    fs::path work;
+    std::unique_ptr<CSiteMap> map;
+};
+
+// A display that records what a task shows.
+class RecordingSink : public CProgressSink {
+  public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void SetProgress(int percent) override { progress.push_back(percent); }
+    void SetTitle(const std::string& text) override { titles.push_back(text); }
+    void SetStatus(const std::string& text) override { statuses.push_back(text); }
+    void Close() override {}
+    bool IsStopped() override { return false; }
+    void EnableStop(bool) override {}
+
+    std::vector<std::string> messages, titles, statuses;
+    std::vector<int> progress;
+};

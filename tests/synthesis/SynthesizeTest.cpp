@@ -1,0 +1,328 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "SiteFixture.h"
+#include "processing/LastMessage.h"
+#include "synthesis/InstructionDecoder.h"
+#include "synthesis/RandSequence.h"
+#include "synthesis/SiteSynthesizer.h"
+
+namespace {
+
+CachingParams Params(bool ascii) {
+    CachingParams params;
+    params.Extensions = kHtmlAndImages;
+    params.AsciiPrefetch = ascii;
+    return params;
+}
+
+std::vector<std::string> Decoded(const fs::path& path) {
+    DecodedInstructions decoded;
+    EXPECT_TRUE(ReadInstructionFile(path.string(), decoded)) << path << ": " << GetLastMessage();
+    return decoded.lines;
+}
+
+class Synthesis : public SiteFixture {
+  protected:
+    // Plans and writes, as the run does.
+    bool Run(CSiteSynthesizer& synth) {
+        EXPECT_TRUE(synth.ConcludeCachingInstructions(*map));
+        return synth.Synthesize(*map);
+    }
+    // A page linking to count pages of its own (each a cacheable page without images: two
+    // entries each, file and marker), plus images extra images.
+    CSitePage* Hub(const std::string& name, int count, int images = 0) {
+        CSitePage* hub = Page(name);
+        for (int i = 0; i < count; ++i) {
+            Link(hub, Page(name.substr(0, name.size() - 5) + "-t" + std::to_string(i) + ".html"));
+        }
+        if (images > 0) {
+            CSitePage* target = Page(name.substr(0, name.size() - 5) + "-img.html");
+            for (int i = 0; i < images; ++i) {
+                target->AddImage(
+                    File(name.substr(0, name.size() - 5) + "-" + std::to_string(i) + ".gif"));
+            }
+            Link(hub, target);
+        }
+        return hub;
+    }
+};
+
+TEST_F(Synthesis, TextFormFilesAndEditedPages) {
+    CSitePage* index = Page("/index.html");
+    CSitePage* p1 = Page("/p1.html");
+    Link(index, p1);
+    WriteAppletFiles();
+
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(true), false, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    const fs::path agent = site / "tarvik";
+    EXPECT_EQ(ReadFile(agent / "index.qvf"), "/index.html\n/tarvik/fetch0x0.qvf\n/p1.html\n@@\n");
+    EXPECT_EQ(ReadFile(agent / "fetch0x0.qvf"), "@@\np1.html\n#p1.html\n");
+    EXPECT_FALSE(fs::exists(agent / "fetch1x0.qvf"));
+    EXPECT_EQ(ReadFile(agent / "quorvane.properties"), "ShowPrefetch=no\n");
+    EXPECT_EQ(fs::file_size(agent / "quorvane.properties"), 16u);
+    for (const char* name :
+         {"qvan.zip", "qvan.cab", "qvan.jar", "quorvane.class", "a.class", "b.class"}) {
+        EXPECT_EQ(ReadFile(agent / name), ReadFile(work / name)) << name;
+    }
+    const std::string indexPage = ReadFile(SitePath("/index.html"));
+    EXPECT_NE(indexPage.find("<BODY onLoad=\"startQuorvane()\">"), std::string::npos);
+    EXPECT_NE(indexPage.find("Codebase=\"tarvik\""), std::string::npos);
+    EXPECT_NE(indexPage.find("VALUE=\"tarvik/fetch0x0.qvf\""), std::string::npos);
+    // A page without entries is edited too, with no fetch file.
+    EXPECT_NE(ReadFile(SitePath("/p1.html")).find("VALUE=\"@@\""), std::string::npos);
+
+    CachingParams shown = Params(true);
+    shown.ShowPrefetch = true;
+    CSiteSynthesizer again(work.string(), "/tarvik/", shown, false, nullptr);
+    ASSERT_TRUE(Run(again)) << GetLastMessage();
+    EXPECT_EQ(ReadFile(agent / "quorvane.properties"), "ShowPrefetch=yes\n");
+    // The second run replaced the block: one block, one call.
+    const std::string twice = ReadFile(SitePath("/index.html"));
+    EXPECT_EQ(twice.size(), indexPage.size() + 1);
+}
+
+TEST_F(Synthesis, LongListsAreSplitIntoParts) {
+    Hub("/hub60.html", 30);          // 60 entries: 50 and 10
+    Hub("/hub59.html", 28, 1);       // 59 entries: one part
+    Hub("/sub/hub110.html", 53, 2);  // 110 entries: 50, 50 and 10
+    WriteAppletFiles();
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(false), false, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    map->Renumber();
+    const fs::path agent = site / "tarvik";
+    auto fetch = [&](const char* hub, int part) {
+        return Decoded(agent / ("fetch" + std::to_string(map->FindPage(hub)->Index) + "x" +
+                                std::to_string(part) + ".qvf"));
+    };
+    const int hub60 = map->FindPage("/hub60.html")->Index;
+    const int hub110 = map->FindPage("/sub/hub110.html")->Index;
+
+    std::vector<std::string> part0 = fetch("/hub60.html", 0);
+    ASSERT_EQ(part0.size(), 51u);
+    EXPECT_EQ(part0[0], "tarvik/fetch" + std::to_string(hub60) + "x1.qvf");
+    EXPECT_EQ(part0[1], "hub60-t0.html");
+    EXPECT_EQ(part0[2], "#hub60-t0.html");
+    std::vector<std::string> part1 = fetch("/hub60.html", 1);
+    ASSERT_EQ(part1.size(), 11u);
+    EXPECT_EQ(part1[0], "@@");
+    EXPECT_EQ(part1[10], "#hub60-t29.html");
+    EXPECT_FALSE(fs::exists(agent / ("fetch" + std::to_string(hub60) + "x2.qvf")));
+
+    std::vector<std::string> only = fetch("/hub59.html", 0);
+    ASSERT_EQ(only.size(), 60u);
+    EXPECT_EQ(only[0], "@@");
+    EXPECT_EQ(only[58], "hub59-0.gif");
+    EXPECT_EQ(only[59], "#hub59-img.html");
+
+    EXPECT_EQ(fetch("/sub/hub110.html", 0)[0],
+              "../tarvik/fetch" + std::to_string(hub110) + "x1.qvf");
+    EXPECT_EQ(fetch("/sub/hub110.html", 0)[1], "hub110-t0.html");
+    EXPECT_EQ(fetch("/sub/hub110.html", 1).size(), 51u);
+    EXPECT_EQ(fetch("/sub/hub110.html", 2).size(), 11u);
+
+    std::vector<std::string> index = Decoded(agent / "index.qvf");
+    ASSERT_GE(index.size(), 2u);
+    EXPECT_EQ(index[0], "/hub60.html");
+    EXPECT_EQ(index[1], "/tarvik/fetch" + std::to_string(hub60) + "x0.qvf");
+    EXPECT_EQ(index.size(), 2u * static_cast<std::size_t>(map->PageCount()));
+}
+
+TEST_F(Synthesis, ScrambledFilesTakeTheirKeysInFileOrder) {
+    CSitePage* index = Page("/index.html");
+    CSitePage* semi = Page("/a;b.html");
+    Link(index, semi);
+    Link(semi, index);
+    WriteAppletFiles();
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(false), false, nullptr);
+    synth.ConcludeCachingInstructions(*map);
+    CRandSequence mirror(ProcessRandSequence().State());
+    ASSERT_TRUE(synth.Synthesize(*map)) << GetLastMessage();
+
+    // index.qvf's key is drawn first, then one per fetch file in page order. A ";" inside a
+    // name is written percent-encoded, so the lines stay in step.
+    const fs::path agent = site / "tarvik";
+    struct Expected {
+        const char* name;
+        std::string plain;
+    };
+    const Expected files[] = {
+        {"index.qvf", "/index.html;/tarvik/fetch0x0.qvf;/a%3Bb.html;/tarvik/fetch1x0.qvf;"},
+        {"fetch0x0.qvf", "@@;a%3Bb.html;#a%3Bb.html;"},
+        {"fetch1x0.qvf", "@@;index.html;#index.html;"},
+    };
+    for (const Expected& file : files) {
+        uint8_t key[4];
+        std::string bytes = "{{";
+        for (uint8_t& k : key) {
+            k = static_cast<uint8_t>(mirror.Next() % 256);
+            bytes.push_back(static_cast<char>(k));
+        }
+        for (std::size_t i = 0; i < file.plain.size(); ++i) {
+            bytes.push_back(static_cast<char>(file.plain[i] ^ key[i % 4]));
+        }
+        EXPECT_EQ(ReadFile(agent / file.name), bytes) << file.name;
+    }
+    EXPECT_EQ(Decoded(agent / "fetch0x0.qvf"),
+              (std::vector<std::string>{"@@", "a%3Bb.html", "#a%3Bb.html"}));
+    EXPECT_EQ(ReadFile(agent / "quorvane.properties"), "ShowPrefetch=no\n");  // never scrambled
+}
+
+TEST_F(Synthesis, AMissingAppletFileStopsAfterTheOnesBeforeIt) {
+    Page("/index.html");
+    WriteAppletFiles({"qvan.zip", "qvan.cab", "qvan.jar", "quorvane.class", "b.class"});
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(true), false, nullptr);
+    EXPECT_FALSE(Run(synth));
+    EXPECT_EQ(GetLastMessage(), "Could not copy file 'a.class' into the Agent directory");
+    const fs::path agent = site / "tarvik";
+    for (const char* name : {"qvan.zip", "qvan.cab", "qvan.jar", "quorvane.class", "index.qvf"}) {
+        EXPECT_TRUE(fs::exists(agent / name)) << name;
+    }
+    for (const char* name : {"a.class", "b.class", "quorvane.properties"}) {
+        EXPECT_FALSE(fs::exists(agent / name)) << name;
+    }
+}
+
+TEST_F(Synthesis, AgentDirectoryChecks) {
+    WriteFile(site / "plain", "a file");
+    WriteFile(base / "local-file", "a file");
+    fs::create_directories(base / "readonly");
+    fs::permissions(base / "readonly", fs::perms::owner_read | fs::perms::owner_exec);
+    WriteAppletFiles();
+    struct Case {
+        std::string directory;
+        bool dynamic;
+        bool ok;
+        std::string message;
+    };
+    const std::string local = base.string();
+    const Case cases[] = {
+        {"plain", false, false, "\"/plain\" is not a directory name"},
+        {"a/b", false, false, "Could not create directory \"/a/b\""},
+        {"\\made\\", false, true, ""},
+        {"", false, true, ""},  // the site root itself
+        {local + "/local-file", true, false,
+         "\"" + local + "/local-file\" is not a directory name"},
+        {local + "/readonly", true, false,
+         "Directory \"" + local + "/readonly\" has a read only attribute"},
+        {local + "/x/y", true, false, "Could not create directory \"" + local + "/x/y\""},
+        {local + "/agent/", true, true, ""},
+        {"", true, false, "No agent directory is set for this dynamic site"},
+    };
+    for (const Case& c : cases) {
+        SetLastMessageText("");
+        CSiteSynthesizer synth(work.string(), c.directory, Params(true), c.dynamic, nullptr);
+        EXPECT_EQ(synth.Synthesize(*map), c.ok) << c.directory;
+        EXPECT_EQ(GetLastMessage(), c.message) << c.directory;
+    }
+    EXPECT_TRUE(fs::is_directory(site / "made"));
+    EXPECT_TRUE(fs::is_directory(base / "agent"));
+    EXPECT_TRUE(fs::exists(base / "agent" / "quorvane.properties"));
+    EXPECT_TRUE(fs::exists(site / "quorvane.properties"));
+
+    map->SetAccess(nullptr);
+    CSiteSynthesizer unreachable(work.string(), "tarvik", Params(true), false, nullptr);
+    EXPECT_FALSE(unreachable.Synthesize(*map));
+    EXPECT_EQ(GetLastMessage(), "The site's files cannot be reached");
+}
+
+TEST_F(Synthesis, AgentDirectoryPathOfStaticAndDynamicSites) {
+    struct Case {
+        const char* directory;
+        bool dynamic;
+        const char* directoryOut;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"tarvik", false, "/tarvik", "/tarvik"},
+        {"\\files\\agent\\", false, "/files/agent", "/files/agent"},
+        {"", false, "/", "/"},
+        {"/srv/www/agent", true, "/srv/www/agent", "/agent"},
+        {"/srv/www/agent/", true, "/srv/www/agent", "/agent"},
+        {"agent", true, "agent", ""},
+    };
+    for (const Case& c : cases) {
+        CSiteSynthesizer synth(work.string(), c.directory, Params(true), c.dynamic, nullptr);
+        EXPECT_EQ(synth.AgentDirectory(), c.directoryOut) << c.directory;
+        EXPECT_EQ(synth.AgentDirectoryPath(), c.path) << c.directory;
+    }
+}
+
+TEST_F(Synthesis, DynamicSitesGetFilesButNoPageEdits) {
+    CSitePage* index = Page("/index.html");
+    Link(index, Page("/p1.html"));
+    WriteAppletFiles();
+    const std::string before = ReadFile(SitePath("/index.html"));
+    const fs::path agent = base / "dyn" / "agent";
+    fs::create_directories(agent.parent_path());
+    CSiteSynthesizer synth(work.string(), agent.string(), Params(true), true, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    EXPECT_EQ(ReadFile(agent / "index.qvf"), "/index.html\n/agent/fetch0x0.qvf\n/p1.html\n@@\n");
+    EXPECT_EQ(ReadFile(agent / "fetch0x0.qvf"), "@@\np1.html\n#p1.html\n");
+    EXPECT_EQ(ReadFile(agent / "b.class"), ReadFile(work / "b.class"));
+    EXPECT_EQ(ReadFile(SitePath("/index.html")), before);
+    EXPECT_FALSE(fs::exists(site / "agent"));
+}
+
+TEST_F(Synthesis, TheSiteRootAsAgentDirectory) {
+    CSitePage* index = Page("/index.html");
+    Link(index, Page("/d/p.html"));
+    Link(map->FindPage("/d/p.html"), index);
+    WriteAppletFiles();
+    CSiteSynthesizer synth(work.string(), "", Params(true), false, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    // No doubled slash: "//fetch0x0.qvf" would name a host in a browser.
+    EXPECT_EQ(ReadFile(site / "index.qvf"),
+              "/index.html\n/fetch0x0.qvf\n/d/p.html\n/fetch1x0.qvf\n");
+    EXPECT_EQ(ReadFile(site / "fetch1x0.qvf"), "@@\n../index.html\n#../index.html\n");
+    const std::string page = ReadFile(SitePath("/d/p.html"));
+    EXPECT_NE(page.find("Codebase=\"../\" "), std::string::npos);
+    EXPECT_NE(page.find("VALUE=\"../fetch1x0.qvf\">"), std::string::npos);
+    EXPECT_TRUE(fs::exists(site / "quorvane.properties"));
+}
+
+TEST_F(Synthesis, FrameSetsGetNothingAndTheirFramesAreHandled) {
+    CSitePage* frames = Page("/frames.html");
+    CSitePage* left = Page("/left.html");
+    frames->Frames = {left};
+    Link(frames, Page("/x.html"));
+    Link(left, map->FindPage("/x.html"));
+    WriteAppletFiles();
+    const std::string before = ReadFile(SitePath("/frames.html"));
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(true), false, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    EXPECT_EQ(ReadFile(site / "tarvik" / "index.qvf"),
+              "/left.html\n/tarvik/fetch1x0.qvf\n/x.html\n@@\n");
+    EXPECT_FALSE(fs::exists(site / "tarvik" / "fetch0x0.qvf"));
+    EXPECT_EQ(ReadFile(SitePath("/frames.html")), before);
+}
+
+TEST_F(Synthesis, APageThatCannotBeWrittenStopsTheRun) {
+    CSitePage* index = Page("/index.html");
+    CSitePage* locked = Page("/locked.html");
+    Page("/later.html");
+    Link(index, locked);
+    WriteAppletFiles();
+    fs::permissions(SitePath("/locked.html"), fs::perms::owner_read);
+    RecordingSink sink;
+    CSiteSynthesizer synth(work.string(), "tarvik", Params(true), false, &sink);
+    EXPECT_FALSE(Run(synth));
+    EXPECT_EQ(GetLastMessage(), "Could not write file /locked.html");
+    EXPECT_NE(ReadFile(SitePath("/index.html")).find("<Quorvane>"), std::string::npos);
+    EXPECT_EQ(ReadFile(SitePath("/later.html")).find("<Quorvane>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(site / "tarvik" / "index.qvf"));
+    EXPECT_TRUE(fs::exists(site / "tarvik" / "fetch0x0.qvf"));
+    EXPECT_EQ(sink.statuses, (std::vector<std::string>{
+                                 "Concluding Caching Instructions", "Processing page index.html",
+                                 "Processing page locked.html", "Processing page later.html",
+                                 "Preparing site pages list", "Processing page index.html",
+                                 "Processing page locked.html"}));
+    EXPECT_EQ(sink.progress, (std::vector<int>{0, 0, 33, 66, 0, 0, 33}));
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+}  // namespace
