@@ -21,25 +21,6 @@ namespace {
 std::string g_registryPath;
 std::string g_workDir;
 
-// The agent named by key, or else by a description no other agent has. Prints why not.
-CAgentSettings* FindAgent(CAgentList& list, const std::string& name) {
-    if (CAgentSettings* agent = list.Find(name))
-        return agent;
-    CAgentSettings* found = nullptr;
-    int matches = 0;
-    for (int i = 0; i < list.GetCount(); ++i) {
-        if (list.GetAt(i)->Description == name) {
-            found = list.GetAt(i);
-            ++matches;
-        }
-    }
-    if (matches == 1)
-        return found;
-    PrintCliError(
-        FormatString(matches == 0 ? IDS_CLI_NO_AGENT : IDS_CLI_AMBIGUOUS_AGENT, name.c_str()));
-    return nullptr;
-}
-
 // Applies NAME=VALUE settings to the agent. Prints the first problem and returns false.
 bool ApplySettings(const std::vector<std::string>& settings, CAgentSettings& agent) {
     for (const std::string& setting : settings) {
@@ -214,6 +195,25 @@ bool CommandOptions(CBrevDoc& doc, const std::vector<std::string>& suffixes) {
 }
 
 }  // namespace
+
+// The agent named by key, or else by a description no other agent has. Prints why not.
+CAgentSettings* FindAgent(CAgentList& list, const std::string& name) {
+    if (CAgentSettings* agent = list.Find(name))
+        return agent;
+    CAgentSettings* found = nullptr;
+    int matches = 0;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (list.GetAt(i)->Description == name) {
+            found = list.GetAt(i);
+            ++matches;
+        }
+    }
+    if (matches == 1)
+        return found;
+    PrintCliError(
+        FormatString(matches == 0 ? IDS_CLI_NO_AGENT : IDS_CLI_AMBIGUOUS_AGENT, name.c_str()));
+    return nullptr;
+}
 
 int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&)>& body) {
     if (!g_registryPath.empty()) {

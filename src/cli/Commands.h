@@ -11,8 +11,14 @@
 void SetExitStatus(int status);
 int ExitStatus();
 
+class CAgentList;
+class CAgentSettings;
 class CBrevDoc;
 class CUserPrompt;
+
+// The agent named by its key, or else by a description that no other agent has; nullptr (with
+// the reason printed to stderr) when there is none or more than one.
+CAgentSettings* FindAgent(CAgentList& list, const std::string& name);
 
 // The agent commands (list, show, add, set, remove, options) and the global options --registry
 // and --workdir.
@@ -28,3 +34,6 @@ int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&
 void AddSitemapCommands(CLI::App& app);
 // tarvik logs (LogCommands.cpp).
 void AddLogCommands(CLI::App& app);
+
+// tarvik run (an agent's processing run) and tarvik estimate (its estimates).
+void AddRunCommands(CLI::App& app);

@@ -30,7 +30,9 @@ CTerminalSink::CTerminalSink(std::FILE* out) : CTerminalSink(out, isatty(fileno(
 CTerminalSink::CTerminalSink(std::FILE* out, bool interactive)
     : m_out(out), m_interactive(interactive) {}
 
-CTerminalSink::~CTerminalSink() { Finish(); }
+CTerminalSink::~CTerminalSink() {
+    Finish();
+}
 
 void CTerminalSink::InstallInterruptHandler(CTerminalSink* sink) {
     g_interrupts.store(0);
@@ -41,7 +43,9 @@ void CTerminalSink::InstallInterruptHandler(CTerminalSink* sink) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool CTerminalSink::WasInterrupted() { return g_interrupts.load() > 0; }
+bool CTerminalSink::WasInterrupted() {
+    return g_interrupts.load() > 0;
+}
 
 void CTerminalSink::RequestStop() {
     // Only an async-signal-safe store here: the handler calls this.
@@ -58,7 +62,13 @@ void CTerminalSink::ShowMessage(const std::string& text) {
     }
     std::fprintf(m_out, "%s\n", text.c_str());
     std::fflush(m_out);
+    m_lastShown = text;
     Redraw(true);
+}
+
+std::string CTerminalSink::LastShown() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastShown;
 }
 
 void CTerminalSink::SetProgress(int percent) {
@@ -84,7 +94,9 @@ void CTerminalSink::SetStatus(const std::string& text) {
     Redraw(false);
 }
 
-void CTerminalSink::Close() { Finish(); }
+void CTerminalSink::Close() {
+    Finish();
+}
 
 void CTerminalSink::Finish() {
     std::lock_guard<std::mutex> lock(m_mutex);

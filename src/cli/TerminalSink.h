@@ -14,7 +14,7 @@
 #include "processing/ProgressSink.h"
 
 class CTerminalSink : public CProgressSink {
-public:
+  public:
     // out: where the display goes (borrowed; stderr unless a test passes its own stream).
     // interactive: update one line in place (true when out is a terminal).
     explicit CTerminalSink(std::FILE* out = stderr);
@@ -33,6 +33,9 @@ public:
     void RequestStop();
     // Ends the status line so that later output starts on a line of its own.
     void Finish();
+    // The last text ShowMessage printed ("" when none), so that a caller does not print a
+    // failure twice.
+    std::string LastShown();
 
     // Routes SIGINT to the given sink (nullptr restores the default handling): the first Ctrl-C
     // requests a stop, the second ends the process with status 130. Returns whether a stop was
@@ -40,7 +43,7 @@ public:
     static void InstallInterruptHandler(CTerminalSink* sink);
     static bool WasInterrupted();
 
-private:
+  private:
     void Redraw(bool force);
 
     std::FILE* m_out;
@@ -48,6 +51,7 @@ private:
     std::mutex m_mutex;
     std::string m_title;
     std::string m_status;
+    std::string m_lastShown;
     int m_percent = -1;
     bool m_lineOpen = false;
     std::chrono::steady_clock::time_point m_lastDraw;

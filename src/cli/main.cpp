@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     AddAgentCommands(app);
     AddSitemapCommands(app);
     AddLogCommands(app);
+    AddRunCommands(app);
 
     try {
         app.parse(argc, argv);

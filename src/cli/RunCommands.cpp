@@ -1,0 +1,245 @@
+// tarvik run: runs an agent without a window, all phases or the chosen ones, showing progress on
+// stderr (Ctrl-C stops; a second Ctrl-C ends at once). tarvik estimate: the page and site
+// estimates of an agent's statistics. Both open and close the agent list as the program does, so
+// the agent's settings and statistics file are saved afterwards whatever the outcome.
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "agent/AgentList.h"
+#include "agent/BrevDoc.h"
+#include "cli/CliPrompt.h"
+#include "cli/Commands.h"
+#include "cli/TerminalSink.h"
+#include "cli/TimingSink.h"
+#include "processing/AgentRunTask.h"
+#include "processing/Estimates.h"
+#include "processing/LastMessage.h"
+#include "res/StringTable.h"
+#include "sitemap/SiteMap.h"
+
+namespace {
+
+constexpr int kExitInterrupted = 130;
+
+struct RunOptions {
+    std::string agent;
+    bool map = false;
+    bool log = false;
+    bool embed = false;
+    bool timings = false;
+};
+
+double PeakMemoryMegabytes() {
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) {
+        return 0.0;
+    }
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
+}
+
+void PrintTimings(const CTimingSink& timing, double total) {
+    std::fprintf(stderr, "%s\n", ResString(IDS_CLI_TIMINGS_HEADING));
+    for (const auto& [title, seconds] : timing.Phases()) {
+        std::fprintf(stderr, "%s\n",
+                     FormatString(IDS_CLI_TIMING_LINE, title.c_str(), seconds).c_str());
+    }
+    std::fprintf(stderr, "%s\n",
+                 FormatString(IDS_CLI_TIMING_LINE, ResString(IDS_CLI_TIMING_TOTAL), total).c_str());
+    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_PEAK_MEMORY, PeakMemoryMegabytes()).c_str());
+}
+
+int Run(const RunOptions& options) {
+    bool interrupted = false;
+    CCliPrompt prompt;
+    int status = RunWithAgentDocument(prompt, [&](CBrevDoc& doc) {
+        CAgentSettings* agent = FindAgent(doc.Agents(), options.agent);
+        if (agent == nullptr) {
+            return false;
+        }
+        const bool all = !options.map && !options.log && !options.embed;
+        CTerminalSink terminal(stderr);
+        CTimingSink timing(&terminal);
+        CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
+        CTerminalSink::InstallInterruptHandler(&terminal);
+        const auto started = std::chrono::steady_clock::now();
+        const bool ok = RunAgent(doc.Agents(), *agent, sink, all || options.map, all || options.log,
+                                 all || options.embed);
+        const double total =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        terminal.Finish();
+        interrupted = terminal.IsStopped() || CTerminalSink::WasInterrupted();
+        CTerminalSink::InstallInterruptHandler(nullptr);
+        if (options.timings) {
+            PrintTimings(timing, total);
+        }
+        if (!ok) {
+            // A failure the run showed already is not printed again; a stopped run showed
+            // nothing and says so here.
+            const std::string message = GetLastMessage();
+            if (message != terminal.LastShown()) {
+                PrintCliError(message);
+            }
+            return false;
+        }
+        std::printf("%s\n", ResString(IDS_CLI_RUN_FINISHED));
+        return true;
+    });
+    return status != 0 && interrupted ? kExitInterrupted : status;
+}
+
+// The estimates of one page as the dialog shows them: load, idle, and the three next-click
+// values or "no direct links".
+struct PageRow {
+    std::string name;
+    int load = 0;
+    int idle = 0;
+    bool direct = false;
+    NextClickEstimate estimate;
+};
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    out += FormatText("\\u%04x", c);
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+void PrintEstimateTable(const std::vector<PageRow>& rows, const std::string& site) {
+    std::vector<std::vector<std::string>> table;
+    table.push_back({ResString(IDS_CLI_EST_PAGE), ResString(IDS_CLI_EST_LOAD),
+                     ResString(IDS_CLI_EST_IDLE), ResString(IDS_CLI_EST_WITHOUT),
+                     ResString(IDS_CLI_EST_WITH), ResString(IDS_CLI_EST_ACCELERATION)});
+    for (const PageRow& row : rows) {
+        std::vector<std::string> line = {row.name, FormatString(IDS_SECONDS, row.load),
+                                         FormatString(IDS_SECONDS, row.idle)};
+        if (row.direct) {
+            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(row.estimate.w0 - 0.5)));
+            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(row.estimate.w1 - 0.5)));
+            line.push_back(FormatString(IDS_PERCENT, ShownPageAcceleration(row.estimate)));
+        } else {
+            line.insert(line.end(), 3, ResString(IDS_NO_DIRECT_LINKS));
+        }
+        table.push_back(std::move(line));
+    }
+    std::vector<std::size_t> widths(table[0].size(), 0);
+    for (const auto& line : table) {
+        for (std::size_t i = 0; i < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    }
+    for (const auto& line : table) {
+        std::string text;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            text += line[i];
+            if (i + 1 < line.size())
+                text.append(widths[i] - line[i].size() + 2, ' ');
+        }
+        std::printf("%s\n", text.c_str());
+    }
+    std::printf("\n%s\n", FormatString(IDS_CLI_EST_SITE, site.c_str()).c_str());
+}
+
+void PrintEstimateJson(const std::vector<PageRow>& rows, bool available, double acceleration) {
+    std::printf("{\n  \"site\": {\"available\": %s, \"acceleration\": %.6g, \"percent\": %d},\n",
+                available ? "true" : "false", acceleration,
+                available ? ShownSiteAcceleration(acceleration) : 0);
+    std::printf("  \"pages\": [");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const PageRow& row = rows[i];
+        std::printf(
+            "%s\n    {\"name\": %s, \"loadSeconds\": %d, \"idleSeconds\": %d, "
+            "\"directLinks\": %s",
+            i ? "," : "", JsonString(row.name).c_str(), row.load, row.idle,
+            row.direct ? "true" : "false");
+        if (row.direct) {
+            std::printf(", \"w0\": %.6g, \"w1\": %.6g, \"weight\": %.6g, \"percent\": %d",
+                        row.estimate.w0, row.estimate.w1, row.estimate.p,
+                        ShownPageAcceleration(row.estimate));
+        }
+        std::printf("}");
+    }
+    std::printf("\n  ]\n}\n");
+}
+
+int Estimate(const std::string& agentName, bool json) {
+    CCliPrompt prompt;
+    return RunWithAgentDocument(prompt, [&](CBrevDoc& doc) {
+        CAgentSettings* agent = FindAgent(doc.Agents(), agentName);
+        if (agent == nullptr) {
+            return false;
+        }
+        if (!agent->SiteMap || agent->SiteMap->PageCount() == 0) {
+            PrintCliError(FormatString(IDS_CLI_EST_NO_GRAPH, agent->AgentKey.c_str()));
+            return false;
+        }
+        CSiteMap& map = *agent->SiteMap;
+        std::vector<PageRow> rows;
+        for (const auto& page : map.Pages()) {
+            PageRow row;
+            row.name = page->Name;
+            row.load = page->AverageLoadTime();
+            row.idle = page->AverageIdleTime();
+            row.direct = page->HasStaticLink();
+            row.estimate = EstimateNextClick(*page);
+            rows.push_back(row);
+        }
+        const bool available = SiteStatisticsAvailable(map);
+        const double acceleration = available ? EstimateSiteAcceleration(map) : 0.0;
+        if (json) {
+            PrintEstimateJson(rows, available, acceleration);
+        } else {
+            PrintEstimateTable(
+                rows, available ? FormatString(IDS_PERCENT, ShownSiteAcceleration(acceleration))
+                                : std::string(ResString(IDS_NO_SITE_STATISTICS)));
+        }
+        return true;
+    });
+}
+
+}  // namespace
+
+void AddRunCommands(CLI::App& app) {
+    static RunOptions run;
+    CLI::App* runCommand = app.add_subcommand("run", ResString(IDS_CLI_RUN_HELP));
+    runCommand->fallthrough();
+    runCommand->add_option("agent", run.agent, ResString(IDS_CLI_AGENT_ARG_HELP))->required();
+    runCommand->add_flag("--map", run.map, ResString(IDS_CLI_RUN_MAP_HELP));
+    runCommand->add_flag("--log", run.log, ResString(IDS_CLI_RUN_LOG_HELP));
+    runCommand->add_flag("--embed", run.embed, ResString(IDS_CLI_RUN_EMBED_HELP));
+    runCommand->add_flag("--timings", run.timings, ResString(IDS_CLI_RUN_TIMINGS_HELP));
+    runCommand->callback([] { SetExitStatus(Run(run)); });
+
+    static std::string estimateAgent;
+    static bool json = false;
+    CLI::App* estimate = app.add_subcommand("estimate", ResString(IDS_CLI_ESTIMATE_HELP));
+    estimate->fallthrough();
+    estimate->add_option("agent", estimateAgent, ResString(IDS_CLI_AGENT_ARG_HELP))->required();
+    estimate->add_flag("--json", json, ResString(IDS_CLI_ESTIMATE_JSON_HELP));
+    estimate->callback([] { SetExitStatus(Estimate(estimateAgent, json)); });
+}

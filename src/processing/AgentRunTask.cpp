@@ -1,0 +1,302 @@
+#include "processing/AgentRunTask.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "agent/AgentList.h"
+#include "agent/AgentSettings.h"
+#include "log/LogAnalyzer.h"
+#include "processing/LastMessage.h"
+#include "processing/SiteBackup.h"
+#include "processing/WorkerThread.h"
+#include "res/StringTable.h"
+#include "site/SiteAccessFactory.h"
+#include "sitemap/PathRules.h"
+#include "sitemap/SiteMap.h"
+#include "sitemap/SiteMapAnalyzer.h"
+#include "synthesis/SiteSynthesizer.h"
+
+CAgentRunTask::CAgentRunTask(CAgentList* agentList, CAgentSettings* agent)
+    : m_agentList(agentList), m_agent(agent) {}
+
+CachingParams CAgentRunTask::BuildCachingParams() const {
+    CachingParams params;
+    // The agent's own suffixes as typed, then the lists of the types switched on, run together
+    // without separators: the text is only ever searched for substrings.
+    params.Extensions = m_agent->CacheSuffix;
+    const std::pair<bool, int> types[] = {
+        {m_agent->CacheHTML, kSuffixHTML},
+        {m_agent->CacheImages, kSuffixImage},
+        {m_agent->CacheASP, kSuffixASP},
+        {m_agent->CacheVideo, kSuffixVideo},
+        {m_agent->CacheAudio, kSuffixAudio},
+        {m_agent->CacheJava, kSuffixJava},
+        {m_agent->CacheShockwave, kSuffixShockwave},
+    };
+    for (const auto& [on, type] : types) {
+        if (on) {
+            params.Extensions += m_agentList->GetSuffixList(type);
+        }
+    }
+    params.CacheCGI = m_agent->CacheCGI;
+    params.PageLimit = m_agent->isPageLimit ? m_agent->CachePageLimit : -1;
+    params.ByteLimit = m_agent->isKBLimit ? static_cast<int64_t>(m_agent->CacheKBLimit) * 1024 : -1;
+    params.AsciiPrefetch = m_agentList->GetAscii();
+    params.ShowPrefetch = m_agent->IsShowPrefetch;
+    return params;
+}
+
+LogParams CAgentRunTask::BuildLogParams(time_t now) const {
+    LogParams params;
+    params.StatWeight = m_agent->StatWeight;
+    m_agent->GetTimeRange(now, &params.RangeStart, &params.RangeEnd);
+    params.Accumulate = m_agent->StatAccumulate;
+    return params;
+}
+
+void CAgentRunTask::Run() {
+    const CachingParams params = BuildCachingParams();
+    const LogParams logParams = BuildLogParams(time(nullptr));
+
+    m_forcedOrders.clear();
+    if (doMap && doLog && !logParams.Accumulate) {
+        // A fresh start. The prefetch orders the operator set by hand live in the graph; keep
+        // them by name so that the new crawl can give them back.
+        RememberForcedOrders();
+        m_agent->SiteMap.reset();
+    }
+    if (m_agent->SiteMap) {
+        if (doMap) {
+            m_agent->SiteMap->ForgetStaticStructure();
+        }
+        if (doLog && !logParams.Accumulate) {
+            m_agent->SiteMap->ResetStatistics();
+        }
+    }
+    m_succeeded = Pipeline(params, logParams);
+    SinkClose(m_sink);
+}
+
+bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logParams) {
+    CAgentSettings& agent = *m_agent;
+    if (!agent.SiteMap) {
+        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
+        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+    }
+    CSiteMap& map = *agent.SiteMap;
+
+    if (doMap) {
+        map.SetHomePage(agent.HomePage);
+        map.SetAccess(CreateSiteAccess(agent));
+        SinkSetTitle(m_sink, ResString(IDS_ANALYZING_SITE));
+        bool mapped = RunSiteMapAnalysis(map, agent.DomainName, m_sink);
+        RestoreForcedOrders();
+        if (!mapped) {
+            ReportError(m_sink, GetLastMessage());
+            return false;
+        }
+    }
+
+    map.Renumber();
+    if (!SiteFilesPass()) {
+        return false;
+    }
+
+    if (doLog) {
+        SinkSetTitle(m_sink, ResString(IDS_ANALYZING_LOGS));
+        if (!agent.ignoreLogFile && !LogAnalysisStep(logParams)) {
+            return false;
+        }
+    }
+
+    map.Renumber();
+    if (!SiteFilesPass()) {
+        return false;
+    }
+
+    for (const auto& page : map.Pages()) {
+        page->IsAccelerated = true;
+    }
+
+    const std::string workDir = m_agentList->GetWorkDir();
+    if (doEmbed) {
+        if (agent.IsBackup && !BackupStep()) {
+            return false;
+        }
+        map.SortAllLinks();
+        CSiteSynthesizer synthesizer(workDir, agent.FilesDirectory, params, agent.IsDynamicSite,
+                                     m_sink);
+        SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
+        if (!synthesizer.ConcludeCachingInstructions(map)) {
+            ReportError(m_sink, GetLastMessage());
+            return false;
+        }
+        // Pages are being rewritten: the user cannot interrupt that.
+        SinkEnableStop(m_sink, false);
+        SinkSetTitle(m_sink, ResString(IDS_EMBEDDING));
+        if (!synthesizer.Synthesize(map)) {
+            ReportError(m_sink, GetLastMessage());
+            SinkEnableStop(m_sink, true);
+            return false;
+        }
+        SinkEnableStop(m_sink, true);
+    } else {
+        map.SortAllLinks();
+        CSiteSynthesizer synthesizer(workDir, agent.FilesDirectory, params, agent.IsDynamicSite,
+                                     m_sink);
+        SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
+        if (!synthesizer.ConcludeCachingInstructions(map)) {
+            ReportError(m_sink, GetLastMessage());
+            return false;
+        }
+        SinkEnableStop(m_sink, false);
+    }
+
+    SiteFilesPass();
+    return true;
+}
+
+bool CAgentRunTask::SiteFilesPass() {
+    CSiteMap& map = *m_agent->SiteMap;
+    SinkSetTitle(m_sink, ResString(IDS_ANALYZING_FILES));
+    SinkSetStatus(m_sink, ResString(IDS_ANALYZING_FILES));
+    SinkSetProgress(m_sink, 0);
+    const int pages = map.PageCount();
+    for (int i = 0; i < pages; ++i) {
+        CSitePage* page = map.PageAt(i);
+        if (m_sink != nullptr) {
+            m_sink->SetStatus(FormatString(IDS_PROCESSING_PAGE, FileNameOf(page->Name).c_str()));
+            m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / pages));
+            if (m_sink->IsStopped()) {
+                SetLastMessage(IDS_PROCESS_STOPPED);
+                return false;
+            }
+        }
+        map.GetPageSize(page);
+    }
+    const int files = map.FileCount();
+    for (int i = 0; i < files; ++i) {
+        CSiteFile* file = map.FileAt(i);
+        if (m_sink != nullptr) {
+            m_sink->SetStatus(FormatString(IDS_PROCESSING_FILE, FileNameOf(file->Name).c_str()));
+            m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / files));
+            if (m_sink->IsStopped()) {
+                SetLastMessage(IDS_PROCESS_STOPPED);
+                return false;
+            }
+        }
+        map.GetPageSize(file);
+    }
+    return true;
+}
+
+bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
+    CSiteMap& map = *m_agent->SiteMap;
+    map.SetDecay(kLogDecayPeriod, DecayFactorOf(logParams.StatWeight));
+    std::string lastFile;
+    int32_t lastNumber = -1;
+    int64_t position = -1;
+    if (logParams.Accumulate) {
+        lastFile = map.LastLogFile;
+        lastNumber = map.LastLogNumber;
+        position = map.LastLogPosition;
+    }
+    CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
+                          m_sink);
+    if (!analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile, lastNumber,
+                                  position)) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
+    map.LastLogFile = lastFile;
+    map.LastLogNumber = lastNumber;
+    map.LastLogPosition = position;
+    return true;
+}
+
+bool CAgentRunTask::BackupStep() {
+    CAgentSettings& agent = *m_agent;
+    // The pages of a dynamic site are the server's output and are never rewritten: there is
+    // nothing of the site to protect.
+    if (agent.IsDynamicSite) {
+        return true;
+    }
+    return Backup(*agent.SiteMap, agent.RootDirectory, agent.IsBackupModified, agent.BackupDir,
+                  m_sink);
+}
+
+void CAgentRunTask::RememberForcedOrders() {
+    if (!m_agent->SiteMap) {
+        return;
+    }
+    for (const auto& page : m_agent->SiteMap->Pages()) {
+        if (!page->ForcePrefetchOrder && page->ForcedPrefetchPages.empty()) {
+            continue;
+        }
+        ForcedOrder order;
+        order.page = page->Name;
+        order.on = page->ForcePrefetchOrder;
+        for (const CSitePage* forced : page->ForcedPrefetchPages) {
+            order.forced.push_back(forced->Name);
+        }
+        m_forcedOrders.push_back(std::move(order));
+    }
+}
+
+void CAgentRunTask::RestoreForcedOrders() {
+    if (m_forcedOrders.empty() || !m_agent->SiteMap) {
+        return;
+    }
+    CSiteMap& map = *m_agent->SiteMap;
+    for (const ForcedOrder& order : m_forcedOrders) {
+        CSitePage* page = map.FindPage(order.page);
+        if (page == nullptr) {
+            continue;
+        }
+        page->ForcePrefetchOrder = order.on;
+        page->ForcedPrefetchPages.clear();
+        for (const std::string& name : order.forced) {
+            CSitePage* forced = map.FindPage(name);
+            if (forced != nullptr &&
+                std::find(page->ForcedPrefetchPages.begin(), page->ForcedPrefetchPages.end(),
+                          forced) == page->ForcedPrefetchPages.end()) {
+                page->ForcedPrefetchPages.push_back(forced);
+            }
+        }
+    }
+    m_forcedOrders.clear();
+}
+
+bool RunTask(CProcessingTask& task, CProgressSink* sink) {
+    task.AttachSink(sink);
+    CPWorkerThread worker(&task);
+    if (worker.Start()) {
+        worker.Join();
+    } else {
+        task.Run();
+    }
+    task.AttachSink(nullptr);
+    return task.Succeeded();
+}
+
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap,
+              bool doLog, bool doEmbed) {
+    CAgentRunTask task(&agentList, &agent);
+    task.doMap = doMap;
+    task.doLog = doLog;
+    task.doEmbed = doEmbed;
+    bool succeeded = RunTask(task, sink);
+    agent.ProcessTime = FormatProcessTime(time(nullptr));
+    agent.IsProcessed = succeeded;
+    return succeeded;
+}
+
+std::string FormatProcessTime(time_t t) {
+    struct tm local;
+    if (localtime_r(&t, &local) == nullptr) {
+        return std::string();
+    }
+    char clock[32];
+    strftime(clock, sizeof clock, "%I:%M %p", &local);
+    return FormatText("%d/%d/%02d %s", local.tm_mon + 1, local.tm_mday, local.tm_year % 100, clock);
+}

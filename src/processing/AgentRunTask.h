@@ -1,0 +1,76 @@
+// A processing run of one agent: the site map, the logs, the backup, the caching instructions and
+// the embedding, or any of the three phases alone. The task runs on a worker thread and reports
+// only through its sink, so it also runs without any window; with no sink it is silent and never
+// stops early. While it runs, only its worker touches the agent, its page graph and the site.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "processing/ProcessingTask.h"
+#include "synthesis/CachingParams.h"
+
+class CAgentList;
+class CAgentSettings;
+class CSiteMap;
+
+// The parameters of the log phase.
+struct LogParams {
+    int32_t StatWeight = 1;
+    time_t RangeStart = 0;
+    time_t RangeEnd = 0;
+    bool Accumulate = false;
+};
+
+class CAgentRunTask : public CProcessingTask {
+  public:
+    // Borrows the agent list (working directory, suffix lists, plain-text switch) and the agent.
+    // All three phases are on.
+    CAgentRunTask(CAgentList* agentList, CAgentSettings* agent);
+
+    void Run() override;
+
+    // The parameter blocks, as Run builds them from the agent and the agent list.
+    CachingParams BuildCachingParams() const;
+    LogParams BuildLogParams(time_t now) const;
+
+    bool doMap = true;
+    bool doLog = true;
+    bool doEmbed = true;
+
+  private:
+    // The prefetch order an operator set by hand on one page, kept by name across a fresh start.
+    struct ForcedOrder {
+        std::string page;
+        bool on = false;
+        std::vector<std::string> forced;
+    };
+
+    bool Pipeline(const CachingParams& params, const LogParams& logParams);
+    // Asks the size of every page and file once. False with "Process Stopped" when stopped.
+    bool SiteFilesPass();
+    bool LogAnalysisStep(const LogParams& logParams);
+    bool BackupStep();
+    void RememberForcedOrders();
+    void RestoreForcedOrders();
+
+    CAgentList* m_agentList;
+    CAgentSettings* m_agent;
+    std::vector<ForcedOrder> m_forcedOrders;
+};
+
+// Runs the task on a worker thread with the sink attached (borrowed; may be null) and waits for
+// it to end; when no thread can be started it runs on the calling thread. Returns Succeeded.
+bool RunTask(CProcessingTask& task, CProgressSink* sink);
+
+// Runs the chosen phases of the agent (all three: a full run) and then records the outcome in the
+// agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's success),
+// whether or not it succeeded. On failure the last message says why (unless stopped). Borrows
+// everything; the settings are not written here.
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap = true,
+              bool doLog = true, bool doEmbed = true);
+
+// The run time as stored: month/day/two-digit year, 12-hour clock with AM/PM, month and day
+// without leading zeros ("12/6/26 09:05 PM").
+std::string FormatProcessTime(time_t t);
