@@ -14,8 +14,9 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-// The process umask without changing it (umask() would race with other threads).
-mode_t CurrentUmask() {
+// The process umask without changing it (umask() would race with other threads). Read once: the
+// program never changes it.
+mode_t ReadUmask() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
@@ -24,6 +25,11 @@ mode_t CurrentUmask() {
         }
     }
     return 022;
+}
+
+mode_t CurrentUmask() {
+    static const mode_t mask = ReadUmask();
+    return mask;
 }
 
 }  // namespace
@@ -138,7 +144,7 @@ bool CAtomicFile::Commit() {
     if (ok && fchmod(m_fd, m_mode) != 0) {
         ok = Fail(errno);
     }
-    if (ok && fsync(m_fd) != 0) {
+    if (ok && m_durable && fsync(m_fd) != 0) {
         ok = Fail(errno);
     }
     if (::close(m_fd) != 0 && ok) {
@@ -154,6 +160,9 @@ bool CAtomicFile::Commit() {
         return false;
     }
     m_tempPath.clear();
+    if (!m_durable) {
+        return true;
+    }
     // Make the rename itself durable.
     std::size_t slash = m_target.rfind('/');
     std::string dir = slash == std::string::npos ? std::string(".") : m_target.substr(0, slash + 1);
@@ -178,7 +187,18 @@ void CAtomicFile::Discard() {
 }
 
 bool CAtomicFile::Replace(const std::string& path, std::string_view data, mode_t newFileMode,
-                          bool exactMode) {
+                          bool exactMode, bool durable) {
     CAtomicFile file(path);
+    file.SetDurable(durable);
     return file.Open(newFileMode, exactMode) && file.Write(data) && file.Commit();
+}
+
+bool CAtomicFile::SyncFileSystem(const std::string& path) {
+    int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
 }

@@ -2,6 +2,12 @@
 // flushed to disk and renamed over the old file only when every write succeeded. A failure (or
 // destroying the object without Commit) removes the temporary file and leaves the old file
 // whole. One thread at a time.
+//
+// Durability: by default Commit waits until the file and the rename are on disk (two fsyncs),
+// which is right for the few files that hold what cannot be had again (settings, statistics,
+// backups). Writers of many files in one go (the pages and instruction files of a site) turn
+// that off with SetDurable(false) and make everything durable at the end with one
+// SyncFileSystem: each file is still replaced whole or not at all.
 #pragma once
 
 #include <sys/types.h>
@@ -31,8 +37,11 @@ class CAtomicFile {
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
 
-    // Flushes, syncs, sets the mode and renames over the target. False on any failure, in which
-    // case the target is untouched and the temporary file is gone.
+    // Whether Commit waits for the disk (default true). Call before Commit.
+    void SetDurable(bool durable) { m_durable = durable; }
+
+    // Flushes, syncs (when durable), sets the mode and renames over the target. False on any
+    // failure, in which case the target is untouched and the temporary file is gone.
     bool Commit();
 
     // Removes the temporary file without touching the target.
@@ -47,7 +56,11 @@ class CAtomicFile {
 
     // Writes data as the whole new contents of path. The convenience form of the above.
     static bool Replace(const std::string& path, std::string_view data, mode_t newFileMode = 0666,
-                        bool exactMode = false);
+                        bool exactMode = false, bool durable = true);
+
+    // Waits until everything written to the file system that holds path is on disk. False when
+    // path cannot be opened or the file system reports an error.
+    static bool SyncFileSystem(const std::string& path);
 
   private:
     bool FlushBuffer();
@@ -61,6 +74,7 @@ class CAtomicFile {
     uid_t m_uid = static_cast<uid_t>(-1);
     gid_t m_gid = static_cast<gid_t>(-1);
     bool m_failed = false;
+    bool m_durable = true;
     int m_error = 0;
     std::string m_buffer;
 };

@@ -14,6 +14,34 @@
 
 namespace {
 
+// Whether the file at path holds exactly text.
+bool SameContents(const std::string& path, std::string_view text) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char chunk[65536];
+    std::size_t offset = 0;
+    bool same = true;
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            same = n == 0 && offset == text.size();
+            break;
+        }
+        const std::size_t got = static_cast<std::size_t>(n);
+        if (offset + got > text.size() || std::memcmp(chunk, text.data() + offset, got) != 0) {
+            same = false;
+            break;
+        }
+        offset += got;
+    }
+    ::close(fd);
+    return same;
+}
+
 constexpr int32_t kReadChunk = 64 * 1024;
 
 bool HasWriteBit(mode_t mode) {
@@ -133,13 +161,32 @@ bool CLocalSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buf
             SetError(IDS_SITE_READ_ONLY, path.c_str());
             return false;
         }
+        // A run that changes nothing (the second run over the same site and logs) leaves the
+        // files as they are: no new inode, no new modification time for uploads to notice.
+        if (st.st_size == buffer.Length() && SameContents(path, buffer.View())) {
+            return true;
+        }
     }
     CAtomicFile file(path);
+    file.SetDurable(false);
+    m_unsynced = true;
     if (!file.Open() || !file.Write(buffer.View()) || !file.Commit()) {
         SetError(IDS_SITE_WRITE_FAILED, path.c_str(), std::strerror(file.ErrorNumber()));
         return false;
     }
     return true;
+}
+
+CLocalSiteAccess::~CLocalSiteAccess() {
+    Sync();
+}
+
+bool CLocalSiteAccess::Sync() {
+    if (!m_unsynced) {
+        return true;
+    }
+    m_unsynced = false;
+    return CAtomicFile::SyncFileSystem(m_root);
 }
 
 bool CLocalSiteAccess::IsDirectory(const std::string& name) {

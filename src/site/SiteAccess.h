@@ -27,6 +27,11 @@ class CSiteAccess {
     virtual bool CreateDirectory(const std::string& name) = 0;
     virtual std::string GetRoot() = 0;
 
+    // Makes every file written so far durable on its medium. A local site replaces each file
+    // atomically as it is written but leaves the wait for the disk to this call, one wait for
+    // the many files of a run. Servers have nothing to do. False when the flush failed.
+    virtual bool Sync() { return true; }
+
     // Why the most recent failed operation failed ("" when it succeeded), formatted from the
     // string table. Operations that answer a question (IsDirectory, Exists ...) leave it alone
     // when the answer is a plain no.

@@ -48,6 +48,24 @@ std::string CSiteSynthesizer::AgentDirectoryPath() const {
 }
 
 bool CSiteSynthesizer::Synthesize(CSiteMap& siteMap) {
+    const bool written = WriteInstructions(siteMap);
+    // Every file was replaced whole as it was written; what was written, all of it or what came
+    // before a failure, now goes to disk in one wait.
+    bool synced = true;
+    if (m_isDynamicSite) {
+        synced = !m_unsynced || CAtomicFile::SyncFileSystem(m_agentDirectory);
+    } else if (m_access != nullptr) {
+        synced = m_access->Sync();
+    }
+    m_unsynced = false;
+    if (written && !synced) {
+        SetLastMessage(IDS_COULD_NOT_WRITE_FILE, m_agentDirectory.c_str());
+        return false;
+    }
+    return written;
+}
+
+bool CSiteSynthesizer::WriteInstructions(CSiteMap& siteMap) {
     m_access = siteMap.GetAccess();
     if (!PrepareAgentDirectory()) {
         return false;
@@ -190,7 +208,9 @@ int CSiteSynthesizer::WriteFetchFiles(CSitePage* page, const PrefetchList& list)
 bool CSiteSynthesizer::WriteAgentFile(const std::string& name, const CTextBuffer& buffer) {
     const std::string path = JoinPath(m_agentDirectory, name);
     if (m_isDynamicSite) {
-        return CAtomicFile::Replace(path, buffer.View());
+        // Each file whole or not at all; the wait for the disk comes once, at the end.
+        m_unsynced = true;
+        return CAtomicFile::Replace(path, buffer.View(), 0666, false, false);
     }
     return m_access != nullptr && m_access->WriteFile(path, buffer);
 }

@@ -89,6 +89,8 @@ class CSiteSynthesizer {
         "qvan.zip;qvan.cab;qvan.jar;quorvane.class;a.class;b.class";
 
   private:
+    // Synthesize without the final wait for the disk.
+    bool WriteInstructions(CSiteMap& siteMap);
     // Calls work for every page of siteMap that exists (asking sizes as needed), in list order,
     // reporting each through the sink; stops at the first page for which work returns false.
     bool ForEachExistingPage(CSiteMap& siteMap, const std::function<bool(CSitePage*)>& work);
@@ -100,6 +102,7 @@ class CSiteSynthesizer {
     std::string m_agentDirectory;
     CachingParams m_params;
     bool m_isDynamicSite;
+    bool m_unsynced = false;  // files of a dynamic site written and not yet synced
     CProgressSink* m_sink;
     CSiteAccess* m_access = nullptr;  // the graph's, during a call
     std::unique_ptr<CTextBuffer> m_index;

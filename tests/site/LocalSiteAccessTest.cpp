@@ -154,6 +154,21 @@ TEST_F(LocalSiteAccessTest, WriteReplacesAtomicallyAndKeepsPermissions) {
     EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed over the old one
     EXPECT_TRUE(TempFilesIn(root).empty());
 
+    // The same contents again: nothing is replaced (same inode), and one sync covers the lot.
+    ASSERT_TRUE(access.WriteFile("/index.html", text));
+    struct stat unchanged;
+    ASSERT_EQ(stat((root + "/index.html").c_str(), &unchanged), 0);
+    EXPECT_EQ(unchanged.st_ino, after.st_ino);
+    CTextBuffer sameSize;
+    sameSize.Assign("<html>NEW</html>");  // same size, other bytes: replaced
+    ASSERT_TRUE(access.WriteFile("/index.html", sameSize));
+    struct stat replaced;
+    ASSERT_EQ(stat((root + "/index.html").c_str(), &replaced), 0);
+    EXPECT_NE(replaced.st_ino, after.st_ino);
+    EXPECT_EQ(ReadWholeFile(root + "/index.html"), "<html>NEW</html>");
+    ASSERT_TRUE(access.WriteFile("/index.html", text));
+    EXPECT_TRUE(access.Sync());
+
     // An empty buffer empties the file.
     CTextBuffer empty;
     ASSERT_TRUE(access.WriteFile("/sub/page.html", empty));
