@@ -35,5 +35,6 @@ void AddSitemapCommands(CLI::App& app);
 // tarvik logs (LogCommands.cpp).
 void AddLogCommands(CLI::App& app);
 
-// tarvik run (an agent's processing run) and tarvik estimate (its estimates).
+// tarvik run (an agent's processing run), tarvik estimate (its estimates) and tarvik decode
+// (instruction files as lines).
 void AddRunCommands(CLI::App& app);

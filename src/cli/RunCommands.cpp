@@ -20,6 +20,7 @@
 #include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
+#include "synthesis/InstructionDecoder.h"
 
 namespace {
 
@@ -222,6 +223,29 @@ int Estimate(const std::string& agentName, bool json) {
     });
 }
 
+// Prints every file's lines; a file that cannot be read or decoded fails the command after the
+// others were printed.
+int Decode(const std::vector<std::string>& files) {
+    int status = 0;
+    for (const std::string& file : files) {
+        DecodedInstructions decoded;
+        if (!ReadInstructionFile(file, decoded)) {
+            PrintCliError(GetLastMessage());
+            status = 1;
+            continue;
+        }
+        std::printf("%s\n", FormatString(IDS_CLI_DECODE_FORM, file.c_str(),
+                                         ResString(decoded.scrambled ? IDS_CLI_DECODE_SCRAMBLED
+                                                                     : IDS_CLI_DECODE_TEXT),
+                                         static_cast<int>(decoded.lines.size()))
+                                .c_str());
+        for (const std::string& line : decoded.lines) {
+            std::printf("%s\n", line.c_str());
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 void AddRunCommands(CLI::App& app) {
@@ -242,4 +266,9 @@ void AddRunCommands(CLI::App& app) {
     estimate->add_option("agent", estimateAgent, ResString(IDS_CLI_AGENT_ARG_HELP))->required();
     estimate->add_flag("--json", json, ResString(IDS_CLI_ESTIMATE_JSON_HELP));
     estimate->callback([] { SetExitStatus(Estimate(estimateAgent, json)); });
+
+    static std::vector<std::string> decodeFiles;
+    CLI::App* decode = app.add_subcommand("decode", ResString(IDS_CLI_DECODE_HELP));
+    decode->add_option("files", decodeFiles, ResString(IDS_CLI_DECODE_FILES_HELP))->required();
+    decode->callback([] { SetExitStatus(Decode(decodeFiles)); });
 }
