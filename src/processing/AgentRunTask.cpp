@@ -161,33 +161,27 @@ bool CAgentRunTask::SiteFilesPass() {
     SinkSetTitle(m_sink, ResString(IDS_ANALYZING_FILES));
     SinkSetStatus(m_sink, ResString(IDS_ANALYZING_FILES));
     SinkSetProgress(m_sink, 0);
-    const int pages = map.PageCount();
-    for (int i = 0; i < pages; ++i) {
-        CSitePage* page = map.PageAt(i);
-        if (m_sink != nullptr) {
-            m_sink->SetStatus(FormatString(IDS_PROCESSING_PAGE, FileNameOf(page->Name).c_str()));
-            m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / pages));
-            if (m_sink->IsStopped()) {
-                SetLastMessage(IDS_PROCESS_STOPPED);
-                return false;
+    // Every item's size once, pages first, then the other files; each reported by name.
+    auto pass = [&](int count, auto itemAt, int statusId) {
+        for (int i = 0; i < count; ++i) {
+            CSiteFile* item = itemAt(i);
+            if (m_sink != nullptr) {
+                m_sink->SetStatus(FormatString(statusId, FileNameOf(item->Name).c_str()));
+                m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / count));
+                if (m_sink->IsStopped()) {
+                    SetLastMessage(IDS_PROCESS_STOPPED);
+                    return false;
+                }
             }
+            map.GetPageSize(item);
         }
-        map.GetPageSize(page);
-    }
-    const int files = map.FileCount();
-    for (int i = 0; i < files; ++i) {
-        CSiteFile* file = map.FileAt(i);
-        if (m_sink != nullptr) {
-            m_sink->SetStatus(FormatString(IDS_PROCESSING_FILE, FileNameOf(file->Name).c_str()));
-            m_sink->SetProgress(static_cast<int>(static_cast<int64_t>(i) * 100 / files));
-            if (m_sink->IsStopped()) {
-                SetLastMessage(IDS_PROCESS_STOPPED);
-                return false;
-            }
-        }
-        map.GetPageSize(file);
-    }
-    return true;
+        return true;
+    };
+    return pass(
+               map.PageCount(), [&](int i) -> CSiteFile* { return map.PageAt(i); },
+               IDS_PROCESSING_PAGE) &&
+           pass(
+               map.FileCount(), [&](int i) { return map.FileAt(i); }, IDS_PROCESSING_FILE);
 }
 
 bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
