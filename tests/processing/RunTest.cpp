@@ -525,6 +525,9 @@ TEST_F(RunTest, EachFailureShowsItsMessage) {
         EXPECT_FALSE(agent.IsProcessed);
         EXPECT_TRUE(std::regex_match(agent.ProcessTime, kProcessTimeForm));
         EXPECT_EQ(!PagesUntouched(), c.pagesChanged);
+        if (!c.pagesChanged) {
+            EXPECT_FALSE(fs::is_directory(dir / "site/tarvik"));
+        }
 
         // Undo, and make sure the site is whole again for the next case.
         agent.AssignSettings(saved);
