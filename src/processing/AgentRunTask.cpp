@@ -226,14 +226,17 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     }
     CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
                           m_sink);
-    if (!analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile, lastNumber,
-                                  position)) {
-        ReportError(m_sink, GetLastMessage());
-        return false;
-    }
+    const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
+                                                   lastNumber, position);
+    // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
+    // how far that went, so that an accumulating run does not learn those hits a second time.
     map.LastLogFile = lastFile;
     map.LastLogNumber = lastNumber;
     map.LastLogPosition = position;
+    if (!analysed) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
     return true;
 }
 

@@ -50,19 +50,22 @@ inline std::string LogLine(time_t t, const std::string& client, const std::strin
 }
 
 // A display that records everything and, once the run shows the given title, answers every
-// later IsStopped with true (as if Stop was pressed when that phase began).
+// later IsStopped with true (as if Stop was pressed when that phase began), or only after the
+// given number of further polls.
 class StopAtTitleSink : public RecordingSink {
   public:
-    explicit StopAtTitleSink(std::string title) : m_title(std::move(title)) {}
+    explicit StopAtTitleSink(std::string title, int pollsAllowed = 0)
+        : m_title(std::move(title)), m_pollsAllowed(pollsAllowed) {}
     void SetTitle(const std::string& t) override {
         RecordingSink::SetTitle(t);
-        if (t == m_title) {
-            stopped = true;
+        if (t == m_title && stopAfter.load() < 0) {
+            stopAfter = polls.load() + m_pollsAllowed;
         }
     }
 
   private:
     std::string m_title;
+    int m_pollsAllowed;
 };
 
 class RunFixture : public testing::Test {

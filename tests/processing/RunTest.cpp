@@ -432,6 +432,55 @@ TEST_F(RunTest, PagesFoundAgainKeepTheirStatistics) {
     EXPECT_EQ(Page("/index.html")->ViewSamples, 2);
 }
 
+// Stop pressed while the logs are read: what was learnt before stays, and the next accumulating
+// run goes on from the first record that was not, in the same file or a later one. The end
+// result is that of a run that was never stopped.
+TEST_F(RunTest, AStoppedLogPhaseIsNotLearntTwice) {
+    const std::string v1 = LogLine(t0, "v1", "/index.html") + LogLine(t0 + 20, "v1", "/a.html") +
+                           LogLine(t0 + 50, "v1", "/b.html");
+    const std::string v2 =
+        LogLine(t0 + 100, "v2", "/index.html") + LogLine(t0 + 130, "v2", "/b.html");
+    struct Case {
+        const char* what;
+        std::vector<std::string> logs;  // ex1.log, ex2.log ...
+        int recordsRead;                // before Stop
+        std::string stoppedIn;
+        int64_t stoppedAt;
+    };
+    const Case cases[] = {
+        {"one file, after the first visit", {v1 + v2}, 3, "ex1.log", int64_t(v1.size())},
+        {"one file, at once", {v1 + v2}, 0, "ex1.log", 0},
+        {"second file", {v1, v2}, 3, "ex2.log", 0},
+        {"first file", {v1, v2}, 0, "ex1.log", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        agent.SiteMap.reset();
+        agent.IsBackup = false;
+        agent.StatAccumulate = true;
+        agent.LogFile = dir / "logs/ex*.log";
+        fs::remove_all(dir / "logs");
+        for (std::size_t i = 0; i < c.logs.size(); ++i) {
+            WriteLog("ex" + std::to_string(i + 1) + ".log", c.logs[i]);
+        }
+        StopAtTitleSink sink("Analyzing log files ...", c.recordsRead);
+        EXPECT_FALSE(Run(&sink));
+        EXPECT_EQ(GetLastMessage(), "Process Stopped");
+        EXPECT_TRUE(sink.messages.empty());
+        EXPECT_EQ(Map().HitCount, c.recordsRead);
+        EXPECT_EQ(Map().LastLogFile, dir / ("logs/" + c.stoppedIn));
+        EXPECT_EQ(Map().LastLogPosition, c.stoppedAt);
+
+        ASSERT_TRUE(Run(nullptr)) << GetLastMessage();
+        EXPECT_EQ(Map().HitCount, 5);
+        EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
+        EXPECT_EQ(Weight("/index.html", "/b.html"), 1.0);
+        EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
+        EXPECT_EQ(Page("/index.html")->ViewSamples, 2);
+        EXPECT_EQ(Map().LastLogFile, dir / ("logs/ex" + std::to_string(c.logs.size()) + ".log"));
+    }
+}
+
 // Stop pressed as a phase begins. Nothing is shown; only the phases that cannot be stopped
 // (planning, embedding) let the run finish.
 TEST_F(RunTest, StopInEachPhase) {
