@@ -15,6 +15,7 @@
 #include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
 #include "common/RecordingSink.h"
+#include "log/LogTestUtil.h"
 #include "processing/AgentRunTask.h"
 #include "processing/LastMessage.h"
 #include "sitemap/SiteMap.h"
@@ -35,18 +36,9 @@ inline const std::string kAHtml =
 inline const std::string kBHtml = "<html><body><a href=\"index.html\">home</a></body></html>\n";
 inline const std::string kLogoGif = "GIF89a tiny";
 
-// One combined-format line at local time t, as a web server writes it.
-inline std::string LogLine(time_t t, const std::string& client, const std::string& url,
-                           const std::string& method = "GET") {
-    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    struct tm f;
-    localtime_r(&t, &f);
-    char date[64];
-    std::snprintf(date, sizeof date, "%02d/%s/%04d:%02d:%02d:%02d +0000", f.tm_mday,
-                  kMonths[f.tm_mon], f.tm_year + 1900, f.tm_hour, f.tm_min, f.tm_sec);
-    return client + " - - [" + date + "] \"" + method + " " + url +
-           " HTTP/1.1\" 200 100 \"-\" \"test\"\n";
+// One GET in the combined format at local time t, as a web server writes it.
+inline std::string LogLine(time_t t, const std::string& client, const std::string& url) {
+    return logtest::Line(t, client, "GET", url);
 }
 
 // A display that records everything and, once the run shows the given title, answers every

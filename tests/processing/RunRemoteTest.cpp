@@ -1,10 +1,10 @@
 // Full runs of agents whose sites are not on the local disk: a static site on the test FTP
 // server, and a dynamic site served by the test nginx, with and without logs.
 #include <gtest/gtest.h>
-#include <zip.h>
 
 #include <set>
 
+#include "ArchiveReader.h"
 #include "RunFixture.h"
 #include "support/FtpServer.h"
 #include "support/NginxServer.h"
@@ -15,15 +15,9 @@ using namespace runtest;
 
 std::set<std::string> ArchiveNames(const std::string& path) {
     std::set<std::string> names;
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (z == nullptr) {
-        return names;
+    for (const auto& [name, data] : ReadArchive(path)) {
+        names.insert(name);
     }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-        names.insert(zip_get_name(z, static_cast<zip_uint64_t>(i), 0));
-    }
-    zip_close(z);
     return names;
 }
 

@@ -3,7 +3,6 @@
 // set by hand across a fresh start, and what the run records in the agent.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <functional>
@@ -11,6 +10,7 @@
 #include <regex>
 #include <set>
 
+#include "ArchiveReader.h"
 #include "RunFixture.h"
 
 namespace {
@@ -22,27 +22,6 @@ const std::vector<std::string> kFullRunTitles = {
     "Analyzing site's files",   "Site Backup to site.zip", "Concluding Caching Instructions",
     "Embedding Java into Site", "Analyzing site's files",
 };
-
-// Entry name -> contents of a ZIP archive.
-std::map<std::string, std::string> ReadArchive(const std::string& path) {
-    std::map<std::string, std::string> out;
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (z == nullptr) {
-        return out;
-    }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(z, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
-        std::string data(st.size, '\0');
-        zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
-        zip_fread(f, data.data(), st.size);
-        zip_fclose(f);
-        out[st.name] = data;
-    }
-    zip_close(z);
-    return out;
-}
 
 std::set<std::string> FileNames(const std::string& directory) {
     std::set<std::string> names;
