@@ -73,6 +73,7 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
             position = resumed;
         } else if (result == -2) {
             // Stop means stop: the files after the resumed one are not started.
+            position = resumed;
             return false;
         }
         // Any other failure of the resumed file leaves its message and the run goes on.
@@ -80,6 +81,14 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
     for (const std::string& file : files) {
         int64_t reached = 0;
         int32_t result = AnalyzeLogFile(file, format, count, reached);
+        if (result == -2) {
+            // What this file taught before the stop stays in the graph: the next run goes on
+            // from there.
+            lastFile = file;
+            position = reached;
+            lastNumber = LogFileNumber(file);
+            return false;
+        }
         if (result < 0) {
             return false;
         }
@@ -134,6 +143,8 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
     }
     if (result >= 0) {
         position = stream.Tell();
+    } else if (result == -2) {
+        position = m_stopOffset;
     }
     return result;
 }
@@ -174,6 +185,8 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
             }
         }
         if (SinkIsStopped(m_sink)) {
+            // This record is not learnt; those of an earlier run before the resume offset were.
+            m_stopOffset = std::max(lineStart, m_resumeOffset);
             return -2;
         }
         if (record.Time > m_end || record.Time < m_start) {

@@ -46,12 +46,14 @@ class CLogAnalyzer {
     // state: lastFile (the last file read through), position (the byte offset reached in it, -1
     // when none) and lastNumber (its LogFileNumber, -1 when none). The resumed file is read first
     // and only its records from position on make visits. False when the phase failed, with the
-    // message recorded through SetLastMessage.
+    // message recorded through SetLastMessage; the resume state then still says how far the
+    // graph has learnt: after a stop, the file being read and its first record not learnt.
     bool AnalyzeLogFiles(const std::string& pattern, int32_t format, std::string& lastFile,
                          int32_t& lastNumber, int64_t& position);
     // One file, from position (its records before it are only counted): hits in range (also in
     // count), -1 when it cannot be opened or no allowed reader matches it, -2 when stopped; the
-    // message of a failure is recorded. position becomes the offset reached on success.
+    // message of a failure is recorded. position becomes the offset reached on success, and the
+    // offset of the first record not learnt when stopped.
     int32_t AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
                            int64_t& position);
     // One open stream, tried with each reader the format allows until one matches.
@@ -108,6 +110,8 @@ class CLogAnalyzer {
     time_t m_lastSweep = 0;
     int64_t m_fileSize = -1;
     int64_t m_resumeOffset = 0;
+    // Where the record loop stopped when asked to: the first record it did not learn.
+    int64_t m_stopOffset = 0;
     CVisitorTable m_visitors;
     CSystemLogClock m_systemClock;
     CLogClock* m_clock = &m_systemClock;

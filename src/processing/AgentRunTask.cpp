@@ -19,6 +19,8 @@
 CAgentRunTask::CAgentRunTask(CAgentList* agentList, CAgentSettings* agent)
     : m_agentList(agentList), m_agent(agent) {}
 
+CAgentRunTask::~CAgentRunTask() = default;
+
 CachingParams CAgentRunTask::BuildCachingParams() const {
     CachingParams params;
     // The agent's own suffixes as typed, then the lists of the types switched on, run together
@@ -59,21 +61,31 @@ void CAgentRunTask::Run() {
     const LogParams logParams = BuildLogParams(time(nullptr));
 
     m_forcedOrders.clear();
+    m_purgeAfterCrawl = false;
     if (doMap && doLog && !logParams.Accumulate) {
         // A fresh start. The prefetch orders the operator set by hand live in the graph; keep
-        // them by name so that the new crawl can give them back.
+        // them by name so that the new crawl can give them back. The earlier graph is set aside
+        // until the crawl has succeeded: a site that cannot be read this time (or a Stop during
+        // the crawl) must not cost the statistics and the orders.
         RememberForcedOrders();
-        m_agent->SiteMap.reset();
+        m_previousMap = std::move(m_agent->SiteMap);
     }
     if (m_agent->SiteMap) {
         if (doMap) {
-            m_agent->SiteMap->ForgetStaticStructure();
+            // The crawl marks again what is still in the HTML. Pages nothing refers to any more
+            // are dropped only after it: a page it finds again keeps what the logs taught it,
+            // also when only static links of weight 0 led to it (the home page, typically).
+            for (const auto& page : m_agent->SiteMap->Pages()) {
+                page->ForgetStatic();
+            }
+            m_purgeAfterCrawl = true;
         }
         if (doLog && !logParams.Accumulate) {
             m_agent->SiteMap->ResetStatistics();
         }
     }
     m_succeeded = Pipeline(params, logParams);
+    m_previousMap.reset();
     SinkClose(m_sink);
 }
 
@@ -89,12 +101,23 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
         map.SetHomePage(agent.HomePage);
         map.SetAccess(CreateSiteAccess(agent));
         SinkSetTitle(m_sink, ResString(IDS_ANALYZING_SITE));
-        bool mapped = RunSiteMapAnalysis(map, agent.DomainName, m_sink);
-        RestoreForcedOrders();
-        if (!mapped) {
+        if (!RunSiteMapAnalysis(map, agent.DomainName, m_sink)) {
+            if (m_previousMap) {
+                agent.SiteMap = std::move(m_previousMap);
+                m_forcedOrders.clear();
+            }
             ReportError(m_sink, GetLastMessage());
             return false;
         }
+        m_previousMap.reset();
+        if (m_purgeAfterCrawl) {
+            std::string home = agent.HomePage;
+            if (home.empty() || home.front() != '/') {
+                home.insert(home.begin(), '/');
+            }
+            map.PurgeUnreferenced(map.FindPage(home));
+        }
+        RestoreForcedOrders();
     }
 
     map.Renumber();
@@ -197,14 +220,17 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     }
     CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
                           m_sink);
-    if (!analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile, lastNumber,
-                                  position)) {
-        ReportError(m_sink, GetLastMessage());
-        return false;
-    }
+    const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
+                                                   lastNumber, position);
+    // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
+    // how far that went, so that an accumulating run does not learn those hits a second time.
     map.LastLogFile = lastFile;
     map.LastLogNumber = lastNumber;
     map.LastLogPosition = position;
+    if (!analysed) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
     return true;
 }
 

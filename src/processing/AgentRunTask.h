@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ class CAgentRunTask : public CProcessingTask {
     // Borrows the agent list (working directory, suffix lists, plain-text switch) and the agent.
     // All three phases are on.
     CAgentRunTask(CAgentList* agentList, CAgentSettings* agent);
+    ~CAgentRunTask() override;
 
     void Run() override;
 
@@ -58,6 +60,10 @@ class CAgentRunTask : public CProcessingTask {
     CAgentList* m_agentList;
     CAgentSettings* m_agent;
     std::vector<ForcedOrder> m_forcedOrders;
+    // The graph before a fresh start, put back when the new crawl fails or is stopped.
+    std::unique_ptr<CSiteMap> m_previousMap;
+    // The kept graph forgot its static structure; unreferenced pages go once the crawl is done.
+    bool m_purgeAfterCrawl = false;
 };
 
 // Runs the task on a worker thread with the sink attached (borrowed; may be null) and waits for

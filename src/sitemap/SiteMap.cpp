@@ -67,6 +67,10 @@ void CSiteMap::Renumber() {
 }
 
 void CSiteMap::PurgeUnreferenced() {
+    PurgeUnreferenced(nullptr);
+}
+
+void CSiteMap::PurgeUnreferenced(CSitePage* keep) {
     for (auto& page : m_pages) {
         page->ReferenceCount = 0;
     }
@@ -88,6 +92,9 @@ void CSiteMap::PurgeUnreferenced() {
         for (CSiteFile* image : page->Images) {
             ++image->ReferenceCount;
         }
+    }
+    if (keep != nullptr) {
+        ++keep->ReferenceCount;
     }
     // Nothing may keep pointing at a page that goes: drop forced entries that name one, and any
     // self reference of a removed page goes with it.

@@ -64,6 +64,9 @@ class CSiteMap {
     // Removes pages and files that no page refers to through links, frames or images. Forced
     // prefetch entries that name a removed page are dropped.
     void PurgeUnreferenced();
+    // The same, but keep (a page of this graph, or null) stays whatever refers to it: the page a
+    // crawl starts from is part of the site even when no page links to it.
+    void PurgeUnreferenced(CSitePage* keep);
     // Before the site map is analysed again: every page forgets its static structure, then purge.
     void ForgetStaticStructure();
     // Before logs are analysed afresh: hit count 0, every page's learning reset, then purge.

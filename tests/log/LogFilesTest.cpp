@@ -300,7 +300,19 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_FALSE(phase.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(GetLastMessage(), "Process Stopped");
     EXPECT_EQ(sink.statuses.size(), 1u);  // ex2 was not started
-    EXPECT_EQ(phase.lastFile, "");
+    // Ten records were learnt: the resume state names the first one that was not.
+    EXPECT_EQ(phase.map.HitCount, 10);
+    EXPECT_EQ(phase.lastFile, dir.path + "/ex1.log");
+    EXPECT_EQ(phase.lastNumber, 1);
+    EXPECT_EQ(phase.position, static_cast<int64_t>(Log(1, 10).size()));
+    // A later run goes on from there: every record is learnt once.
+    Phase next;
+    next.lastFile = phase.lastFile;
+    next.lastNumber = phase.lastNumber;
+    next.position = phase.position;
+    ASSERT_TRUE(next.Run(dir.path + "/ex*.log", kLogNcsa));
+    EXPECT_EQ(next.map.HitCount, 40 + 50);
+    EXPECT_EQ(next.lastFile, dir.path + "/ex2.log");
     // Stopped in the resumed file: the listed files are not started either.
     RecordingSink sink2;
     sink2.stopAfterPolls = 10;
@@ -311,6 +323,8 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_FALSE(resumed.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(GetLastMessage(), "Process Stopped");
     EXPECT_EQ(sink2.statuses, (std::vector<std::string>{"Processing log file ex1.log"}));
+    EXPECT_EQ(resumed.lastFile, dir.path + "/ex1.log");
+    EXPECT_EQ(resumed.position, static_cast<int64_t>(Log(1, 10).size()));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ArchiveReader.h"
 #include "common/RecordingSink.h"
 #include "processing/Dzip.h"
 #include "processing/LastMessage.h"
@@ -22,28 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Entry name -> contents of an archive, read back with libzip.
-std::map<std::string, std::string> ReadArchive(const fs::path& path) {
-    std::map<std::string, std::string> out;
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_RDONLY, &error);
-    if (z == nullptr)
-        return out;
-    zip_int64_t n = zip_get_num_entries(z, 0);
-    for (zip_int64_t i = 0; i < n; ++i) {
-        zip_stat_t st;
-        zip_stat_index(z, static_cast<zip_uint64_t>(i), 0, &st);
-        std::string data(st.size, '\0');
-        zip_file_t* f = zip_fopen_index(z, static_cast<zip_uint64_t>(i), 0);
-        zip_fread(f, data.data(), st.size);
-        zip_fclose(f);
-        EXPECT_EQ(st.comp_method, ZIP_CM_DEFLATE) << st.name;
-        out[st.name] = data;
-    }
-    zip_close(z);
-    return out;
-}
 
 std::string ReadAll(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -126,6 +126,26 @@ TEST(SiteMap, ForgetPurgeAndReset) {
     EXPECT_TRUE(learnt->ForcedPrefetchPages.empty());
 }
 
+TEST(SiteMap, PurgeKeepsThePageACrawlStartsFrom) {
+    CSiteMap map("index.html");
+    CSitePage* home = map.AddPage("/index.html");
+    CSitePage* a = map.AddPage("/a.html");
+    CSitePage* orphan = map.AddPage("/orphan.html");
+    home->GetOrAddLink(a)->Weight = 2.0;
+    a->ForcedPrefetchPages = {home, orphan};
+    map.PurgeUnreferenced(home);
+    ASSERT_EQ(map.PageCount(), 2);
+    EXPECT_EQ(map.PageAt(0), home);
+    EXPECT_EQ(map.FindPage("/orphan.html"), nullptr);
+    EXPECT_EQ(a->ForcedPrefetchPages, (std::vector<CSitePage*>{home}));
+    EXPECT_DOUBLE_EQ(home->FindLink(a)->Weight, 2.0);
+    // Without a page to keep, nothing leads to the home page any more.
+    map.PurgeUnreferenced(nullptr);
+    ASSERT_EQ(map.PageCount(), 1);
+    EXPECT_EQ(map.PageAt(0), a);
+    EXPECT_TRUE(a->ForcedPrefetchPages.empty());
+}
+
 TEST(SiteMap, SortLinksAndSums) {
     CSiteMap map("index.html");
     CSitePage* p = map.AddPage("/p.html");

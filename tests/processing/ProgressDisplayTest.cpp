@@ -1,0 +1,127 @@
+// The command line's progress displays of a run: the status line on stderr (plain lines or one
+// line updated in place), the stop flag behind Ctrl-C, and the phase timings of --timings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "cli/TerminalSink.h"
+#include "cli/TimingSink.h"
+#include "common/RecordingSink.h"
+
+namespace {
+
+// Everything written to a temporary stream so far.
+std::string Written(std::FILE* f) {
+    std::fflush(f);
+    std::string text;
+    std::rewind(f);
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+    }
+    return text;
+}
+
+TEST(TerminalSink, PlainLinesWhenNotATerminal) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    {
+        CTerminalSink sink(f, false);
+        sink.SetTitle("Analyzing site ...");
+        sink.SetTitle("Analyzing site ...");              // the same title: not again
+        sink.SetStatus("Processing page a.html");         // within the second: not drawn
+        sink.ShowMessage("Could not read file /x.html");  // at once, then the line again
+        EXPECT_EQ(sink.LastShown(), "Could not read file /x.html");
+        sink.SetProgress(40);
+        sink.SetTitle("Analyzing log files ...");
+    }
+    EXPECT_EQ(Written(f),
+              "Analyzing site ...\n"
+              "Could not read file /x.html\n"
+              "Analyzing site ...: Processing page a.html\n"
+              "Analyzing log files ...\n");
+    std::fclose(f);
+}
+
+TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    {
+        CTerminalSink sink(f, true);
+        EXPECT_EQ(sink.LastShown(), "");
+        sink.SetTitle("Analyzing site's files");
+        sink.SetProgress(150);  // shown as at most 99
+        sink.SetStatus("Processing file logo.gif");
+        sink.ShowMessage("Expected Log Processing time is 12 minutes");
+        sink.Close();
+    }
+    // Progress and status within 100 ms of the last draw wait for the next one (unless the
+    // machine stalled in between); the message clears the line and draws it again.
+    const std::string text = Written(f);
+    const std::string start = "\r\033[KAnalyzing site's files";
+    const std::string end =
+        "\r\033[KExpected Log Processing time is 12 minutes\n"
+        "\r\033[K[99%] Analyzing site's files: Processing file logo.gif\n";
+    EXPECT_TRUE(text.starts_with(start)) << text;
+    EXPECT_TRUE(text.ends_with(end)) << text;
+    EXPECT_EQ(text.find('\n'), text.size() - end.size() + end.find('\n')) << text;
+    std::fclose(f);
+}
+
+TEST(TerminalSink, StopIsIgnoredWhileDisabled) {
+    std::FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    CTerminalSink sink(f, false);
+    EXPECT_FALSE(sink.IsStopped());
+    sink.EnableStop(false);  // the pages are being rewritten
+    sink.RequestStop();
+    EXPECT_FALSE(sink.IsStopped());
+    sink.EnableStop(true);
+    sink.RequestStop();
+    EXPECT_TRUE(sink.IsStopped());
+    std::fclose(f);
+}
+
+TEST(TimingSink, PhasesAddUpAndCallsPassOn) {
+    RecordingSink inner;
+    CTimingSink timing(&inner);
+    timing.SetTitle("Analyzing site's files");
+    timing.SetTitle("Analyzing site's files");
+    timing.SetStatus("Processing page a.html");
+    timing.SetTitle("Embedding Java into Site");
+    timing.EnableStop(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    timing.SetProgress(50);
+    timing.SetTitle("Analyzing site's files");
+    timing.ShowMessage("Process Stopped");
+    EXPECT_FALSE(timing.IsStopped());
+    inner.stopped = true;
+    EXPECT_TRUE(timing.IsStopped());
+    EXPECT_EQ(timing.Phases().size(), 2u);  // the second pass is still on: it ends with Close
+    timing.Close();
+
+    ASSERT_EQ(timing.Phases().size(), 2u);
+    EXPECT_EQ(timing.Phases()[0].first, "Analyzing site's files");
+    EXPECT_EQ(timing.Phases()[1].first, "Embedding Java into Site");
+    EXPECT_GE(timing.Phases()[1].second, 0.02);
+    EXPECT_EQ(inner.calls, (std::vector<std::string>{
+                               "title:Analyzing site's files", "title:Analyzing site's files",
+                               "status:Processing page a.html", "title:Embedding Java into Site",
+                               "stop:off", "progress:50", "title:Analyzing site's files",
+                               "message:Process Stopped", "close"}));
+
+    // Without a display the figures are still taken.
+    CTimingSink alone(nullptr);
+    alone.SetTitle("Concluding Caching Instructions");
+    alone.ShowMessage("x");
+    EXPECT_FALSE(alone.IsStopped());
+    alone.Close();
+    ASSERT_EQ(alone.Phases().size(), 1u);
+    EXPECT_EQ(alone.Phases()[0].first, "Concluding Caching Instructions");
+}
+
+}  // namespace

@@ -1,0 +1,313 @@
+// tarvik run and tarvik estimate, run as the built command on an agent made with tarvik add,
+// against the small site of the run tests in a temporary directory.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "RunFixture.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace runtest;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class RunCommandsTest : public RunFixture {
+  public:
+    // Starts tarvik with the registry and working directory of the test and the arguments;
+    // stdout and stderr go to files. Returns the process id (-1 when it could not start).
+    pid_t Start(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {TARVIK_EXE, "--registry", dir / "config/tarvik.reg",
+                                         "--workdir", dir / "work"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<std::string> env = {"HOME=" + dir.Path(), "PATH=/usr/bin:/bin", "TZ=UTC",
+                                        "ASAN_OPTIONS=detect_leaks=1"};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> cargv, cenv;
+        for (std::string& a : argv) {
+            cargv.push_back(a.data());
+        }
+        cargv.push_back(nullptr);
+        for (std::string& v : env) {
+            cenv.push_back(v.data());
+        }
+        cenv.push_back(nullptr);
+        pid_t pid = -1;
+        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0) {
+            pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        return pid;
+    }
+    Result Finish(pid_t pid) {
+        Result r;
+        int status = 0;
+        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            r.status = WEXITSTATUS(status);
+        }
+        r.out = ReadWholeFile(dir / "out");
+        r.err = ReadWholeFile(dir / "err");
+        return r;
+    }
+    Result Tarvik(const std::vector<std::string>& args) { return Finish(Start(args)); }
+
+    // Adds the agent "Shop" for the fixture's site with the given further settings.
+    void AddShop(const std::vector<std::string>& more = {}) {
+        std::vector<std::string> args = {"add",
+                                         "Description=Shop",
+                                         "DomainName=www.example.com",
+                                         "RootDirectory=" + (dir / "site"),
+                                         "LogFile=" + (dir / "logs/access.log"),
+                                         "StatRange=All log files",
+                                         "BackupDir=" + (dir / "backup/site.zip"),
+                                         "--create-dirs"};
+        args.insert(args.end(), more.begin(), more.end());
+        Result r = Tarvik(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.out, "www.example.com 0\n");
+    }
+
+    // The agent's statistics file as the command left it.
+    std::unique_ptr<CSiteMap> Statistics() {
+        auto map = std::make_unique<CSiteMap>("index.html");
+        EXPECT_TRUE(map->Load(dir / "work/www.example.com 0.qvs"));
+        return map;
+    }
+
+    // The stored values of the agent, as tarvik show prints them.
+    std::map<std::string, std::string> Shown() {
+        std::map<std::string, std::string> values;
+        Result r = Tarvik({"show", "Shop"});
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t eq = line.find('=');
+            if (eq != std::string::npos) {
+                values[line.substr(0, eq)] = line.substr(eq + 1);
+            }
+        }
+        return values;
+    }
+};
+
+const std::regex kProcessTimeForm(
+    "[1-9][0-9]?/[1-9][0-9]?/[0-9]{2} (0[1-9]|1[0-2]):[0-5][0-9] (AM|PM)");
+
+TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
+    AddShop();
+    Result r = Tarvik({"run", "Shop"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Site processing finished successfully\n");
+    // Not a terminal: one plain line per phase at least.
+    for (const char* title :
+         {"Analyzing site ...", "Analyzing log files ...", "Site Backup to site.zip",
+          "Concluding Caching Instructions", "Embedding Java into Site"}) {
+        EXPECT_NE(r.err.find(title), std::string::npos) << title;
+    }
+    EXPECT_EQ(r.err.find('\r'), std::string::npos);
+    EXPECT_TRUE(Embedded("index.html", kIndexHtml));
+    EXPECT_TRUE(fs::exists(dir / "backup/site.zip"));
+    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"), "applet file qvan.jar");
+
+    // The outcome and the statistics were saved.
+    auto shown = Shown();
+    EXPECT_EQ(shown["IsProcessed"], "true");
+    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm)) << shown["ProcessTime"];
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
+    EXPECT_EQ(shown["LastLogFile"], dir / "logs/access.log");
+    EXPECT_EQ(shown["LastLogPosition"], std::to_string(FirstLog().size()));
+
+    // The run fails: the message is printed once, the outcome saved.
+    Result set = Tarvik({"set", "Shop", "LogFile=" + (dir / "logs/access*.log")});
+    ASSERT_EQ(set.status, 0) << set.err;
+    fs::rename(dir / "logs/access.log", dir / "logs/old.log");
+    r = Tarvik({"run", "Shop"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    const std::string message = "No log files match your request access*.log";
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(message), r.err.rfind(message)) << r.err;
+    shown = Shown();
+    EXPECT_EQ(shown["IsProcessed"], "false");
+    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm));
+
+    r = Tarvik({"run", "Nobody"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tarvik: No agent \"Nobody\" (give its key or its description)\n");
+}
+
+TEST_F(RunCommandsTest, PhasesOneAtATimeAndTimings) {
+    AddShop({"IsBackup=false"});
+    Result map = Tarvik({"run", "Shop", "--map"});
+    ASSERT_EQ(map.status, 0) << map.err;
+    EXPECT_EQ(map.err.find("Analyzing log files"), std::string::npos);
+    EXPECT_EQ(Statistics()->PageCount(), 3);
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 0.0);
+    EXPECT_TRUE(PagesUntouched());
+
+    Result log = Tarvik({"run", "Shop", "--log"});
+    ASSERT_EQ(log.status, 0) << log.err;
+    EXPECT_EQ(log.err.find("Analyzing site ..."), std::string::npos);
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 2.0);
+    EXPECT_TRUE(PagesUntouched());
+
+    Result embed = Tarvik({"run", "Shop", "--embed", "--timings"});
+    ASSERT_EQ(embed.status, 0) << embed.err;
+    EXPECT_TRUE(Embedded("a.html", kAHtml));
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 2.0);
+    // Each phase that ran with its time, the total and the peak memory.
+    const std::regex timings(
+        "Phase timings:\n"
+        "  Analyzing site's files +[0-9]+\\.[0-9]{2} s\n"
+        "  Concluding Caching Instructions +[0-9]+\\.[0-9]{2} s\n"
+        "  Embedding Java into Site +[0-9]+\\.[0-9]{2} s\n"
+        "  Total +[0-9]+\\.[0-9]{2} s\n"
+        "Peak memory: [0-9]+\\.[0-9] MB\n$");
+    EXPECT_TRUE(std::regex_search(embed.err, timings)) << embed.err;
+}
+
+// Two accumulating runs in two processes: the second resumes the log where the first stopped
+// reading, so the hits it had are not counted again.
+TEST_F(RunCommandsTest, AccumulatingRunsResumeAcrossProcesses) {
+    AddShop({"StatAccumulate=true", "IsBackup=false"});
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
+
+    const std::string more =
+        LogLine(t0 + 1000, "v3", "/index.html") + LogLine(t0 + 1030, "v3", "/a.html");
+    AppendLog("access.log", more);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "the log grew" : "nothing new");
+        Result r = Tarvik({"run", "Shop"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        auto map = Statistics();
+        CSitePage* index = map->FindPage("/index.html");
+        ASSERT_NE(index, nullptr);
+        EXPECT_EQ(index->FindLink(map->FindPage("/a.html"))->Weight, 2.0);
+        EXPECT_EQ(index->FindLink(map->FindPage("/b.html"))->Weight, 1.0);
+        EXPECT_EQ(map->FindPage("/a.html")->FindLink(map->FindPage("/b.html"))->Weight, 1.0);
+        EXPECT_EQ(index->ViewSamples, 3);
+        EXPECT_EQ(Shown()["LastLogPosition"], std::to_string(FirstLog().size() + more.size()));
+    }
+}
+
+// Ctrl-C while the logs are read: the run stops, says so, keeps the outcome and ends with 130.
+TEST_F(RunCommandsTest, InterruptStopsTheRun) {
+    std::string log;
+    for (int i = 0; i < 100000; ++i) {
+        log += LogLine(t0 + i, "v" + std::to_string(i % 50), i % 2 ? "/a.html" : "/b.html");
+    }
+    WriteLog("access.log", log);
+    AddShop();
+    pid_t pid = Start({"run", "Shop"});
+    ASSERT_GT(pid, 0);
+    bool reached = false;
+    for (int i = 0; i < 3000 && !reached; ++i) {
+        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
+        if (!reached) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ASSERT_TRUE(reached);
+    kill(pid, SIGINT);
+    Result r = Finish(pid);
+    EXPECT_EQ(r.status, 130) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.ends_with("tarvik: Process Stopped\n")) << r.err;
+    EXPECT_TRUE(PagesUntouched());
+    auto shown = Shown();
+    EXPECT_EQ(shown["IsProcessed"], "false");
+    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm));
+}
+
+// The estimates as the dialog shows them. a.html loads in 10 s (35,000 bytes), b.html links
+// nowhere. Visits: index, a (20 s later), b (30 s later); index, a (25 s later).
+TEST_F(RunCommandsTest, EstimatesAsTheDialogShowsThem) {
+    std::string a = "<html><body><a href=\"b.html\">B</a>";
+    a += std::string(35000 - a.size() - 15, ' ') + "</body></html>\n";
+    ASSERT_EQ(a.size(), 35000u);
+    ASSERT_TRUE(dir.WriteFile("site/index.html",
+                              "<html><body><a href=\"a.html\">A</a><img src=\"logo.gif\"></body>"
+                              "</html>\n"));
+    ASSERT_TRUE(dir.WriteFile("site/a.html", a));
+    ASSERT_TRUE(dir.WriteFile("site/b.html", "<html><body>the end</body></html>\n"));
+    WriteLog("access.log", LogLine(t0, "v1", "/index.html") + LogLine(t0 + 20, "v1", "/a.html") +
+                               LogLine(t0 + 50, "v1", "/b.html") +
+                               LogLine(t0 + 100, "v2", "/index.html") +
+                               LogLine(t0 + 125, "v2", "/a.html"));
+    AddShop({"IsBackup=false"});
+
+    Result none = Tarvik({"estimate", "Shop"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err,
+              "tarvik: Agent \"www.example.com 0\" has no site statistics yet; run it first "
+              "(tarvik run)\n");
+
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    // index: load 0, idle (20 + 25) / 2 = 22, base 0.2 + 0.8 x 21/22; its one link (weight 2)
+    // leads to a page of 10 s: W0 = 10, W1 = (1 - base^5) x 10 = 1.69, 491 %. a: its link leads
+    // to a page of 0 s: 0, 0 and 0 %. Site: (10 / 1.69 - 1) x 2 / 3 = 328 %.
+    Result table = Tarvik({"estimate", "Shop"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.out,
+              "Page         Load time   Idle time   Next click without prefetching  "
+              "Next click with prefetching  Next click acceleration\n"
+              "/index.html  0 Seconds   22 Seconds  9 Seconds                       "
+              "1 Seconds                    491%\n"
+              "/a.html      10 Seconds  20 Seconds  0 Seconds                       "
+              "0 Seconds                    0%\n"
+              "/b.html      0 Seconds   0 Seconds   no direct links                 "
+              "no direct links              no direct links\n"
+              "\n"
+              "Estimated site click acceleration: 328%\n");
+    EXPECT_EQ(table.err, "");
+
+    Result json = Tarvik({"estimate", "Shop", "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out,
+              "{\n"
+              "  \"site\": {\"available\": true, \"acceleration\": 3.27654, \"percent\": 328},\n"
+              "  \"pages\": [\n"
+              "    {\"name\": \"/index.html\", \"loadSeconds\": 0, \"idleSeconds\": 22, "
+              "\"directLinks\": true, \"w0\": 10, \"w1\": 1.69067, \"weight\": 2, "
+              "\"percent\": 491},\n"
+              "    {\"name\": \"/a.html\", \"loadSeconds\": 10, \"idleSeconds\": 20, "
+              "\"directLinks\": true, \"w0\": 0, \"w1\": 0, \"weight\": 1, \"percent\": 0},\n"
+              "    {\"name\": \"/b.html\", \"loadSeconds\": 0, \"idleSeconds\": 0, "
+              "\"directLinks\": false}\n"
+              "  ]\n"
+              "}\n");
+
+    // Without logs there are no link weights: no site statistics.
+    ASSERT_EQ(Tarvik({"set", "Shop", "ignoreLogFile=true"}).status, 0);
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    Result bare = Tarvik({"estimate", "Shop"});
+    ASSERT_EQ(bare.status, 0) << bare.err;
+    EXPECT_TRUE(
+        bare.out.ends_with("\nEstimated site click acceleration: Site statistics not "
+                           "available\n"))
+        << bare.out;
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// A small real site for the processing-run tests: three pages and an image in a temporary
+// directory, an access log of two visitors, the applet's six files in a working directory of
+// their own, and an agent set up to run all of it with a backup. Also a sink that answers
+// "stopped" from a given phase title on.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "agent/AgentList.h"
+#include "agent/AgentSettings.h"
+#include "common/RecordingSink.h"
+#include "log/LogTestUtil.h"
+#include "processing/AgentRunTask.h"
+#include "processing/LastMessage.h"
+#include "sitemap/SiteMap.h"
+#include "support/TempDir.h"
+
+namespace runtest {
+
+namespace fs = std::filesystem;
+
+inline const std::vector<std::string> kAppletFiles = {"qvan.zip",       "qvan.cab", "qvan.jar",
+                                                      "quorvane.class", "a.class",  "b.class"};
+
+inline const std::string kIndexHtml =
+    "<html><body><a href=\"a.html\">A</a> <a href=\"b.html\">B</a>"
+    "<img src=\"logo.gif\"></body></html>\n";
+inline const std::string kAHtml =
+    "<html><body><a href=\"b.html\">B</a> <a href=\"index.html\">home</a></body></html>\n";
+inline const std::string kBHtml = "<html><body><a href=\"index.html\">home</a></body></html>\n";
+inline const std::string kLogoGif = "GIF89a tiny";
+
+// One GET in the combined format at local time t, as a web server writes it.
+inline std::string LogLine(time_t t, const std::string& client, const std::string& url) {
+    return logtest::Line(t, client, "GET", url);
+}
+
+// A display that records everything and, once the run shows the given title, answers every
+// later IsStopped with true (as if Stop was pressed when that phase began), or only after the
+// given number of further polls.
+class StopAtTitleSink : public RecordingSink {
+  public:
+    explicit StopAtTitleSink(std::string title, int pollsAllowed = 0)
+        : m_title(std::move(title)), m_pollsAllowed(pollsAllowed) {}
+    void SetTitle(const std::string& t) override {
+        RecordingSink::SetTitle(t);
+        if (t == m_title && stopAfter.load() < 0) {
+            stopAfter = polls.load() + m_pollsAllowed;
+        }
+    }
+
+  private:
+    std::string m_title;
+    int m_pollsAllowed;
+};
+
+class RunFixture : public testing::Test {
+  public:
+    RunFixture() : dir("run") {}
+
+    void SetUp() override {
+        t0 = time(nullptr) - 2 * 86400;
+        ASSERT_TRUE(dir.WriteFile("site/index.html", kIndexHtml));
+        ASSERT_TRUE(dir.WriteFile("site/a.html", kAHtml));
+        ASSERT_TRUE(dir.WriteFile("site/b.html", kBHtml));
+        ASSERT_TRUE(dir.WriteFile("site/logo.gif", kLogoGif));
+        ASSERT_TRUE(dir.MakeDir("backup"));
+        ASSERT_TRUE(dir.MakeDir("work"));
+        WriteApplets(dir / "work");
+        // v1: index, a, b; v2: index, b. Five hits, transitions index->a, a->b, index->b.
+        WriteLog("access.log", FirstLog());
+
+        list.SetWorkDir(dir / "work");
+        agent.AgentKey = "www.example.com 0";
+        agent.DomainName = "www.example.com";
+        agent.RootDirectory = dir / "site";
+        agent.LogFile = dir / "logs/access.log";
+        agent.StatRange = kRangeAll;
+        agent.BackupDir = dir / "backup/site.zip";
+    }
+
+    std::string FirstLog() const {
+        return LogLine(t0, "v1", "/index.html") + LogLine(t0 + 20, "v1", "/a.html") +
+               LogLine(t0 + 50, "v1", "/b.html") + LogLine(t0 + 100, "v2", "/index.html") +
+               LogLine(t0 + 130, "v2", "/b.html");
+    }
+
+    static void WriteApplets(const std::string& work) {
+        for (const std::string& name : kAppletFiles) {
+            ASSERT_TRUE(CTempDir::WriteFileAt(work, name, "applet file " + name));
+        }
+    }
+    void WriteLog(const std::string& name, const std::string& text) const {
+        ASSERT_TRUE(dir.WriteFile("logs/" + name, text));
+    }
+    void AppendLog(const std::string& name, const std::string& text) const {
+        std::FILE* f = std::fopen((dir / ("logs/" + name)).c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+    std::string Site(const std::string& name) const {
+        return ReadWholeFile(dir / ("site/" + name));
+    }
+
+    bool Run(CProgressSink* sink, bool doMap = true, bool doLog = true, bool doEmbed = true) {
+        return RunAgent(list, agent, sink, doMap, doLog, doEmbed);
+    }
+
+    CSiteMap& Map() { return *agent.SiteMap; }
+    CSitePage* Page(const std::string& name) { return agent.SiteMap->FindPage(name); }
+    // The learnt weight of the link from one page to another; -1 when either page or the link
+    // is missing.
+    double Weight(const std::string& from, const std::string& to) {
+        CSitePage* source = Page(from);
+        CSitePage* target = Page(to);
+        if (source == nullptr || target == nullptr) {
+            return -1;
+        }
+        CPageLink* link = source->FindLink(target);
+        return link ? link->Weight : -1;
+    }
+    // The page was rewritten with the applet (it differs from what the test wrote).
+    bool Embedded(const std::string& name, const std::string& original) {
+        const std::string now = Site(name);
+        return now != original && now.find("startQuorvane") != std::string::npos;
+    }
+    bool PagesUntouched() {
+        return Site("index.html") == kIndexHtml && Site("a.html") == kAHtml &&
+               Site("b.html") == kBHtml;
+    }
+
+    CTempDir dir;
+    time_t t0 = 0;
+    CAgentList list;
+    CAgentSettings agent;
+};
+
+}  // namespace runtest
