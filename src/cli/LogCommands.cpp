@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "agent/AgentSettings.h"
+#include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "log/LogAnalyzer.h"
@@ -40,10 +41,6 @@ struct LogsOptions {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
-
-void PrintError(const std::string& text) {
-    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_ERROR, text.c_str()).c_str());
-}
 
 // The index of text in an enumeration table, compared without regard to case; -1 if absent.
 int IndexOf(const char* const* table, const std::string& text) {
@@ -140,13 +137,13 @@ void PrintGraph(const CSiteMap& map, const CLogAnalyzer& analyzer) {
 int RunLogs(const LogsOptions& options) {
     int format = IndexOf(kLogFormatTexts, options.format);
     if (format < 0) {
-        PrintError(FormatString(IDS_CLI_LOGS_BAD_FORMAT, options.format.c_str(),
+        PrintCliError(FormatString(IDS_CLI_LOGS_BAD_FORMAT, options.format.c_str(),
                                 Choices(kLogFormatTexts, EnumCount(kLogFormatTexts)).c_str()));
         return kExitUsage;
     }
     int weight = IndexOf(kStatWeightTexts, options.weight);
     if (weight < 0) {
-        PrintError(FormatString(IDS_CLI_LOGS_BAD_WEIGHT, options.weight.c_str(),
+        PrintCliError(FormatString(IDS_CLI_LOGS_BAD_WEIGHT, options.weight.c_str(),
                                 Choices(kStatWeightTexts, EnumCount(kStatWeightTexts)).c_str()));
         return kExitUsage;
     }
@@ -155,12 +152,12 @@ int RunLogs(const LogsOptions& options) {
     if (!options.from.empty()) {
         for (const std::string* text : {&options.from, &options.to}) {
             if (!ParseLocalTime(*text, text == &options.from ? &start : &end)) {
-                PrintError(FormatString(IDS_CLI_LOGS_BAD_TIME, text->c_str()));
+                PrintCliError(FormatString(IDS_CLI_LOGS_BAD_TIME, text->c_str()));
                 return kExitUsage;
             }
         }
         if (start > end) {
-            PrintError(FormatString(IDS_CLI_LOGS_REVERSED_RANGE, options.from.c_str(),
+            PrintCliError(FormatString(IDS_CLI_LOGS_REVERSED_RANGE, options.from.c_str(),
                                     options.to.c_str()));
             return kExitUsage;
         }
@@ -168,11 +165,11 @@ int RunLogs(const LogsOptions& options) {
         CAgentSettings settings(0);
         settings.StatRange = IndexOf(kStatRangeTexts, options.range);
         if (settings.StatRange == kRangeSpecify) {
-            PrintError(FormatString(IDS_CLI_LOGS_SPECIFY_RANGE, options.range.c_str()));
+            PrintCliError(FormatString(IDS_CLI_LOGS_SPECIFY_RANGE, options.range.c_str()));
             return kExitUsage;
         }
         if (settings.StatRange < 0) {
-            PrintError(FormatString(IDS_CLI_LOGS_BAD_RANGE, options.range.c_str(),
+            PrintCliError(FormatString(IDS_CLI_LOGS_BAD_RANGE, options.range.c_str(),
                                     Choices(kStatRangeTexts, kRangeSpecify).c_str()));
             return kExitUsage;
         }
@@ -184,7 +181,7 @@ int RunLogs(const LogsOptions& options) {
         std::string root = options.site;
         NormalizeLocalPath(root, false);
         if (!IsDirectory(root)) {
-            PrintError(FormatString(IDS_CLI_LOGS_NO_SITE, options.site.c_str()));
+            PrintCliError(FormatString(IDS_CLI_LOGS_NO_SITE, options.site.c_str()));
             return kExitUsage;
         }
         map.SetAccess(std::make_unique<CLocalSiteAccess>(root));
@@ -207,7 +204,7 @@ int RunLogs(const LogsOptions& options) {
                 sink->Finish();
                 CTerminalSink::InstallInterruptHandler(nullptr);
             }
-            PrintError(GetLastMessage());
+            PrintCliError(GetLastMessage());
             return stopped ? kExitInterrupted : kExitFailed;
         }
         if (sink) sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
@@ -223,14 +220,14 @@ int RunLogs(const LogsOptions& options) {
         CTerminalSink::InstallInterruptHandler(nullptr);
     }
     if (!ok) {
-        PrintError(GetLastMessage());
+        PrintCliError(GetLastMessage());
         return interrupted ? kExitInterrupted : kExitFailed;
     }
     PrintGraph(map, analyzer);
     std::fflush(stdout);
     if (!options.save.empty()) {
         if (!map.Save(options.save)) {
-            PrintError(FormatString(IDS_COULD_NOT_WRITE_FILE, options.save.c_str()));
+            PrintCliError(FormatString(IDS_COULD_NOT_WRITE_FILE, options.save.c_str()));
             return kExitFailed;
         }
     }

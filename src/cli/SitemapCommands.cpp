@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "processing/LastMessage.h"
@@ -29,10 +30,6 @@ enum class OutputFormat { Text, Dot };
 // The --format value (its check lets only text and dot through, in any case).
 OutputFormat FormatNamed(const std::string& name) {
     return EqualsNoCase(name, "dot") ? OutputFormat::Dot : OutputFormat::Text;
-}
-
-void PrintError(const std::string& message) {
-    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_ERROR, message.c_str()).c_str());
 }
 
 // Length of the valid UTF-8 sequence at text[i], or 0 when the byte there starts none.
@@ -258,7 +255,7 @@ struct SitemapOptions {
 int RunSitemap(const SitemapOptions& options) {
     struct stat st;
     if (stat(options.root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        PrintError(FormatString(IDS_CLI_NOT_A_SITE_ROOT, options.root.c_str()));
+        PrintCliError(FormatString(IDS_CLI_NOT_A_SITE_ROOT, options.root.c_str()));
         return kExitFailure;
     }
     CSiteMap map(options.home);
@@ -273,12 +270,12 @@ int RunSitemap(const SitemapOptions& options) {
         CTerminalSink::InstallInterruptHandler(nullptr);
         sink.Finish();
         if (!ok && sink.IsStopped()) {
-            PrintError(GetLastMessage());
+            PrintCliError(GetLastMessage());
             return kExitStopped;
         }
     }
     if (!ok) {
-        PrintError(GetLastMessage());
+        PrintCliError(GetLastMessage());
         return kExitFailure;
     }
     std::fprintf(stderr, "%s\n",
@@ -287,7 +284,7 @@ int RunSitemap(const SitemapOptions& options) {
                      .c_str());
     if (!options.save.empty()) {
         if (!map.Save(options.save)) {
-            PrintError(FormatString(IDS_COULD_NOT_WRITE_STATS, options.save.c_str()));
+            PrintCliError(FormatString(IDS_COULD_NOT_WRITE_STATS, options.save.c_str()));
             return kExitFailure;
         }
         std::fprintf(stderr, "%s\n",
@@ -300,13 +297,13 @@ int RunStats(const std::string& file, OutputFormat format) {
     CSiteMap map("");
     bool otherFormat = false;
     if (!map.Load(file, &otherFormat)) {
-        PrintError(FormatString(IDS_COULD_NOT_READ_STATS, file.c_str()));
+        PrintCliError(FormatString(IDS_COULD_NOT_READ_STATS, file.c_str()));
         return kExitFailure;
     }
     if (otherFormat) {
         // The program itself takes such a file as an empty graph; asked to show one, say what
         // it is rather than print nothing.
-        PrintError(FormatString(IDS_CLI_NOT_A_STATS_FILE, file.c_str()));
+        PrintCliError(FormatString(IDS_CLI_NOT_A_STATS_FILE, file.c_str()));
         return kExitFailure;
     }
     return Print(map, format) ? 0 : kExitFailure;
