@@ -1,5 +1,7 @@
 #include "agent/Hive.h"
 
+#include "sitemap/PathRules.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -27,23 +29,13 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // 1 to 8 hex digits as a number.
 bool ParseHexNumber(std::string_view s, uint32_t& value) {
     if (s.empty() || s.size() > 8)
         return false;
     uint32_t v = 0;
     for (char c : s) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<uint32_t>(d);
@@ -81,7 +73,7 @@ bool IsHexContinuation(std::string_view line) {
     if (line.back() == '\\')
         line.remove_suffix(1);
     return std::all_of(line.begin(), line.end(),
-                       [](char c) { return HexDigit(c) >= 0 || c == ',' || IsBlank(c); });
+                       [](char c) { return HexDigitValue(c) >= 0 || c == ',' || IsBlank(c); });
 }
 
 // Reads a quoted text starting at s[pos] == '"' with the "\\" and "\"" escapes (any other

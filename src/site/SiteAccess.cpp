@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "res/StringTable.h"
+#include "sitemap/PathRules.h"
 
 namespace {
 
@@ -27,23 +28,13 @@ bool SegmentsStayInside(std::string_view name) {
     return true;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string PercentDecode(std::string_view name) {
     std::string out;
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '%' && i + 2 < name.size()) {
-            int hi = HexValue(name[i + 1]);
-            int lo = HexValue(name[i + 2]);
+            int hi = HexDigitValue(name[i + 1]);
+            int lo = HexDigitValue(name[i + 2]);
             if (hi >= 0 && lo >= 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;

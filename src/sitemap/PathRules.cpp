@@ -11,7 +11,19 @@
 
 // --- ASCII helpers ------------------------------------------------------------------------------
 
-char ToLowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char ToLowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 std::string ToLowerAscii(std::string_view s) {
     std::string out(s);
@@ -135,9 +147,15 @@ PathParts SplitPath(std::string_view path) {
     return parts;
 }
 
-std::string DirectoryOf(std::string_view path) { return SplitPath(path).directory; }
-std::string FileTitleOf(std::string_view path) { return SplitPath(path).title; }
-std::string ExtensionOf(std::string_view path) { return SplitPath(path).extension; }
+std::string DirectoryOf(std::string_view path) {
+    return SplitPath(path).directory;
+}
+std::string FileTitleOf(std::string_view path) {
+    return SplitPath(path).title;
+}
+std::string ExtensionOf(std::string_view path) {
+    return SplitPath(path).extension;
+}
 
 std::string FileNameOf(std::string_view path) {
     std::size_t sep = LastSeparator(path);
@@ -157,7 +175,9 @@ std::string GetExtension(std::string_view name) {
     return std::string(ext);
 }
 
-bool HasQuery(std::string_view name) { return name.find('?') != std::string_view::npos; }
+bool HasQuery(std::string_view name) {
+    return name.find('?') != std::string_view::npos;
+}
 
 // --- Classifying --------------------------------------------------------------------------------
 
@@ -274,8 +294,7 @@ bool ParseUrl(std::string_view url, std::string& scheme, std::string& host, std:
     return scheme != "none";
 }
 
-std::string ResolveLink(std::string_view domain, std::string_view basePage,
-                        std::string_view link) {
+std::string ResolveLink(std::string_view domain, std::string_view basePage, std::string_view link) {
     std::size_t sep = link.find("://");
     if (sep != std::string_view::npos) {
         std::string_view rest = link.substr(sep + 3);

@@ -84,8 +84,7 @@ bool ParseUrl(std::string_view url, std::string& scheme, std::string& host, std:
 // Resolves a link found in basePage to a site-relative name; empty for a link to another host
 // than domain. Leading "../" and "./" are resolved against the base page's directory and "/./"
 // is collapsed; other dot segments, fragments and queries stay in the name.
-std::string ResolveLink(std::string_view domain, std::string_view basePage,
-                        std::string_view link);
+std::string ResolveLink(std::string_view domain, std::string_view basePage, std::string_view link);
 
 // The relative URL from page fromName to toName (both begin with "/").
 std::string RelativePath(std::string_view fromName, std::string_view toName);
@@ -114,6 +113,8 @@ std::ptrdiff_t FindNoCaseZ(const char* text, std::string_view pattern);
 
 // ASCII helpers.
 char ToLowerAscii(char c);
+// The value of a hexadecimal digit (either case), or -1.
+int HexDigitValue(char c);
 std::string ToLowerAscii(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
