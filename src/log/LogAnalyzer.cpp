@@ -178,9 +178,9 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
         }
         tick = (tick + 1) % kProgressStep;
         if (m_sink != nullptr && tick == 0) {
-            int64_t todo = m_fileSize - loopStart;
-            if (todo > 0) {
-                double share = static_cast<double>(stream.Tell() - loopStart) / todo * 100.0;
+            int64_t remaining = m_fileSize - loopStart;
+            if (remaining > 0) {
+                double share = static_cast<double>(stream.Tell() - loopStart) / remaining * 100.0;
                 m_sink->SetProgress(static_cast<int>(std::clamp(share, 0.0, 100.0)));
             }
         }
@@ -207,9 +207,9 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
             if (elapsed > kEstimateAfter) {
                 estimated = true;
                 int64_t done = stream.Tell() - loopStart;
-                int64_t todo = m_fileSize - loopStart;
-                if (done > 0 && todo > 0) {
-                    double seconds = static_cast<double>(elapsed) * todo / done;
+                int64_t remaining = m_fileSize - loopStart;
+                if (done > 0 && remaining > 0) {
+                    double seconds = static_cast<double>(elapsed) * remaining / done;
                     if (seconds > kEstimateLimit) {
                         int minutes = static_cast<int>(std::min(seconds / 60.0, 2147483647.0));
                         m_sink->ShowMessage(FormatString(IDS_LOG_ESTIMATE, minutes));

@@ -141,38 +141,28 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
         page->IsAccelerated = true;
     }
 
-    const std::string workDir = m_agentList->GetWorkDir();
+    if (doEmbed && agent.IsBackup && !BackupStep()) {
+        return false;
+    }
+    map.SortAllLinks();
+    CSiteSynthesizer synthesizer(m_agentList->GetWorkDir(), agent.FilesDirectory, params,
+                                 agent.IsDynamicSite, m_sink);
+    SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
+    if (!synthesizer.ConcludeCachingInstructions(map)) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
+    // Pages are being rewritten: the user cannot interrupt that. Without embedding, Stop stays
+    // off for the rest of the run.
+    SinkEnableStop(m_sink, false);
     if (doEmbed) {
-        if (agent.IsBackup && !BackupStep()) {
-            return false;
-        }
-        map.SortAllLinks();
-        CSiteSynthesizer synthesizer(workDir, agent.FilesDirectory, params, agent.IsDynamicSite,
-                                     m_sink);
-        SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
-        if (!synthesizer.ConcludeCachingInstructions(map)) {
-            ReportError(m_sink, GetLastMessage());
-            return false;
-        }
-        // Pages are being rewritten: the user cannot interrupt that.
-        SinkEnableStop(m_sink, false);
         SinkSetTitle(m_sink, ResString(IDS_EMBEDDING));
-        if (!synthesizer.Synthesize(map)) {
-            ReportError(m_sink, GetLastMessage());
-            SinkEnableStop(m_sink, true);
-            return false;
-        }
+        const bool synthesized = synthesizer.Synthesize(map);
         SinkEnableStop(m_sink, true);
-    } else {
-        map.SortAllLinks();
-        CSiteSynthesizer synthesizer(workDir, agent.FilesDirectory, params, agent.IsDynamicSite,
-                                     m_sink);
-        SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
-        if (!synthesizer.ConcludeCachingInstructions(map)) {
+        if (!synthesized) {
             ReportError(m_sink, GetLastMessage());
             return false;
         }
-        SinkEnableStop(m_sink, false);
     }
 
     SiteFilesPass();
