@@ -1,8 +1,10 @@
 // The tarvik command: runs the program's jobs without a window (scripts, CI, servers).
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
+#include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "res/StringTable.h"
 
@@ -10,8 +12,12 @@ namespace {
 int g_exitStatus = 0;
 }
 
-void SetExitStatus(int status) { g_exitStatus = status; }
-int ExitStatus() { return g_exitStatus; }
+void SetExitStatus(int status) {
+    g_exitStatus = status;
+}
+int ExitStatus() {
+    return g_exitStatus;
+}
 
 int main(int argc, char** argv) {
     CLI::App app(ResString(IDS_CLI_DESCRIPTION), "tarvik");
@@ -27,6 +33,10 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    } catch (const std::exception& e) {
+        // Whatever went wrong unexpectedly is a message and a failed command, never an abort.
+        PrintCliError(FormatString(IDS_UNEXPECTED_ERROR, e.what()));
+        return 1;
     }
     if (argc == 1) {
         std::fputs(app.help().c_str(), stdout);

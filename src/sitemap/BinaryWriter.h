@@ -10,13 +10,15 @@
 class CAtomicFile;
 
 class CBinaryWriter {
-public:
+  public:
     CBinaryWriter();
     // Discards what was written unless Close succeeded.
     ~CBinaryWriter();
 
     // Starts a new version of the file at path. False when it cannot be created.
     bool Open(const std::string& path);
+    // Writes into *bytes (borrowed until Close or destruction) instead of a file.
+    void OpenMemory(std::string* bytes);
     void WriteInt32(int32_t value);
     void WriteByte(uint8_t value);
     void WriteDouble(double value);
@@ -27,7 +29,8 @@ public:
     // the old file is then whole.
     bool Close();
 
-private:
+  private:
     std::unique_ptr<CAtomicFile> m_file;
     std::string m_path;
+    std::string* m_memory = nullptr;
 };

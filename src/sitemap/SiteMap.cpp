@@ -118,6 +118,7 @@ void CSiteMap::ForgetStaticStructure() {
 
 void CSiteMap::ResetStatistics() {
     HitCount = 0;
+    ResumeStateLost = false;
     for (auto& page : m_pages) {
         page->ResetStatistics();
     }
@@ -172,6 +173,7 @@ void CSiteMap::Clear() {
     LastLogFile.clear();
     LastLogPosition = -1;
     LastLogNumber = -1;
+    ResumeStateLost = false;
 }
 
 void CSiteMap::RebuildIndexes() {
