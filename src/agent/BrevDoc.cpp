@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "agent/HiveFile.h"
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
@@ -133,8 +135,9 @@ std::unique_ptr<CRunLock> CBrevDoc::LockForRun(CAgentSettings& agent) {
     if (!lock)
         return nullptr;
     Stored& stored = m_stored[agent.AgentKey];
-    if (StoredAgentValues(agent) == stored.values) {
-        UserHive().Refresh();
+    StringList keys;
+    if (StoredAgentValues(agent) == stored.values && ListAgentKeys(keys) &&
+        std::find(keys.begin(), keys.end(), agent.AgentKey) != keys.end()) {
         LoadAgent(agent);
         stored.values = StoredAgentValues(agent);
     }

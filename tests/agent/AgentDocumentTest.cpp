@@ -145,6 +145,9 @@ TEST_F(AgentDocumentTest, CloseReportsEachStatisticsFileItCannotWriteAndGoesOn) 
     ASSERT_TRUE(doc.Open(missing.string()));
     EXPECT_EQ(doc.Agents().GetWorkDir(), missing.string());
     doc.Agents().GetAt(1)->ProcessTime = "1/2/26 03:04 PM";
+    for (int i = 0; i < 2; ++i) {
+        doc.Agents().GetAt(i)->SiteMap->AddPage("/new.html");  // only changed graphs are written
+    }
     EXPECT_FALSE(doc.Close());
     EXPECT_EQ(
         prompt.messages,
