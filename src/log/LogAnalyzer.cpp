@@ -170,7 +170,9 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
         return 0;
     }
     if (first > m_end) {
-        m_lateOffset = m_resumeOffset;
+        if (m_leaveLate) {
+            m_lateOffset = m_resumeOffset;
+        }
         return 0;
     }
     if (!reader.SeekToTime(m_start)) {
@@ -202,7 +204,7 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
             m_stopOffset = std::max(lineStart, m_resumeOffset);
             return -2;
         }
-        if (record.Time > m_end && lineStart >= m_resumeOffset) {
+        if (m_leaveLate && record.Time > m_end && lineStart >= m_resumeOffset) {
             // Past the range end: this record and those after it wait for a later run.
             m_lateOffset = lineStart;
             break;

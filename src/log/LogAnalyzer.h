@@ -38,6 +38,12 @@ class CLogAnalyzer {
     CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, time_t end,
                  CProgressSink* sink, int32_t sweepInterval = 60, int32_t visitorTimeout = 1800);
 
+    // For runs that resume later: a file's reading ends at its first record past the range
+    // end, and the resume offset names that record, so that a later run learns it and the
+    // records after it exactly once. Off (the default), such records are skipped and reading
+    // goes on, and the offset is the end of the file.
+    void SetLeaveLateRecords(bool leave) { m_leaveLate = leave; }
+
     // The clock of the processing-time estimate (borrowed; nullptr: the system clock).
     void SetClock(CLogClock* clock) { m_clock = clock ? clock : &m_systemClock; }
 
@@ -116,6 +122,7 @@ class CLogAnalyzer {
     int64_t m_stopOffset = 0;
     // Where the last record loop met the first record past the range end; -1 when it did not.
     int64_t m_lateOffset = -1;
+    bool m_leaveLate = false;
     CVisitorTable m_visitors;
     CSystemLogClock m_systemClock;
     CLogClock* m_clock = &m_systemClock;

@@ -219,6 +219,9 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     }
     CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
                           m_sink);
+    // Accumulated statistics go on from the resume state: hits newer than this range are left
+    // for the run that will have them in its range.
+    analyzer.SetLeaveLateRecords(logParams.Accumulate);
     const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
                                                    lastNumber, position);
     // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
