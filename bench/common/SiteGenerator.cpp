@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 namespace fs = std::filesystem;
 

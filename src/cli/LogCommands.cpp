@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "agent/AgentSettings.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "log/LogAnalyzer.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
 

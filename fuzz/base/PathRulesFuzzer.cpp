@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string input(reinterpret_cast<const char*>(data), size);

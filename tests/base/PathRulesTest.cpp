@@ -1,4 +1,4 @@
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
