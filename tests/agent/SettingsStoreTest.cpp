@@ -18,7 +18,6 @@ using namespace agenttest;
 
 class SettingsStoreTest : public ScratchTest {
   protected:
-
     // A record with every field away from its default.
     static CAgentSettings Unusual(const std::string& key) {
         CAgentSettings a;
