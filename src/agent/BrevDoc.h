@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/Hive.h"
 #include "agent/RunLock.h"
+#include "hive/Hive.h"
 
 #include "agent/AgentList.h"
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "res/StringTable.h"
 
 CRunLock::~CRunLock() {

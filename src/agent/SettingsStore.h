@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "agent/AgentSettings.h"
-#include "agent/Hive.h"
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
+#include "hive/Hive.h"
 
 class CAgentList;
 

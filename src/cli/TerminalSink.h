@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 
 class CTerminalSink : public CProgressSink {
   public:

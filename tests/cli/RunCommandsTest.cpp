@@ -15,9 +15,9 @@
 #include <sstream>
 #include <thread>
 
-#include "ArchiveReader.h"
-#include "RunFixture.h"
 #include "agent/AgentFields.h"
+#include "processing/ArchiveReader.h"
+#include "processing/RunFixture.h"
 
 extern char** environ;
 
