@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "sitemap/NameIndex.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SitePage.h"
 
 class CBinaryReader;

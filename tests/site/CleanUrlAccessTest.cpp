@@ -6,10 +6,10 @@
 #include <string>
 
 #include "agent/AgentSettings.h"
+#include "agent/SiteAccessFactory.h"
 #include "site/CleanUrlAccess.h"
 #include "site/FtpSiteAccess.h"
 #include "site/HttpSiteAccess.h"
-#include "site/SiteAccessFactory.h"
 #include "support/FtpServer.h"
 #include "support/NginxServer.h"
 #include "support/TempDir.h"
