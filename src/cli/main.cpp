@@ -10,8 +10,12 @@ namespace {
 int g_exitStatus = 0;
 }
 
-void SetExitStatus(int status) { g_exitStatus = status; }
-int ExitStatus() { return g_exitStatus; }
+void SetExitStatus(int status) {
+    g_exitStatus = status;
+}
+int ExitStatus() {
+    return g_exitStatus;
+}
 
 int main(int argc, char** argv) {
     CLI::App app(ResString(IDS_CLI_DESCRIPTION), "tarvik");
@@ -22,6 +26,7 @@ int main(int argc, char** argv) {
     AddSitemapCommands(app);
     AddLogCommands(app);
     AddRunCommands(app);
+    AddEvaluateCommands(app);
 
     try {
         app.parse(argc, argv);

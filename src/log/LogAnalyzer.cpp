@@ -5,6 +5,7 @@
 
 #include "log/FileLogStream.h"
 #include "log/LogReader.h"
+#include "log/VisitListener.h"
 #include "processing/LastMessage.h"
 #include "processing/ProgressSink.h"
 #include "res/StringTable.h"
@@ -230,7 +231,31 @@ void CLogAnalyzer::Sweep(time_t t) {
     m_visitors.RemoveInactive(t, m_visitorTimeout);
 }
 
+void CLogAnalyzer::SetReplay(CVisitListener* listener, bool skipBots) {
+    m_listener = listener;
+    m_skipBots = skipBots;
+}
+
+bool CLogAnalyzer::IsBot(const CLogRecord& record) {
+    if (!m_botClients.empty() && m_botClients.find(record.Client) != m_botClients.end()) {
+        return true;
+    }
+    std::string_view path = record.Url.substr(0, record.Url.find('?'));
+    const std::string_view& agent = record.AgentText;
+    if (EqualsNoCase(path, "/robots.txt") || FindNoCase(agent.data(), agent.size(), "bot") >= 0 ||
+        FindNoCase(agent.data(), agent.size(), "crawler") >= 0 ||
+        FindNoCase(agent.data(), agent.size(), "spider") >= 0) {
+        m_botClients.emplace(record.Client);
+        return true;
+    }
+    return false;
+}
+
 void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
+    if (m_skipBots && IsBot(record)) {
+        ++m_botHits;
+        return;
+    }
     // Only GET requests make visits; a request without a target names nothing to visit.
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
@@ -324,13 +349,20 @@ void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     CSitePage* current = visitor->Page;
     CSitePage* referer = VisitorReferer(visitor, record);
-    m_map.RecordHit(referer, current, page);
+    if (m_listener != nullptr) {
+        m_listener->OnPageHit(page, CSiteMap::FollowHit(referer, current, page));
+    } else {
+        m_map.RecordHit(referer, current, page);
+    }
     if (current != nullptr) {
         UpdateVisitor(visitor, current, record.Time);
     }
 }
 
 void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
+    if (m_listener != nullptr) {
+        return;  // a replay follows pages only
+    }
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     m_map.AddImageToPage(VisitorReferer(visitor, record), file);
     if (visitor->Page != nullptr) {
@@ -339,6 +371,12 @@ void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (m_listener != nullptr) {
+        // A replay only moves the visitor on: no timing is learnt, no size asked.
+        visitor->Page = page;
+        m_visitors.Touch(visitor, t);
+        return;
+    }
     if (CSitePage* previous = visitor->Page) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, visitor->LastHitTime);
         time_t view = t - visitor->LastHitTime;
