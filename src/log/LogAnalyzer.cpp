@@ -236,15 +236,58 @@ void CLogAnalyzer::SetReplay(CVisitListener* listener, bool skipBots) {
     m_skipBots = skipBots;
 }
 
+namespace {
+
+// The user agent names a bot, a crawler or a spider (ignoring case): one pass over the text.
+bool NamesBot(std::string_view agent) {
+    auto at = [&](std::size_t i, std::string_view rest) {
+        if (agent.size() - i < rest.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            if ((agent[i + k] | 0x20) != rest[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < agent.size(); ++i) {
+        switch (agent[i] | 0x20) {
+            case 'b':
+                if (at(i + 1, "ot"))
+                    return true;
+                break;
+            case 'c':
+                if (at(i + 1, "rawler"))
+                    return true;
+                break;
+            case 's':
+                if (at(i + 1, "pider"))
+                    return true;
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool CLogAnalyzer::IsBot(const CLogRecord& record) {
     if (!m_botClients.empty() && m_botClients.find(record.Client) != m_botClients.end()) {
         return true;
     }
-    std::string_view path = record.Url.substr(0, record.Url.find('?'));
-    const std::string_view& agent = record.AgentText;
-    if (EqualsNoCase(path, "/robots.txt") || FindNoCase(agent.data(), agent.size(), "bot") >= 0 ||
-        FindNoCase(agent.data(), agent.size(), "crawler") >= 0 ||
-        FindNoCase(agent.data(), agent.size(), "spider") >= 0) {
+    const std::string_view path = record.Url.substr(0, record.Url.find('?'));
+    // Logs hold few distinct user agents: each is looked at once.
+    auto known = m_agentIsBot.find(record.AgentText);
+    if (known == m_agentIsBot.end()) {
+        if (m_agentIsBot.size() >= kMinimumTargets) {
+            m_agentIsBot.clear();
+        }
+        known = m_agentIsBot.emplace(record.AgentText, NamesBot(record.AgentText)).first;
+    }
+    if (known->second || EqualsNoCase(path, "/robots.txt")) {
         m_botClients.emplace(record.Client);
         return true;
     }

@@ -82,7 +82,9 @@ PlanScore CPlanScorer::ScorePage(const SitePlan& plan, const CSitePage* page) {
         }
         score.bytesPrefetched = bytes * counts->views;
     }
-    for (const auto& [next, n] : counts->next) {
+    for (const auto& [target, count] : counts->next) {
+        CSitePage* next = target;
+        const int64_t n = count;
         const std::vector<CSiteFile*>& files = FilesOf(next);
         score.filesNeeded += n * static_cast<int64_t>(files.size());
         if (list == nullptr) {
