@@ -10,10 +10,10 @@
 #include "agent/AgentFields.h"
 #include "agent/AgentList.h"
 #include "agent/BrevDoc.h"
-#include "agent/HiveFile.h"
 #include "agent/SettingsStore.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
+#include "hive/HiveFile.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 

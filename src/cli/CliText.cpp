@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "agent/AgentSettings.h"
+#include "base/PathRules.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 
 int IndexOf(const char* const* table, const std::string& text) {
     for (int i = 0; table[i][0] != '\0'; ++i) {

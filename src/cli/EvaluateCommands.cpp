@@ -16,6 +16,7 @@
 #include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
 #include "agent/SettingsStore.h"
+#include "base/LastMessage.h"
 #include "cli/CliPrompt.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
@@ -23,7 +24,6 @@
 #include "cli/TimingSink.h"
 #include "log/LogReader.h"
 #include "processing/AgentEvaluation.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "site/AtomicFile.h"
 

@@ -12,15 +12,15 @@
 #include <vector>
 
 #include "agent/AgentSettings.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "cli/CliPrompt.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "log/LogAnalyzer.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
 

@@ -9,6 +9,7 @@
 
 #include "agent/AgentList.h"
 #include "agent/BrevDoc.h"
+#include "base/LastMessage.h"
 #include "cli/CliPrompt.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
@@ -16,7 +17,6 @@
 #include "cli/TimingSink.h"
 #include "processing/AgentRunTask.h"
 #include "processing/Estimates.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/InstructionDecoder.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CLogReader;
 class CLogStream;

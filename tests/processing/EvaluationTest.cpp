@@ -7,8 +7,8 @@
 #include <random>
 
 #include "RunFixture.h"
+#include "agent/SiteAccessFactory.h"
 #include "processing/AgentEvaluation.h"
-#include "site/SiteAccessFactory.h"
 #include "sitemap/SiteMapAnalyzer.h"
 
 namespace {
