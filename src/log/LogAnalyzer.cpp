@@ -8,6 +8,7 @@
 #include "base/ProgressSink.h"
 #include "log/FileLogStream.h"
 #include "log/LogReader.h"
+#include "log/VisitListener.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 
@@ -250,7 +251,74 @@ void CLogAnalyzer::Sweep(time_t t) {
     m_visitors.RemoveInactive(t, m_visitorTimeout);
 }
 
+void CLogAnalyzer::SetReplay(CVisitListener* listener, bool skipBots) {
+    m_listener = listener;
+    m_skipBots = skipBots;
+}
+
+namespace {
+
+// The user agent names a bot, a crawler or a spider (ignoring case): one pass over the text.
+bool NamesBot(std::string_view agent) {
+    auto at = [&](std::size_t i, std::string_view rest) {
+        if (agent.size() - i < rest.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            if ((agent[i + k] | 0x20) != rest[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < agent.size(); ++i) {
+        switch (agent[i] | 0x20) {
+            case 'b':
+                if (at(i + 1, "ot"))
+                    return true;
+                break;
+            case 'c':
+                if (at(i + 1, "rawler"))
+                    return true;
+                break;
+            case 's':
+                if (at(i + 1, "pider"))
+                    return true;
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CLogAnalyzer::IsBot(const CLogRecord& record) {
+    if (!m_botClients.empty() && m_botClients.find(record.Client) != m_botClients.end()) {
+        return true;
+    }
+    const std::string_view path = record.Url.substr(0, record.Url.find('?'));
+    // Logs hold few distinct user agents: each is looked at once.
+    auto known = m_agentIsBot.find(record.AgentText);
+    if (known == m_agentIsBot.end()) {
+        if (m_agentIsBot.size() >= kMinimumTargets) {
+            m_agentIsBot.clear();
+        }
+        known = m_agentIsBot.emplace(record.AgentText, NamesBot(record.AgentText)).first;
+    }
+    if (known->second || EqualsNoCase(path, "/robots.txt")) {
+        m_botClients.emplace(record.Client);
+        return true;
+    }
+    return false;
+}
+
 void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
+    if (m_skipBots && IsBot(record)) {
+        ++m_botHits;
+        return;
+    }
     // Only GET requests make visits; a request without a target names nothing to visit.
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
@@ -344,13 +412,20 @@ void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     CSitePage* current = visitor->Page;
     CSitePage* referer = VisitorReferer(visitor, record);
-    m_map.RecordHit(referer, current, page);
+    if (m_listener != nullptr) {
+        m_listener->OnPageHit(page, CSiteMap::FollowHit(referer, current, page));
+    } else {
+        m_map.RecordHit(referer, current, page);
+    }
     if (current != nullptr) {
         UpdateVisitor(visitor, current, record.Time);
     }
 }
 
 void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
+    if (m_listener != nullptr) {
+        return;  // a replay follows pages only
+    }
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     m_map.AddImageToPage(VisitorReferer(visitor, record), file);
     if (visitor->Page != nullptr) {
@@ -359,6 +434,12 @@ void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (m_listener != nullptr) {
+        // A replay only moves the visitor on: no timing is learnt, no size asked.
+        visitor->Page = page;
+        m_visitors.Touch(visitor, t);
+        return;
+    }
     if (CSitePage* previous = visitor->Page) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, visitor->LastHitTime);
         time_t view = t - visitor->LastHitTime;

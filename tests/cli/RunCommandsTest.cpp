@@ -551,4 +551,39 @@ TEST_F(RunCommandsTest, NamesAreTakenLiterally) {
               "tarvik: " + (dir / "site") + " is a directory; decode wants instruction files\n");
 }
 
+// Every file under the test's directory but the command's own output, by relative name.
+std::map<std::string, std::string> Tree(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root);
+        if (entry.is_regular_file() && name != "out" && name != "err" && name != "chart.svg") {
+            files[name] = ReadWholeFile(entry.path());
+        }
+    }
+    return files;
+}
+
+TEST_F(RunCommandsTest, EvaluateReplaysWithoutWritingAnything) {
+    AddShop();
+    ASSERT_EQ(Tarvik({"run", "Shop", "--map", "--log"}).status, 0);
+    const auto before = Tree(dir.Path());
+    // Replayed on the log it learnt: index -> a, a -> b and index -> b all in the lists (no
+    // limits); with one page per list index keeps a (equal weights keep document order).
+    Result r = Tarvik({"evaluate", "Shop", "--logs", dir / "logs/access.log", "--json", "--sweep",
+                       "pages=1,off", "--chart", dir / "chart.svg"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Tree(dir.Path()), before);
+    for (const char* part :
+         {"\"site\": {\"views\": 5, \"transitions\": 3, \"agent\": {\"hits\": 3,",
+          "{\"pageLimit\": 1, \"kbLimit\": null, \"score\": {\"hits\": 2,",
+          "{\"pageLimit\": null, \"kbLimit\": null, \"score\": {\"hits\": 3,"}) {
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    }
+    EXPECT_TRUE(ReadWholeFile(dir / "chart.svg").starts_with("<svg "));
+
+    Result bad = Tarvik({"evaluate", "Shop", "--logs", dir / "logs/access.log", "--split", "100"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "tarvik: Invalid split \"100\": expected a whole number from 1 to 99\n");
+}
+
 }  // namespace
