@@ -95,7 +95,13 @@ class CBrevDoc {
 
     CUserPrompt& Prompt() { return m_prompt; }
 
+    // Set while a run, a sheet or a dialog works on the agents: agent commands and closing the
+    // program are refused meanwhile.
+    bool IsBusy() const { return m_busy; }
+    void SetBusy(bool busy) { m_busy = busy; }
+
   private:
     CUserPrompt& m_prompt;
     std::unique_ptr<CAgentList> m_list;
+    bool m_busy = false;
 };
