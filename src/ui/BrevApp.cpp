@@ -10,7 +10,7 @@
 #include <csignal>
 
 #include "agent/BrevDoc.h"
-#include "agent/HiveFile.h"
+#include "hive/HiveFile.h"
 #include "site/SiteAccess.h"
 #include "ui/MainFrame.h"
 #include "ui/MessagePrompt.h"

@@ -15,9 +15,9 @@
 #include <set>
 
 #include "agent/BrevDoc.h"
-#include "agent/HiveFile.h"
+#include "hive/HiveFile.h"
 #include "processing/AgentRunTask.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "ui/AboutDlg.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "processing/ProcessingTask.h"
 #include "processing/WorkerThread.h"
 #include "ui/MessagePrompt.h"

@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "agent/BrevDoc.h"
-#include "agent/HiveFile.h"
+#include "hive/HiveFile.h"
 #include "agent/UserPrompt.h"
 #include "log/LogTestUtil.h"
 #include "processing/ProcessingTask.h"
