@@ -99,7 +99,8 @@ bool CBrevApp::InitInstance(bool showSplash) {
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc);
     m_prompt->SetParent(m_frame.get());
-    connect(m_frame.get(), &CMainFrame::closed, this, &CBrevApp::ExitInstance);
+    connect(m_frame.get(), &CMainFrame::closed, this, &CBrevApp::ExitInstance,
+            Qt::QueuedConnection);
     connect(qApp, &QGuiApplication::commitDataRequest, m_frame.get(),
             [this] { m_frame->RequestClose(); });
     InstallTerminationHandler();

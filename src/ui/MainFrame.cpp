@@ -15,9 +15,9 @@
 #include <set>
 
 #include "agent/BrevDoc.h"
+#include "base/LastMessage.h"
 #include "hive/HiveFile.h"
 #include "processing/AgentRunTask.h"
-#include "base/LastMessage.h"
 #include "ui/AboutDlg.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
@@ -354,6 +354,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    // The rows let go of the agents before the document is closed and its list destroyed: the
+    // window still lays its children out while it hides.
+    m_view->Refill(nullptr);
     emit closed();
 }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -21,8 +22,8 @@
 #include <thread>
 
 #include "agent/BrevDoc.h"
-#include "hive/HiveFile.h"
 #include "agent/UserPrompt.h"
+#include "hive/HiveFile.h"
 #include "log/LogTestUtil.h"
 #include "processing/ProcessingTask.h"
 #include "support/TempDir.h"
@@ -223,6 +224,21 @@ TEST_F(GuiTest, ViewModesKeepTheDetailsColumns) {
                           header->sectionSize(3)}),
               QList<int>({160, 120, 120, 70}));
     EXPECT_EQ(view->DetailsView()->model()->headerData(3, Qt::Horizontal).toString(), "Succeded");
+
+    QString aboutTitle;
+    QTimer::singleShot(0, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        aboutTitle = about->windowTitle();
+        Shot(about, "about");
+        about->close();
+    });
+    frame->Action(kCmdAbout)->trigger();
+    EXPECT_EQ(aboutTitle, "About Quorvane Tarvik");
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_F1);
+    ASSERT_EQ(browser.urls.size(), 1);
+    EXPECT_TRUE(QFileInfo(browser.urls[0].toLocalFile()).exists());
 }
 
 TEST_F(GuiTest, SelectionRulesAndRemovalWithItsQuestion) {
