@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= $(JOBS)
 
-.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format format-check lint clean
+.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format format-check lint clean package
 
 all: release
 
@@ -43,6 +43,10 @@ fuzz-test: fuzz
 
 demo: release
 	scripts/demo build/release
+
+# The Debian package of the release build (build/release/tarvik_*.deb).
+package: release
+	cmake --build --preset release --target package
 
 bench: release
 	scripts/bench build/release

@@ -121,6 +121,11 @@ class CBrevDoc {
 
     CUserPrompt& Prompt() { return m_prompt; }
 
+    // Set while a run, a sheet or a dialog works on the agents: agent commands and closing the
+    // program are refused meanwhile.
+    bool IsBusy() const { return m_busy; }
+    void SetBusy(bool busy) { m_busy = busy; }
+
   private:
     // What this program last read or wrote of one agent.
     struct Stored {
@@ -135,4 +140,5 @@ class CBrevDoc {
     CUserPrompt& m_prompt;
     std::unique_ptr<CAgentList> m_list;
     std::map<std::string, Stored> m_stored;  // by agent key
+    bool m_busy = false;
 };

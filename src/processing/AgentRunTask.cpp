@@ -310,11 +310,18 @@ bool RunTask(CProcessingTask& task, CProgressSink* sink) {
 
 bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap,
               bool doLog, bool doEmbed) {
+    return RunAgentWith(
+        agentList, agent, [sink](CProcessingTask& task) { return RunTask(task, sink); }, doMap,
+        doLog, doEmbed);
+}
+
+bool RunAgentWith(CAgentList& agentList, CAgentSettings& agent, const TaskRunner& runTask,
+                  bool doMap, bool doLog, bool doEmbed) {
     CAgentRunTask task(&agentList, &agent);
     task.doMap = doMap;
     task.doLog = doLog;
     task.doEmbed = doEmbed;
-    bool succeeded = RunTask(task, sink);
+    const bool succeeded = runTask(task) && task.Succeeded();
     agent.ProcessTime = FormatProcessTime(time(nullptr));
     agent.IsProcessed = succeeded;
     return succeeded;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,15 @@ bool RunTask(CProcessingTask& task, CProgressSink* sink);
 // everything; the settings are not written here.
 bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap = true,
               bool doLog = true, bool doEmbed = true);
+
+// Runs a task with its display attached and returns when the task has ended; false when it could
+// not be run at all (its display then said why).
+using TaskRunner = std::function<bool(CProcessingTask&)>;
+
+// RunAgent for a display that runs the task itself (the desktop program's progress dialog runs it
+// on a worker thread of its own). Records the outcome the same way.
+bool RunAgentWith(CAgentList& agentList, CAgentSettings& agent, const TaskRunner& runTask,
+                  bool doMap = true, bool doLog = true, bool doEmbed = true);
 
 // The run time as stored: month/day/two-digit year, 12-hour clock with AM/PM, month and day
 // without leading zeros ("12/6/26 09:05 PM").

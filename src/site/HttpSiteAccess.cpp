@@ -399,3 +399,7 @@ bool CHttpSiteAccess::CreateDirectory(const std::string& name) {
     }
     return false;
 }
+
+bool InitNetworkAccess() {
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
