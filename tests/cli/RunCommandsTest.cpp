@@ -1,11 +1,7 @@
 // tarvik run and tarvik estimate, run as the built command on an agent made with tarvik add,
 // against the small site of the run tests in a temporary directory.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <map>
@@ -14,62 +10,24 @@
 #include <thread>
 
 #include "processing/RunFixture.h"
-
-extern char** environ;
+#include "support/TarvikRunner.h"
 
 namespace {
 
 using namespace runtest;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = TarvikResult;
 
 class RunCommandsTest : public RunFixture {
   public:
-    // Starts tarvik with the registry and working directory of the test and the arguments;
-    // stdout and stderr go to files. Returns the process id (-1 when it could not start).
+    // Starts tarvik with the registry and working directory of the test and the arguments.
     pid_t Start(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = {TARVIK_EXE, "--registry", dir / "config/tarvik.reg",
-                                         "--workdir", dir / "work"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"HOME=" + dir.Path(), "PATH=/usr/bin:/bin", "TZ=UTC",
-                                        "ASAN_OPTIONS=detect_leaks=1"};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> cargv, cenv;
-        for (std::string& a : argv) {
-            cargv.push_back(a.data());
-        }
-        cargv.push_back(nullptr);
-        for (std::string& v : env) {
-            cenv.push_back(v.data());
-        }
-        cenv.push_back(nullptr);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        TarvikCall call{{"--registry", dir / "config/tarvik.reg", "--workdir", dir / "work"},
+                        {"HOME=" + dir.Path()}};
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        return StartTarvik(call, dir / "run");
     }
-    Result Finish(pid_t pid) {
-        Result r;
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-            r.status = WEXITSTATUS(status);
-        }
-        r.out = ReadWholeFile(dir / "out");
-        r.err = ReadWholeFile(dir / "err");
-        return r;
-    }
+    Result Finish(pid_t pid) { return FinishTarvik(pid, dir / "run"); }
     Result Tarvik(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
     // Adds the agent "Shop" for the fixture's site with the given further settings.
@@ -223,7 +181,7 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     ASSERT_GT(pid, 0);
     bool reached = false;
     for (int i = 0; i < 3000 && !reached; ++i) {
-        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
+        reached = ReadWholeFile(dir / "run.err").find("Analyzing log files") != std::string::npos;
         if (!reached) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

@@ -442,7 +442,7 @@ TEST_F(RunTest, AStoppedLogPhaseIsNotLearntTwice) {
         for (std::size_t i = 0; i < c.logs.size(); ++i) {
             WriteLog("ex" + std::to_string(i + 1) + ".log", c.logs[i]);
         }
-        StopAtTitleSink sink("Analyzing log files ...", c.recordsRead);
+        RecordingSink sink("Analyzing log files ...", c.recordsRead);
         EXPECT_FALSE(Run(&sink));
         EXPECT_EQ(GetLastMessage(), "Process Stopped");
         EXPECT_TRUE(sink.messages.empty());
@@ -488,7 +488,7 @@ TEST_F(RunTest, StopInEachPhase) {
         ASSERT_TRUE(dir.WriteFile("site/b.html", kBHtml));
         SetLastMessageText("");
 
-        StopAtTitleSink sink(c.title);
+        RecordingSink sink(c.title);
         EXPECT_EQ(Run(&sink), c.succeeded);
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(sink.calls.back(), "close");
@@ -613,7 +613,7 @@ TEST_F(RunTest, AFreshStartThatCannotCrawlKeepsTheEarlierGraph) {
     for (bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "stopped" : "unreadable home page");
         RecordingSink failing;
-        StopAtTitleSink stopping("Analyzing site ...");
+        RecordingSink stopping("Analyzing site ...");
         if (!stop) {
             fs::rename(dir / "site/index.html", dir / "site/index.away");
         }
@@ -641,25 +641,7 @@ TEST_F(RunTest, AFreshStartThatCannotCrawlKeepsTheEarlierGraph) {
 
 class ProcessTimeTest : public testing::Test {
   protected:
-    void SetUp() override {
-        const char* tz = getenv("TZ");
-        m_hadZone = tz != nullptr;
-        m_zone = tz ? tz : "";
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_hadZone) {
-            setenv("TZ", m_zone.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-  private:
-    bool m_hadZone = false;
-    std::string m_zone;
+    ScopedTimeZone zone{"Europe/Berlin"};
 };
 
 TEST_F(ProcessTimeTest, MonthAndDayWithoutLeadingZeros) {
@@ -690,7 +672,7 @@ TEST_F(RunTest, RunAgentRecordsTheTimeAndTheOutcome) {
     EXPECT_TRUE(agent.IsProcessed);
 
     agent.ProcessTime = "old";
-    StopAtTitleSink stop("Analyzing log files ...");
+    RecordingSink stop("Analyzing log files ...");
     EXPECT_FALSE(Run(&stop));
     EXPECT_FALSE(agent.IsProcessed);
     EXPECT_NE(agent.ProcessTime, "old");
