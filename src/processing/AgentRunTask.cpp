@@ -289,12 +289,11 @@ bool RunTask(CProcessingTask& task, CProgressSink* sink) {
     return task.Succeeded();
 }
 
-bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap,
-              bool doLog, bool doEmbed) {
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, unsigned phases) {
     CAgentRunTask task(&agentList, &agent);
-    task.doMap = doMap;
-    task.doLog = doLog;
-    task.doEmbed = doEmbed;
+    task.doMap = (phases & kRunMap) != 0;
+    task.doLog = (phases & kRunLog) != 0;
+    task.doEmbed = (phases & kRunEmbed) != 0;
     bool succeeded = RunTask(task, sink);
     agent.ProcessTime = FormatProcessTime(time(nullptr));
     agent.IsProcessed = succeeded;

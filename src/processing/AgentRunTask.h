@@ -70,12 +70,20 @@ class CAgentRunTask : public CProcessingTask {
 // it to end; when no thread can be started it runs on the calling thread. Returns Succeeded.
 bool RunTask(CProcessingTask& task, CProgressSink* sink);
 
-// Runs the chosen phases of the agent (all three: a full run) and then records the outcome in the
-// agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's success),
-// whether or not it succeeded. On failure the last message says why (unless stopped). Borrows
-// everything; the settings are not written here.
-bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap = true,
-              bool doLog = true, bool doEmbed = true);
+// The phases of a run, as a set: any of them or'ed together; kFullRun is all three.
+enum RunPhase : unsigned {
+    kRunMap = 1u << 0,    // crawl the site
+    kRunLog = 1u << 1,    // analyse the access logs
+    kRunEmbed = 1u << 2,  // plan, write the instructions and embed the loader
+    kFullRun = kRunMap | kRunLog | kRunEmbed,
+};
+
+// Runs the given phases of the agent (a set of RunPhase values) and then records the outcome in
+// the agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's
+// success), whether or not it succeeded. On failure the last message says why (unless stopped).
+// Borrows everything; the settings are not written here.
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink,
+              unsigned phases = kFullRun);
 
 // The run time as stored: month/day/two-digit year, 12-hour clock with AM/PM, month and day
 // without leading zeros ("12/6/26 09:05 PM").

@@ -90,8 +90,8 @@ class RunFixture : public testing::Test {
         return ReadWholeFile(dir / ("site/" + name));
     }
 
-    bool Run(CProgressSink* sink, bool doMap = true, bool doLog = true, bool doEmbed = true) {
-        return RunAgent(list, agent, sink, doMap, doLog, doEmbed);
+    bool Run(CProgressSink* sink, unsigned phases = kFullRun) {
+        return RunAgent(list, agent, sink, phases);
     }
 
     CSiteMap& Map() { return *agent.SiteMap; }

@@ -129,7 +129,7 @@ TEST_F(RunTest, WithoutASinkARunIsSilentAndGoesToTheEnd) {
 // The three steps of the step-by-step processing, one after the other.
 TEST_F(RunTest, EachPhaseRunsAlone) {
     RecordingSink map;
-    ASSERT_TRUE(Run(&map, true, false, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(&map, kRunMap)) << GetLastMessage();
     EXPECT_EQ(map.titles,
               (std::vector<std::string>{"Analyzing site ...", "Analyzing site's files",
                                         "Analyzing site's files", "Concluding Caching Instructions",
@@ -143,7 +143,7 @@ TEST_F(RunTest, EachPhaseRunsAlone) {
     EXPECT_FALSE(fs::exists(dir / "backup/site.zip"));
 
     RecordingSink log;
-    ASSERT_TRUE(Run(&log, false, true, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(&log, kRunLog)) << GetLastMessage();
     EXPECT_EQ(log.titles,
               (std::vector<std::string>{"Analyzing site's files", "Analyzing log files ...",
                                         "Analyzing site's files", "Concluding Caching Instructions",
@@ -153,7 +153,7 @@ TEST_F(RunTest, EachPhaseRunsAlone) {
     EXPECT_TRUE(PagesUntouched());
 
     RecordingSink embed;
-    ASSERT_TRUE(Run(&embed, false, false, true)) << GetLastMessage();
+    ASSERT_TRUE(Run(&embed, kRunEmbed)) << GetLastMessage();
     EXPECT_EQ(embed.titles, (std::vector<std::string>{
                                 "Analyzing site's files", "Analyzing site's files",
                                 "Site Backup to site.zip", "Concluding Caching Instructions",
@@ -385,8 +385,7 @@ TEST_F(RunTest, PagesFoundAgainKeepTheirStatistics) {
 
     for (int step = 0; step < 2; ++step) {
         SCOPED_TRACE(step == 0 ? "full run" : "site map step");
-        ASSERT_TRUE(step == 0 ? Run(nullptr) : Run(nullptr, true, false, false))
-            << GetLastMessage();
+        ASSERT_TRUE(step == 0 ? Run(nullptr) : Run(nullptr, kRunMap)) << GetLastMessage();
         ASSERT_EQ(Map().PageCount(), 3);
         EXPECT_EQ(Map().PageAt(0)->Name, "/index.html");
         EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
@@ -403,7 +402,7 @@ TEST_F(RunTest, PagesFoundAgainKeepTheirStatistics) {
     for (const auto& page : Map().Pages()) {
         page->RemoveLinksIf([b](const CPageLink& link) { return link.Target == b; });
     }
-    ASSERT_TRUE(Run(nullptr, true, false, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(nullptr, kRunMap)) << GetLastMessage();
     EXPECT_EQ(Page("/b.html"), nullptr);
     ASSERT_NE(Page("/a.html"), nullptr);
     EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
