@@ -48,7 +48,10 @@ int Run(const RunOptions& options) {
             PrintCliError(GetLastMessage());
             return false;
         }
-        const bool all = !options.map && !options.log && !options.embed;
+        unsigned phases = (options.map ? kRunMap : 0u) | (options.log ? kRunLog : 0u) |
+                          (options.embed ? kRunEmbed : 0u);
+        if (phases == 0)
+            phases = kFullRun;
         CTerminalSink terminal(stderr);
         // A second Ctrl-C: the outcome is recorded, and the statistics too when the run has
         // finished learning (Stop is off from then on), before the process ends.
@@ -61,8 +64,7 @@ int Run(const RunOptions& options) {
         CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
         CTerminalSink::InstallInterruptHandler(&terminal);
         const auto started = std::chrono::steady_clock::now();
-        const bool ok = RunAgent(doc.Agents(), *agent, sink, all || options.map, all || options.log,
-                                 all || options.embed);
+        const bool ok = RunAgent(doc.Agents(), *agent, sink, phases);
         const double total =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         terminal.Finish();

@@ -308,19 +308,17 @@ bool RunTask(CProcessingTask& task, CProgressSink* sink) {
     return task.Succeeded();
 }
 
-bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap,
-              bool doLog, bool doEmbed) {
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, unsigned phases) {
     return RunAgentWith(
-        agentList, agent, [sink](CProcessingTask& task) { return RunTask(task, sink); }, doMap,
-        doLog, doEmbed);
+        agentList, agent, [sink](CProcessingTask& task) { return RunTask(task, sink); }, phases);
 }
 
 bool RunAgentWith(CAgentList& agentList, CAgentSettings& agent, const TaskRunner& runTask,
-                  bool doMap, bool doLog, bool doEmbed) {
+                  unsigned phases) {
     CAgentRunTask task(&agentList, &agent);
-    task.doMap = doMap;
-    task.doLog = doLog;
-    task.doEmbed = doEmbed;
+    task.doMap = (phases & kRunMap) != 0;
+    task.doLog = (phases & kRunLog) != 0;
+    task.doEmbed = (phases & kRunEmbed) != 0;
     const bool succeeded = runTask(task) && task.Succeeded();
     agent.ProcessTime = FormatProcessTime(time(nullptr));
     agent.IsProcessed = succeeded;

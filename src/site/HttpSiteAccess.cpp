@@ -11,7 +11,7 @@
 namespace {
 
 constexpr uint16_t kDefaultPort = 80;
-// What message 194 shows in place of a password, whatever its length.
+// What IDS_ACCESS_DENIED_USER shows in place of a password, whatever its length.
 constexpr const char* kMaskedPassword = "********";
 
 // Collects the header lines of one response.

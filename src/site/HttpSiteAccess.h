@@ -27,13 +27,13 @@ class CHttpSiteAccess : public CSiteAccess {
     CHttpSiteAccess& operator=(const CHttpSiteAccess&) = delete;
 
     // GETs the name and appends the body, whatever the status (a 404 or 500 page is content),
-    // except: 401 fails and leaves message 193 (no credentials) or 194 (user name shown,
-    // password masked) as the last message; a redirect (301, 302, 303, 307, 308) is followed
-    // once, to the same server (host compared ignoring case, any port) over plain HTTP only;
-    // a second redirect fails. A failed read leaves the buffer as it was.
+    // except: 401 fails and leaves IDS_ACCESS_DENIED (no credentials) or IDS_ACCESS_DENIED_USER
+    // (user name shown, password masked) as the last message; a redirect (301, 302, 303, 307, 308)
+    // is followed once, to the same server (host compared ignoring case, any port) over plain HTTP
+    // only; a second redirect fails. A failed read leaves the buffer as it was.
     bool ReadFile(const std::string& name, CTextBuffer& buffer) override;
-    // PUTs the buffer as the name. True only when the server answers 2xx (401 leaves message 193
-    // or 194 as ReadFile does).
+    // PUTs the buffer as the name. True only when the server answers 2xx (401 leaves
+    // IDS_ACCESS_DENIED or IDS_ACCESS_DENIED_USER as ReadFile does).
     bool WriteFile(const std::string& name, const CTextBuffer& buffer) override;
     // HTTP has no directories or attributes: true for every name inside the root.
     bool IsDirectory(const std::string& name) override;

@@ -68,8 +68,9 @@ class CSiteSynthesizer {
     // after them), then index.qvf, the applet files and quorvane.properties, in that order.
     // False on the first failure, with the last message set; what was written stays.
     bool Synthesize(CSiteMap& siteMap);
-    // The agent directory exists as a directory, or was created. False with message 134, 135
-    // or 136 (or, for a dynamic site without a directory, 3400).
+    // The agent directory exists as a directory, or was created. False with
+    // IDS_COULD_NOT_CREATE_DIR, IDS_NOT_A_DIRECTORY or IDS_DIR_READ_ONLY (or, for a dynamic site
+    // without a directory, IDS_NO_AGENT_DIRECTORY).
     bool PrepareAgentDirectory();
     // The page's fetch files, its two index lines and, for a static site, the page edit. 1 on
     // success, -1 on failure with the last message set.
@@ -77,8 +78,8 @@ class CSiteSynthesizer {
     // Stores buffer as the file name of the agent directory (replacing it whole). False on
     // failure; sets no message.
     bool WriteAgentFile(const std::string& name, const CTextBuffer& buffer);
-    // Copies the applet's files from the working directory. False with message 125 naming the
-    // first file that could not be read or stored; the files copied before it stay.
+    // Copies the applet's files from the working directory. False with IDS_COULD_NOT_COPY naming
+    // the first file that could not be read or stored; the files copied before it stay.
     bool CopyAppletFiles();
     // Writes quorvane.properties. False on failure; sets no message.
     bool WritePropertiesFile();

@@ -18,18 +18,13 @@
 #include "agent/AgentFields.h"
 #include "processing/ArchiveReader.h"
 #include "processing/RunFixture.h"
-
-extern char** environ;
+#include "support/TarvikRunner.h"
 
 namespace {
 
 using namespace runtest;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = TarvikResult;
 
 class RunCommandsTest : public RunFixture {
   public:
@@ -262,7 +257,7 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     ASSERT_GT(pid, 0);
     bool reached = false;
     for (int i = 0; i < 3000 && !reached; ++i) {
-        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
+        reached = ReadWholeFile(dir / "run.err").find("Analyzing log files") != std::string::npos;
         if (!reached) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }

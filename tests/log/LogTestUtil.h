@@ -13,10 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "base/ProgressSink.h"
 #include "log/LogClock.h"
+#include "support/RecordingSink.h"
+#include "support/Scoped.h"
 
 namespace logtest {
+
+using ::RecordingSink;
 
 class TempDir {
   public:
@@ -48,28 +51,6 @@ class TempDir {
     std::string path;
 };
 
-// Records every call, as a display would see them; stops when asked to.
-class RecordingSink : public CProgressSink {
-  public:
-    void ShowMessage(const std::string& t) override { messages.push_back(t); }
-    void SetProgress(int p) override { progress.push_back(p); }
-    void SetTitle(const std::string& t) override { titles.push_back(t); }
-    void SetStatus(const std::string& t) override { statuses.push_back(t); }
-    void Close() override {}
-    bool IsStopped() override {
-        ++stopPolls;
-        return stopAfterPolls >= 0 && stopPolls > stopAfterPolls;
-    }
-    void EnableStop(bool) override {}
-
-    std::vector<std::string> messages;
-    std::vector<int> progress;
-    std::vector<std::string> titles;
-    std::vector<std::string> statuses;
-    long stopPolls = 0;
-    long stopAfterPolls = -1;  // -1: never stops
-};
-
 // A wall clock that moves only when the test says, or by a step at every reading.
 class StepClock : public CLogClock {
   public:
@@ -86,14 +67,7 @@ class StepClock : public CLogClock {
 // Sets TZ for a test's life: local-time rules are checked in a zone with daylight saving.
 class ZoneTest : public testing::Test {
   protected:
-    void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
+    ScopedTimeZone zone{"Europe/Berlin"};
 };
 
 // One combined-format line at the given local time.

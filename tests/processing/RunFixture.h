@@ -15,10 +15,10 @@
 #include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
 #include "base/LastMessage.h"
-#include "common/RecordingSink.h"
 #include "log/LogTestUtil.h"
 #include "processing/AgentRunTask.h"
 #include "sitemap/SiteMap.h"
+#include "support/RecordingSink.h"
 #include "support/TempDir.h"
 
 namespace runtest {
@@ -40,25 +40,6 @@ inline const std::string kLogoGif = "GIF89a tiny";
 inline std::string LogLine(time_t t, const std::string& client, const std::string& url) {
     return logtest::Line(t, client, "GET", url);
 }
-
-// A display that records everything and, once the run shows the given title, answers every
-// later IsStopped with true (as if Stop was pressed when that phase began), or only after the
-// given number of further polls.
-class StopAtTitleSink : public RecordingSink {
-  public:
-    explicit StopAtTitleSink(std::string title, int pollsAllowed = 0)
-        : m_title(std::move(title)), m_pollsAllowed(pollsAllowed) {}
-    void SetTitle(const std::string& t) override {
-        RecordingSink::SetTitle(t);
-        if (t == m_title && stopAfter.load() < 0) {
-            stopAfter = polls.load() + m_pollsAllowed;
-        }
-    }
-
-  private:
-    std::string m_title;
-    int m_pollsAllowed;
-};
 
 class RunFixture : public testing::Test {
   public:
@@ -109,8 +90,8 @@ class RunFixture : public testing::Test {
         return ReadWholeFile(dir / ("site/" + name));
     }
 
-    bool Run(CProgressSink* sink, bool doMap = true, bool doLog = true, bool doEmbed = true) {
-        return RunAgent(list, agent, sink, doMap, doLog, doEmbed);
+    bool Run(CProgressSink* sink, unsigned phases = kFullRun) {
+        return RunAgent(list, agent, sink, phases);
     }
 
     CSiteMap& Map() { return *agent.SiteMap; }

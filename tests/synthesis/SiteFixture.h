@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "base/ProgressSink.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
+#include "support/RecordingSink.h"
 
 namespace fs = std::filesystem;
 
@@ -96,19 +96,4 @@ class SiteFixture : public testing::Test {
     fs::path site;
     fs::path work;
     std::unique_ptr<CSiteMap> map;
-};
-
-// A display that records what a task shows.
-class RecordingSink : public CProgressSink {
-  public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetTitle(const std::string& text) override { titles.push_back(text); }
-    void SetStatus(const std::string& text) override { statuses.push_back(text); }
-    void Close() override {}
-    bool IsStopped() override { return false; }
-    void EnableStop(bool) override {}
-
-    std::vector<std::string> messages, titles, statuses;
-    std::vector<int> progress;
 };
