@@ -39,7 +39,7 @@ enum StatRangeValue : int32_t {
 };
 
 class CAgentSettings {
-public:
+  public:
     // Every field at its default; StartTime and EndTime from the local clock now.
     CAgentSettings();
     // The same, taking "now" from the caller (tests, and callers that already read the clock).
@@ -98,6 +98,11 @@ public:
     bool IsShowPrefetch = false;
     std::string Username;
     std::string Password;
+    // A bundle of trusted certificates for the site's HTTPS or FTP server, in place of the
+    // system's; empty for the system's.
+    std::string CaFile;
+    // FTP only over TLS: the login fails rather than send the password in the clear.
+    bool FtpTls = false;
 };
 
 // Local time of the calendar fields (daylight saving decided by the system); -1 when they
