@@ -8,11 +8,11 @@
 
 #include "agent/AgentFields.h"
 #include "agent/AgentList.h"
-#include "agent/HiveFile.h"
-#include "agent/RegistryKey.h"
-#include "processing/LastMessage.h"
+#include "agent/SiteAccessFactory.h"
+#include "base/LastMessage.h"
+#include "hive/HiveFile.h"
+#include "hive/RegistryKey.h"
 #include "res/StringTable.h"
-#include "site/SiteAccessFactory.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

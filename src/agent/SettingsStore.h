@@ -8,7 +8,7 @@
 #include <string>
 
 #include "agent/AgentSettings.h"
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CAgentList;
 

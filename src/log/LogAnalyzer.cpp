@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
+#include "base/ProgressSink.h"
 #include "log/LogReader.h"
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

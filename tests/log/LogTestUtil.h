@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ProgressSink.h"
 #include "log/LogClock.h"
-#include "processing/ProgressSink.h"
 
 namespace logtest {
 
