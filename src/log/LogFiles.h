@@ -1,5 +1,6 @@
 // The log formats an agent can name, the readers each one allows, and the choice and order of the
-// log files a pattern names. Pure functions and constant tables; any thread.
+// log files a pattern names, and the opening of one (plain or compressed). Constant tables and
+// functions that keep no state; any thread.
 #pragma once
 
 #include <cstdint>
