@@ -94,6 +94,7 @@ const AgentField kAgentFields[] = {
     Encoded("Password", &A::Password),
     Text("CaFile", &A::CaFile),
     Flag("FtpTls", &A::FtpTls),
+    Flag("CleanUrls", &A::CleanUrls),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

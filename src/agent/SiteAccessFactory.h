@@ -14,4 +14,5 @@ class CAgentSettings;
 // ("host:port"); the FTP one may also name the site's directory on the server. HTTP addresses
 // may be "https://" ones; CaFile names the trusted certificates of HTTPS and FTP over TLS, and
 // FtpTls makes TLS required for FTP.
+// With CleanUrls on, that object is wrapped in a CCleanUrlAccess.
 std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent);
