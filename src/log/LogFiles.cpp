@@ -145,3 +145,30 @@ StringList ListLogFiles(const std::string& pattern, const std::string& lastFile,
     }
     return ordered;
 }
+
+bool LogTimeSpan(const std::string& pattern, int32_t format, time_t& first, time_t& last) {
+    bool found = false;
+    for (const std::string& path : ListLogFiles(pattern, std::string(), -1, format)) {
+        std::unique_ptr<CLogStream> stream = OpenLogStream(path);
+        if (!stream) {
+            continue;
+        }
+        for (const LogReaderChoice& choice : LogReadersOf(format)) {
+            stream->Rewind();
+            std::unique_ptr<CLogReader> reader = MakeLogReader(choice, *stream);
+            time_t fileFirst = 0;
+            time_t fileLast = 0;
+            if (!reader->GetTimeSpan(fileFirst, fileLast)) {
+                continue;
+            }
+            if (fileLast == kLatestLogTime) {
+                fileLast = fileFirst;
+            }
+            first = found ? std::min(first, fileFirst) : fileFirst;
+            last = found ? std::max(last, fileLast) : fileLast;
+            found = true;
+            break;
+        }
+    }
+    return found;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,3 +64,9 @@ std::unique_ptr<CLogStream> OpenLogStream(const std::string& path);
 // Opens every listed file to read its first lines.
 StringList ListLogFiles(const std::string& pattern, const std::string& lastFile, int32_t lastNumber,
                         int32_t format = kLogAutoDetect);
+
+// The times of the first and the last record over the files pattern names (from the start of
+// each), each file read by the first reader format allows that matches it. A file whose last
+// record cannot be read adds only its first. False when no file matches the pattern or none can
+// be read by an allowed reader.
+bool LogTimeSpan(const std::string& pattern, int32_t format, time_t& first, time_t& last);
