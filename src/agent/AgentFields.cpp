@@ -92,6 +92,8 @@ const AgentField kAgentFields[] = {
     Flag("IsShowPrefetch", &A::IsShowPrefetch),
     Text("Username", &A::Username),
     Encoded("Password", &A::Password),
+    Text("CaFile", &A::CaFile),
+    Flag("FtpTls", &A::FtpTls),
     Flag("CleanUrls", &A::CleanUrls),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -101,6 +101,8 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     CleanUrls = other.CleanUrls;
     Username = other.Username;
     Password = other.Password;
+    CaFile = other.CaFile;
+    FtpTls = other.FtpTls;
     SiteMap = std::move(graph);
 }
 

@@ -101,6 +101,11 @@ class CAgentSettings {
     bool CleanUrls = false;
     std::string Username;
     std::string Password;
+    // A bundle of trusted certificates for the site's HTTPS or FTP server, in place of the
+    // system's; empty for the system's.
+    std::string CaFile;
+    // FTP only over TLS: the login fails rather than send the password in the clear.
+    bool FtpTls = false;
 };
 
 // Local time of the calendar fields (daylight saving decided by the system); -1 when they

@@ -6,7 +6,6 @@
 #include "base/LastMessage.h"
 #include "base/PathRules.h"
 #include "base/ProgressSink.h"
-#include "log/FileLogStream.h"
 #include "log/LogReader.h"
 #include "log/VisitListener.h"
 #include "res/StringTable.h"
@@ -59,7 +58,7 @@ CLogAnalyzer::CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, 
 
 bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
                                    std::string& lastFile, int32_t& lastNumber, int64_t& position) {
-    StringList files = ListLogFiles(pattern, lastFile, lastNumber);
+    StringList files = ListLogFiles(pattern, lastFile, lastNumber, format);
     if (files.empty() && lastFile.empty()) {
         SetLastMessage(IDS_NO_LOG_FILES_MATCH, FileNameOf(pattern).c_str());
         return false;
@@ -117,18 +116,26 @@ int32_t CLogAnalyzer::AnalyzeLogFile(const std::string& path, int32_t format, in
     count = 0;
     std::string name = FileNameOf(path);
     SinkSetStatus(m_sink, FormatString(IDS_PROCESSING_LOG_FILE, name.c_str()));
-    CFileLogStream stream;
-    if (!stream.Open(path)) {
+    std::unique_ptr<CLogStream> stream = OpenLogStream(path);
+    if (!stream) {
         SetLastMessage(IDS_COULD_NOT_OPEN_LOG, name.c_str());
         return -1;
     }
-    int64_t size = stream.Size();
+    // A compressed log is decompressed once here to learn its size, which finds damage too.
+    int64_t size = stream->Size();
     SetFileSize(size);
     // A remembered offset past the end means the file was replaced since: read all of it.
     SetResumeOffset(position > 0 && (size < 0 || position <= size) ? position : 0);
-    int32_t result = ProcessLogStream(stream, format, position);
+    int32_t result = ProcessLogStream(*stream, format, position);
     SetResumeOffset(0);
-    if (result == -1) {
+    const std::string damage = stream->Damage();
+    if (!damage.empty() && result != -2) {
+        // What could be read of it counts; the damage ends this file, not the phase.
+        std::string text = FormatString(IDS_LOG_DAMAGED, name.c_str(), damage.c_str());
+        SetLastMessageText(text);
+        SinkShowMessage(m_sink, text);
+        result = std::max(result, 0);
+    } else if (result == -1) {
         SetLastMessage(IDS_LOG_FORMAT_MISMATCH, name.c_str(), LogFormatName(format));
     } else if (result == -2) {
         SetLastMessage(IDS_PROCESS_STOPPED);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "log/LogClock.h"
@@ -82,6 +84,21 @@ inline std::string Line(time_t t, const std::string& client, const std::string& 
                   kMonths[f.tm_mon], f.tm_year + 1900, f.tm_hour, f.tm_min, f.tm_sec);
     return client + " - - [" + date + "] \"" + method + " " + url + " HTTP/1.1\" 200 100 \"" +
            referer + "\" \"test\"\n";
+}
+
+// The bytes as one gzip member, as gzip and logrotate write them.
+inline std::string Gzip(std::string_view data) {
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, data.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
 }
 
 }  // namespace logtest
