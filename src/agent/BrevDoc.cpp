@@ -1,6 +1,7 @@
 #include "agent/BrevDoc.h"
 
 #include "agent/HiveFile.h"
+#include "agent/RuntimeFiles.h"
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
 #include "processing/LastMessage.h"
@@ -43,6 +44,9 @@ bool CBrevDoc::Open(const std::string& workDir) {
     } else if (m_list->GetWorkDir() == DefaultWorkDir()) {
         CreatePrivateDirectories(m_list->GetWorkDir());
     }
+    // The runs take the applet's files from the working directory: it gets those it lacks. A
+    // failure shows later, when a run misses the file.
+    SeedWorkDir(m_list->GetWorkDir(), FindRuntimeDir());
 
     StringList keys;
     ListAgentKeys(keys);
@@ -147,6 +151,7 @@ bool CBrevDoc::ApplyOptions(const std::string& workDir,
     if (!m_list)
         return false;
     m_list->SetWorkDir(workDir);
+    SeedWorkDir(workDir, FindRuntimeDir());
     for (int i = 0; i < kSuffixTypeCount; ++i) {
         m_list->SetSuffixList(i, suffixLists[static_cast<std::size_t>(i)]);
     }
