@@ -61,8 +61,12 @@ bool CopyNew(const std::string& data, const std::string& workDir, const std::str
         }
         done += static_cast<std::size_t>(n);
     }
-    const bool closed = fchmod(fd, 0644) == 0 && close(fd) == 0;
-    const int error = errno;
+    bool closed = fchmod(fd, 0644) == 0;
+    int error = errno;
+    if (close(fd) != 0 && closed) {
+        closed = false;
+        error = errno;
+    }
     const bool linked =
         closed && (link(temp.c_str(), (workDir + "/" + name).c_str()) == 0 || errno == EEXIST);
     const int linkError = errno;
