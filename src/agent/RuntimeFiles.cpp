@@ -13,7 +13,7 @@
 #include <iterator>
 #include <vector>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "res/StringTable.h"
 
 namespace {

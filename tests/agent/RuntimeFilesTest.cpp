@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "agent/RuntimeFiles.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include "AgentTestUtil.h"
 #include "agent/AgentFields.h"
 #include "agent/AgentList.h"
-#include "agent/RegistryKey.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "hive/RegistryKey.h"
 #include "sitemap/SiteMap.h"
 
 namespace {
@@ -18,7 +18,6 @@ using namespace agenttest;
 
 class SettingsStoreTest : public ScratchTest {
   protected:
-
     // A record with every field away from its default.
     static CAgentSettings Unusual(const std::string& key) {
         CAgentSettings a;

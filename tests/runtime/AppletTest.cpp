@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "processing/LastMessage.h"
-#include "sitemap/PathRules.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "synthesis/InstructionDecoder.h"
 #include "synthesis/SiteFixture.h"
 #include "synthesis/SiteSynthesizer.h"
