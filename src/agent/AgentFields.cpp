@@ -92,6 +92,7 @@ const AgentField kAgentFields[] = {
     Flag("IsShowPrefetch", &A::IsShowPrefetch),
     Text("Username", &A::Username),
     Encoded("Password", &A::Password),
+    Flag("CleanUrls", &A::CleanUrls),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -96,6 +96,9 @@ class CAgentSettings {
     bool StatAccumulate = false;
     bool IsDynamicSite = false;
     bool IsShowPrefetch = false;
+    // Pages are also named as visitors see them: "/blog/" for blog/ + HomePage, "/about" for
+    // about.html, about.htm or about/ + HomePage (the first the site has).
+    bool CleanUrls = false;
     std::string Username;
     std::string Password;
 };
