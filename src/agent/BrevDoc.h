@@ -56,7 +56,8 @@ class CBrevDoc {
     // enumeration order, each with its statistics file (one that cannot be read leaves an empty
     // page graph and shows nothing); then the orphan statistics files are deleted. workDir, when
     // not empty, replaces the stored working directory for this run without being stored. The
-    // default working directory is created when it is the one in use. False when the settings
+    // default working directory is created when it is the one in use; the working directory
+    // gets the runtime files it lacks (SeedWorkDir from FindRuntimeDir). False when the settings
     // file could not be read (the list is then empty and nothing is deleted).
     bool Open(const std::string& workDir = std::string());
 
@@ -114,8 +115,9 @@ class CBrevDoc {
                      const std::function<bool(const CAgentSettings&)>& isSelected,
                      bool* stored = nullptr);
 
-    // Accepting the options sheet: the working directory (for this run; never stored) and the
-    // seven suffix lists (stored). False when storing the lists failed.
+    // Accepting the options sheet: the working directory (for this run; never stored; seeded
+    // like the one of Open) and the seven suffix lists (stored). False when storing the lists
+    // failed.
     bool ApplyOptions(const std::string& workDir,
                       const std::array<std::string, kSuffixTypeCount>& suffixLists);
 

@@ -148,6 +148,10 @@ const std::regex kProcessTimeForm(
     "[1-9][0-9]?/[1-9][0-9]?/[0-9]{2} (0[1-9]|1[0-2]):[0-5][0-9] (AM|PM)");
 
 TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
+    // The working directory lacks one runtime file and holds the operator's own version of
+    // another: the program supplies the first and keeps the second.
+    fs::remove(dir / "work/qvan.jar");
+    ASSERT_TRUE(dir.WriteFile("work/a.class", "my own a.class"));
     AddShop();
     Result r = Tarvik({"run", "Shop"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -161,7 +165,9 @@ TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
     EXPECT_TRUE(Embedded("index.html", kIndexHtml));
     EXPECT_TRUE(fs::exists(dir / "backup/site.zip"));
-    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"), "applet file qvan.jar");
+    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"),
+              ReadWholeFile(kBuiltRuntime + "qvan.jar"));
+    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/a.class"), "my own a.class");
 
     // The outcome and the statistics were saved.
     auto shown = Shown();

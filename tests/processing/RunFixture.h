@@ -1,7 +1,7 @@
 // A small real site for the processing-run tests: three pages and an image in a temporary
-// directory, an access log of two visitors, the applet's six files in a working directory of
-// their own, and an agent set up to run all of it with a backup. Also a sink that answers
-// "stopped" from a given phase title on.
+// directory, an access log of two visitors, the applet's six files (as built) in a working
+// directory of their own, and an agent set up to run all of it with a backup. Also a sink that
+// answers "stopped" from a given phase title on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 
 inline const std::vector<std::string> kAppletFiles = {"qvan.zip",       "qvan.cab", "qvan.jar",
                                                       "quorvane.class", "a.class",  "b.class"};
+// The runtime files as the build made them.
+inline const std::string kBuiltRuntime = TARVIK_BINARY_DIR "/runtime/";
 
 inline const std::string kIndexHtml =
     "<html><body><a href=\"a.html\">A</a> <a href=\"b.html\">B</a>"
@@ -74,7 +76,7 @@ class RunFixture : public testing::Test {
 
     static void WriteApplets(const std::string& work) {
         for (const std::string& name : kAppletFiles) {
-            ASSERT_TRUE(CTempDir::WriteFileAt(work, name, "applet file " + name));
+            ASSERT_TRUE(CTempDir::WriteFileAt(work, name, ReadWholeFile(kBuiltRuntime + name)));
         }
     }
     void WriteLog(const std::string& name, const std::string& text) const {

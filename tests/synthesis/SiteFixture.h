@@ -83,12 +83,13 @@ class SiteFixture : public testing::Test {
         link->Weight = weight;
         return link;
     }
-    // The applet's files in the working directory, each holding its own name.
+    // The applet's files in the working directory, as the build made them.
     void WriteAppletFiles(const std::vector<std::string>& names = {"qvan.zip", "qvan.cab",
                                                                    "qvan.jar", "quorvane.class",
                                                                    "a.class", "b.class"}) {
         for (const std::string& name : names) {
-            WriteFile(work / name, "applet file " + name);
+            fs::copy_file(fs::path(TARVIK_BINARY_DIR "/runtime") / name, work / name,
+                          fs::copy_options::overwrite_existing);
         }
     }
 
