@@ -14,8 +14,8 @@ const char* const kLogFormatTexts[] = {"Auto Detect",
                                        "W3C Extended",
                                        ""};
 const char* const kStatWeightTexts[] = {"No", "Minor", "Major", "Auto", ""};
-const char* const kStatRangeTexts[] = {"All log files", "Last Year",   "Last 6 month",
-                                       "Last Month",    "Last Week",   "Last Day",
+const char* const kStatRangeTexts[] = {"All log files", "Last Year",     "Last 6 month",
+                                       "Last Month",    "Last Week",     "Last Day",
                                        "Last Hour",     "Specify Range", ""};
 
 int EnumCount(const char* const* table) {
@@ -48,7 +48,9 @@ time_t DefaultStartTime(time_t now) {
     return mktime(&fields);
 }
 
-time_t DefaultEndTime() { return LocalTime(2037, 12, 31, 0, 0, 0); }
+time_t DefaultEndTime() {
+    return LocalTime(2037, 12, 31, 0, 0, 0);
+}
 
 CAgentSettings::CAgentSettings() : CAgentSettings(time(nullptr)) {}
 
@@ -96,6 +98,7 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     StatAccumulate = other.StatAccumulate;
     IsDynamicSite = other.IsDynamicSite;
     IsShowPrefetch = other.IsShowPrefetch;
+    IsScriptPrefetch = other.IsScriptPrefetch;
     Username = other.Username;
     Password = other.Password;
     SiteMap = std::move(graph);
@@ -127,6 +130,8 @@ void CAgentSettings::GetTimeRange(time_t now, time_t* start, time_t* end) const 
             s = LocalTime(1971, 1, 1, 0, 0, 0);
             break;
     }
-    if (start) *start = s;
-    if (end) *end = e;
+    if (start)
+        *start = s;
+    if (end)
+        *end = e;
 }

@@ -39,7 +39,7 @@ enum StatRangeValue : int32_t {
 };
 
 class CAgentSettings {
-public:
+  public:
     // Every field at its default; StartTime and EndTime from the local clock now.
     CAgentSettings();
     // The same, taking "now" from the caller (tests, and callers that already read the clock).
@@ -96,6 +96,8 @@ public:
     bool StatAccumulate = false;
     bool IsDynamicSite = false;
     bool IsShowPrefetch = false;
+    // The block also loads the browser-side script loader (quorvane.js).
+    bool IsScriptPrefetch = false;
     std::string Username;
     std::string Password;
 };

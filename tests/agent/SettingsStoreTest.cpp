@@ -18,7 +18,6 @@ using namespace agenttest;
 
 class SettingsStoreTest : public ScratchTest {
   protected:
-
     // A record with every field away from its default.
     static CAgentSettings Unusual(const std::string& key) {
         CAgentSettings a;
@@ -57,6 +56,7 @@ class SettingsStoreTest : public ScratchTest {
         a.StatAccumulate = true;
         a.IsDynamicSite = true;
         a.IsShowPrefetch = true;
+        a.IsScriptPrefetch = true;
         a.Username = "ftp user";
         a.Password = "p\xC3\xA4ss\nword";
         return a;
