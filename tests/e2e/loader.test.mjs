@@ -159,22 +159,27 @@ async function settle(run, expected) {
 const paths = (lines) => lines.map((l) => l.split(' ')[1]).filter((p) => p !== '/favicon.ico');
 
 test('the home page fetches its fetch file, then its list in order, nothing else', async (t) => {
-  for (const site of ['scrambled', 'text']) {
-    await t.test(site, async () => {
+  // The last row: a browser without idle callbacks and link prefetch (fetch does the work).
+  const bare = () => {
+    window.requestIdleCallback = undefined;
+    DOMTokenList.prototype.supports = () => false;
+  };
+  for (const [site, init] of [['scrambled'], ['text'], ['text', bare]]) {
+    await t.test(site + (init ? ', bare browser' : ''), async () => {
       const fetchFile = fetchFileOf(site, '/index.html');
       assert.equal(formOf(at(site, fetchFile)), site);
       const entries = entriesOf(site, '/', [fetchFile]);
       assert.deepEqual(entries, ['/a.html', '/b.html', '/hub.html']);
       const expected = ['/index.html', '/tarvik/quorvane.js', fetchFile,
         '/tarvik/quorvane.properties', ...entries];
-      const run = await open(site, '/');
+      const run = await open(site, '/', init);
       await settle(run, expected);
       assert.deepEqual(run.seen.map((p) => (p === '/' ? '/index.html' : p)), expected);
       assert.deepEqual(paths(run.served()).map((p) => (p === '/' ? '/index.html' : p)).sort(),
         [...expected].sort());
       assert.equal(await run.tab.evaluate(() => window.ownOnLoad), 1);
       assert.deepEqual(run.errors, []);
-      if (site === 'scrambled') console.log('requests seen: ' + run.seen.join(' '));
+      if (!init) console.log('requests seen: ' + run.seen.join(' '));
       await run.context.close();
     });
   }
