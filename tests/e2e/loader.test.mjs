@@ -97,7 +97,8 @@ ${sites.map((s) => `  server { listen 127.0.0.1:${ports[s]}; root ${at(s)};
 `);
 const nginx = spawn('/usr/sbin/nginx', ['-p', at('nginx'), '-c', at('nginx', 'nginx.conf'),
   '-e', at('nginx', 'error.log')], { stdio: 'inherit' });
-const until = async (check, ms = 10000) => {
+process.on('exit', () => nginx.kill('SIGQUIT'));  // also when the set-up below fails
+const until = async (check, ms = 20000) => {
   for (const end = Date.now() + ms; Date.now() < end; await new Promise((r) => setTimeout(r, 100))) {
     if (await check()) return true;
   }
@@ -119,13 +120,11 @@ addAndRun('text.reg', 'Text', 'RootDirectory=' + at('text'));
 addAndRun('scrambled.reg', 'Dynamic', 'DomainName=127.0.0.1:' + ports.dynamic,
   'IsDynamicSite=true', 'FilesDirectory=' + at('dynamic', 'tarvik'));
 
-
 const logOf = (site) => (fs.existsSync(at('nginx', site + '.log')) ?
   fs.readFileSync(at('nginx', site + '.log'), 'utf8').split('\n').filter(Boolean) : []);
 
 after(async () => {
   await browser.close();
-  nginx.kill('SIGQUIT');
   if (process.env.TARVIK_E2E_KEEP) console.log('kept ' + tmp);
   else fs.rmSync(tmp, { recursive: true, force: true });
 });
