@@ -162,7 +162,7 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
     for (const std::string& line : expected) {
         EXPECT_NE(std::find(shown.begin(), shown.end(), line), shown.end()) << line;
     }
-    EXPECT_EQ(shown.size(), 1u + 36u + 3u);
+    EXPECT_EQ(shown.size(), 1u + 37u + 3u);
     // Every agent has its statistics file after the command closed the list.
     EXPECT_TRUE(fs::exists(work / "example.com 0.qvs"));
     EXPECT_TRUE(fs::exists(work / "example.com 1.qvs"));

@@ -125,6 +125,7 @@ const logOf = (site) => (fs.existsSync(at('nginx', site + '.log')) ?
 
 after(async () => {
   await browser.close();
+  nginx.kill('SIGQUIT');
   if (process.env.TARVIK_E2E_KEEP) console.log('kept ' + tmp);
   else fs.rmSync(tmp, { recursive: true, force: true });
 });
