@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= $(JOBS)
 
-.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format clean
+.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format format-check lint clean
 
 all: release
 
@@ -27,6 +27,8 @@ fuzz: deps
 # few seconds over its seed corpus. Fails when any test fails.
 test: debug fuzz
 	@status=0; \
+	echo "== format (clang-format leaves the tree unchanged)"; \
+	$(MAKE) --no-print-directory format-check || status=1; \
 	echo "== unit tests (debug preset: ASan + UBSan)"; \
 	ctest --preset debug -j $(CTEST_JOBS) || status=1; \
 	echo "== fuzz targets (fuzz preset: libFuzzer + ASan + UBSan)"; \
@@ -45,8 +47,18 @@ demo: release
 bench: release
 	scripts/bench build/release
 
+CXX_SOURCES = find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0
+
 format:
-	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	$(CXX_SOURCES) | xargs -0 clang-format -i
+
+# Fails, naming each file, when `make format` would change something.
+format-check:
+	@$(CXX_SOURCES) | xargs -0 clang-format --dry-run -Werror
+
+# clang-tidy with the checks of .clang-tidy over the sources of the debug build.
+lint: debug
+	find src \( -name '*.cpp' \) -print0 | xargs -0 -n 8 -P $(JOBS) clang-tidy --quiet -p build/debug
 
 clean:
 	rm -rf build

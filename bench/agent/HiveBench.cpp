@@ -9,10 +9,10 @@
 
 #include "agent/AgentFields.h"
 #include "agent/BrevDoc.h"
-#include "agent/Hive.h"
-#include "agent/HiveFile.h"
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
+#include "hive/Hive.h"
+#include "hive/HiveFile.h"
 
 namespace {
 

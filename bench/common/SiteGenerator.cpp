@@ -1,12 +1,12 @@
 #include "SiteGenerator.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <cmath>
 #include <random>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,9 @@ const Section kSections[] = {{"docs", "page", ".html", 45},
                              {"news", "story", ".htm", 15},
                              {"app", "view", ".asp", 15}};
 
-std::string ImageName(int j) { return "/img/i" + std::to_string(j) + (j % 3 ? ".gif" : ".jpg"); }
+std::string ImageName(int j) {
+    return "/img/i" + std::to_string(j) + (j % 3 ? ".gif" : ".jpg");
+}
 
 bool WriteFile(const fs::path& path, const std::string& text, long long* bytes,
                std::string* error) {
@@ -33,7 +35,8 @@ bool WriteFile(const fs::path& path, const std::string& text, long long* bytes,
     std::ofstream out(path, std::ios::binary);
     out << text;
     if (!out) {
-        if (error) *error = "cannot write " + path.string();
+        if (error)
+            *error = "cannot write " + path.string();
         return false;
     }
     *bytes += static_cast<long long>(text.size());
@@ -47,14 +50,16 @@ std::string GeneratedPageName(int i) {
         return "/index.html";
     }
     int total = 0;
-    for (const Section& s : kSections) total += s.share;
+    for (const Section& s : kSections)
+        total += s.share;
     int x = static_cast<int>((static_cast<long long>(i) * 7919) % total);
     int acc = 0;
     const Section* chosen = &kSections[0];
     for (const Section& s : kSections) {
         acc += s.share;
         chosen = &s;
-        if (x < acc) break;
+        if (x < acc)
+            break;
     }
     return std::string("/") + chosen->dir + "/" + chosen->stem + std::to_string(i) + chosen->ext;
 }
@@ -92,13 +97,16 @@ bool GenerateSite(const std::string& root, int pages, unsigned seed, SiteGenerat
         } else {
             html += "<body>\n<h1>Page " + std::to_string(i) + "</h1>\n";
             std::vector<int> targets;
-            if (i + 1 < pages) targets.push_back(i + 1);  // a chain keeps every page reachable
-            if (i != 0) targets.push_back(0);
+            if (i + 1 < pages)
+                targets.push_back(i + 1);  // a chain keeps every page reachable
+            if (i != 0)
+                targets.push_back(0);
             int k = linkCount(rng);
             while (static_cast<int>(targets.size()) < k && pages > 1) {
                 int j = unit(rng) < 0.5 ? static_cast<int>(pages * std::pow(unit(rng), 3))
                                         : anyPage(rng);
-                if (j != i) targets.push_back(j);
+                if (j != i)
+                    targets.push_back(j);
             }
             for (int j : targets) {
                 html += "<p><a href=\"" + RelativePath(name, GeneratedPageName(j)) + "\">page " +

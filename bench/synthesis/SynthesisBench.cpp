@@ -24,9 +24,9 @@
 #include <utility>
 
 #include "SiteGenerator.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/SiteSynthesizer.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/PathRules.h"
 #include "embed/PageEmbedding.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

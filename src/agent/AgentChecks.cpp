@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "agent/UserPrompt.h"
+#include "base/PathRules.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 
@@ -50,14 +50,6 @@ bool CheckAgentDirectory(const std::string& dir, CUserPrompt& prompt) {
         return Fail(prompt, IDS_DIR_READ_ONLY, dir);
     }
     return true;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
 }
 
 // The directory part of a local file name: "." for a bare name, "/" for a file at the root.
@@ -131,7 +123,7 @@ bool CheckLogPage(bool ignoreLogFile, const std::string& logFile, CUserPrompt& p
     Tokenize(text, parts, ";,");
     StringList patterns;
     for (const std::string& part : parts) {
-        std::string pattern(TrimBlanks(part));
+        std::string pattern(Trim(part));
         if (pattern.empty())
             continue;
         NormalizeLocalPath(pattern, false);

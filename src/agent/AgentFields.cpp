@@ -4,8 +4,8 @@
 #include <charconv>
 #include <limits>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "agent/BrevDoc.h"
 
-#include "agent/HiveFile.h"
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "hive/HiveFile.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 

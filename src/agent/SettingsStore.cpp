@@ -8,11 +8,11 @@
 
 #include "agent/AgentFields.h"
 #include "agent/AgentList.h"
-#include "agent/HiveFile.h"
-#include "agent/RegistryKey.h"
-#include "processing/LastMessage.h"
+#include "agent/SiteAccessFactory.h"
+#include "base/LastMessage.h"
+#include "hive/HiveFile.h"
+#include "hive/RegistryKey.h"
 #include "res/StringTable.h"
-#include "site/SiteAccessFactory.h"
 #include "sitemap/SiteMap.h"
 
 namespace {
@@ -196,12 +196,15 @@ namespace {
 
 // A stored byte offset: decimal digits with an optional "-" (-1 for none).
 bool ParseOffset(const std::string& text, int64_t& offset) {
-    if (text.empty() || text.size() > 20) return false;
+    if (text.empty() || text.size() > 20)
+        return false;
     std::size_t i = text[0] == '-' ? 1 : 0;
-    if (i == text.size()) return false;
+    if (i == text.size())
+        return false;
     int64_t value = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9' || value > (INT64_MAX - 9) / 10) return false;
+        if (text[i] < '0' || text[i] > '9' || value > (INT64_MAX - 9) / 10)
+            return false;
         value = value * 10 + (text[i] - '0');
     }
     offset = text[0] == '-' ? -value : value;
@@ -244,7 +247,8 @@ bool LoadStatistics(CAgentSettings& agent, const std::string& workDir) {
     // The resume state belongs to the statistics just read; without them (or with an empty
     // graph, which holds no counts) it would make an accumulating run skip hits that the graph
     // never counted.
-    if (agent.SiteMap->PageCount() == 0) return true;
+    if (agent.SiteMap->PageCount() == 0)
+        return true;
     CHiveFile& hive = UserHive();
     hive.Refresh();
     const CHiveKey* key = nullptr;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "agent/AgentSettings.h"
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CAgentList;
 
@@ -62,8 +62,9 @@ bool SaveStatistics(CAgentSettings& agent, const std::string& workDir);
 
 // Replaces the agent's page graph by a new one for HomePage with a new site access object, and
 // reads the statistics file into it; when that gives a graph with pages, the log resume state
-// stored in the agent's key is restored into it. False with "Could not read site statistics file (%s)" in the
-// last-message buffer when the file cannot be read; the new, empty graph stays attached.
+// stored in the agent's key is restored into it. False with "Could not read site statistics file
+// (%s)" in the last-message buffer when the file cannot be read; the new, empty graph stays
+// attached.
 bool LoadStatistics(CAgentSettings& agent, const std::string& workDir);
 
 // Deletes every "*.qvs" file of the list's working directory whose name without directory and

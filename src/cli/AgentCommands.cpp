@@ -9,10 +9,10 @@
 #include "agent/AgentChecks.h"
 #include "agent/AgentFields.h"
 #include "agent/BrevDoc.h"
-#include "agent/HiveFile.h"
 #include "agent/SettingsStore.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
+#include "hive/HiveFile.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 

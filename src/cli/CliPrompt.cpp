@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 
 void PrintCliError(const std::string& text) {
     std::string line = text;

@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "agent/AgentSettings.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "log/LogAnalyzer.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
 
@@ -138,13 +138,13 @@ int RunLogs(const LogsOptions& options) {
     int format = IndexOf(kLogFormatTexts, options.format);
     if (format < 0) {
         PrintCliError(FormatString(IDS_CLI_LOGS_BAD_FORMAT, options.format.c_str(),
-                                Choices(kLogFormatTexts, EnumCount(kLogFormatTexts)).c_str()));
+                                   Choices(kLogFormatTexts, EnumCount(kLogFormatTexts)).c_str()));
         return kExitUsage;
     }
     int weight = IndexOf(kStatWeightTexts, options.weight);
     if (weight < 0) {
         PrintCliError(FormatString(IDS_CLI_LOGS_BAD_WEIGHT, options.weight.c_str(),
-                                Choices(kStatWeightTexts, EnumCount(kStatWeightTexts)).c_str()));
+                                   Choices(kStatWeightTexts, EnumCount(kStatWeightTexts)).c_str()));
         return kExitUsage;
     }
     time_t start = 0;
@@ -158,7 +158,7 @@ int RunLogs(const LogsOptions& options) {
         }
         if (start > end) {
             PrintCliError(FormatString(IDS_CLI_LOGS_REVERSED_RANGE, options.from.c_str(),
-                                    options.to.c_str()));
+                                       options.to.c_str()));
             return kExitUsage;
         }
     } else {
@@ -170,7 +170,7 @@ int RunLogs(const LogsOptions& options) {
         }
         if (settings.StatRange < 0) {
             PrintCliError(FormatString(IDS_CLI_LOGS_BAD_RANGE, options.range.c_str(),
-                                    Choices(kStatRangeTexts, kRangeSpecify).c_str()));
+                                       Choices(kStatRangeTexts, kRangeSpecify).c_str()));
             return kExitUsage;
         }
         settings.GetTimeRange(time(nullptr), &start, &end);
@@ -196,7 +196,8 @@ int RunLogs(const LogsOptions& options) {
     }
     if (!options.site.empty()) {
         // The site's own structure first, as a run does: its pages, static links and images.
-        if (sink) sink->SetTitle(ResString(IDS_ANALYZING_SITE));
+        if (sink)
+            sink->SetTitle(ResString(IDS_ANALYZING_SITE));
         bool mapped = RunSiteMapAnalysis(map, options.domain, sink.get());
         if (!mapped) {
             bool stopped = sink && sink->IsStopped();
@@ -207,7 +208,8 @@ int RunLogs(const LogsOptions& options) {
             PrintCliError(GetLastMessage());
             return stopped ? kExitInterrupted : kExitFailed;
         }
-        if (sink) sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
+        if (sink)
+            sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
     }
     CLogAnalyzer analyzer(map, options.domain, start, end, sink.get());
     std::string lastFile;

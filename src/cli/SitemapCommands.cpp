@@ -10,13 +10,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
-#include "processing/LastMessage.h"
 #include "res/StringTable.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
 

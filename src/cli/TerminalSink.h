@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 
 class CTerminalSink : public CProgressSink {
   public:

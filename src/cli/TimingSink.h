@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 
 class CTimingSink : public CProgressSink {
   public:

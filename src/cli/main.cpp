@@ -6,13 +6,6 @@
 #include "cli/Commands.h"
 #include "res/StringTable.h"
 
-namespace {
-int g_exitStatus = 0;
-}
-
-void SetExitStatus(int status) { g_exitStatus = status; }
-int ExitStatus() { return g_exitStatus; }
-
 int main(int argc, char** argv) {
     CLI::App app(ResString(IDS_CLI_DESCRIPTION), "tarvik");
     app.set_version_flag("--version", std::string("tarvik ") + TARVIK_VERSION,

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "site/SiteAccess.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 
@@ -31,10 +31,6 @@ std::string StartCallAttribute() {
     text.append(kStartCall);
     text.push_back('"');
     return text;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
 // Where the start call goes inside a BODY tag whose attributes begin at from.

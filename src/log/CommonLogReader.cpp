@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/PathRules.h"
 #include "log/FieldCursor.h"
 #include "log/LogFields.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

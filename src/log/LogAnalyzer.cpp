@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
+#include "base/ProgressSink.h"
 #include "log/FileLogStream.h"
 #include "log/LogReader.h"
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

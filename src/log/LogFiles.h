@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CLogReader;
 class CLogStream;

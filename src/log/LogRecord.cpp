@@ -1,6 +1,6 @@
 #include "log/LogRecord.h"
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "base/PathRules.h"
 #include "log/LogFields.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

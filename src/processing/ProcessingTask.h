@@ -3,7 +3,7 @@
 // the worker, and Succeeded is read after the worker has been joined.
 #pragma once
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 
 class CProcessingTask {
   public:

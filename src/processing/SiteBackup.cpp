@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
+#include "base/ProgressSink.h"
 #include "processing/Dzip.h"
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
 #include "processing/SiteZipper.h"
 #include "res/StringTable.h"
 #include "site/LocalSiteAccess.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 
 int CSiteZipper::StatusCallback(const char* item, int progress, void* data) {

@@ -46,7 +46,9 @@ const char* ResString(int id) {
     return e ? e->text : "";
 }
 
-bool HasResString(int id) { return Find(id) != nullptr; }
+bool HasResString(int id) {
+    return Find(id) != nullptr;
+}
 
 std::string FormatTextV(const char* format, va_list args) {
     va_list copy;
@@ -74,7 +76,9 @@ std::string FormatText(const char* format, ...) {
     return s;
 }
 
-std::string FormatStringV(int id, va_list args) { return FormatTextV(ResString(id), args); }
+std::string FormatStringV(int id, va_list args) {
+    return FormatTextV(ResString(id), args);
+}
 
 std::string FormatString(int id, ...) {
     va_list args;

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <limits>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "site/CurlHandle.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

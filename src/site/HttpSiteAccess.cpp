@@ -3,10 +3,10 @@
 #include <cstring>
 #include <limits>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "site/CurlHandle.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 
@@ -28,10 +28,6 @@ size_t CollectHeader(char* data, size_t size, size_t count, void* user) {
 
 bool IsRedirect(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-bool IsHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 // Bytes that may stand in a request target as they are.
@@ -160,7 +156,8 @@ std::string CHttpSiteAccess::RequestTarget(std::string_view name) {
         if (c == '#') {
             break;  // the fragment is the browser's business
         }
-        if (c == '%' && i + 2 < name.size() && IsHexDigit(name[i + 1]) && IsHexDigit(name[i + 2])) {
+        if (c == '%' && i + 2 < name.size() && HexDigitValue(name[i + 1]) >= 0 &&
+            HexDigitValue(name[i + 2]) >= 0) {
             out.push_back('%');
         } else if (IsTargetChar(c)) {
             out.push_back(static_cast<char>(c));

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <limits>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "site/AtomicFile.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

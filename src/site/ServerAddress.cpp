@@ -1,6 +1,6 @@
 #include "site/ServerAddress.h"
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 namespace {
 
@@ -14,10 +14,6 @@ bool IsIpv6Char(char c) {
            c == '.';
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 }  // namespace
 
 bool CServerAddress::Parse(std::string_view text) {
@@ -25,10 +21,7 @@ bool CServerAddress::Parse(std::string_view text) {
     Host.clear();
     Port = 0;
     Path.clear();
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
+    text = Trim(text);
 
     std::string lowered;
     uint16_t portValue = 0;

@@ -2,8 +2,8 @@
 
 #include <cstdarg>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
-#include "sitemap/PathRules.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 namespace {
 constexpr int64_t kMaxSize = std::numeric_limits<int32_t>::max();

@@ -9,7 +9,7 @@
 #include <vector>
 
 class CBinaryReader {
-public:
+  public:
     // Reads the whole file. False when it cannot be read.
     bool Open(const std::string& path);
     // Reads from data (borrowed: it must outlive the reader's use).
@@ -29,7 +29,7 @@ public:
     std::size_t BytesRead() const { return m_pos; }
     std::size_t Remaining() const { return m_size - m_pos; }
 
-private:
+  private:
     std::vector<char> m_owned;
     const char* m_data = nullptr;
     std::size_t m_size = 0;

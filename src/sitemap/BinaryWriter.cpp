@@ -31,7 +31,9 @@ void CBinaryWriter::WriteInt32(int32_t value) {
     WriteBytes(bytes, sizeof bytes);
 }
 
-void CBinaryWriter::WriteByte(uint8_t value) { WriteBytes(&value, 1); }
+void CBinaryWriter::WriteByte(uint8_t value) {
+    WriteBytes(&value, 1);
+}
 
 void CBinaryWriter::WriteDouble(double value) {
     uint64_t v;

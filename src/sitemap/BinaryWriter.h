@@ -10,7 +10,7 @@
 class CAtomicFile;
 
 class CBinaryWriter {
-public:
+  public:
     CBinaryWriter();
     // Discards what was written unless Close succeeded.
     ~CBinaryWriter();
@@ -27,7 +27,7 @@ public:
     // the old file is then whole.
     bool Close();
 
-private:
+  private:
     std::unique_ptr<CAtomicFile> m_file;
     std::string m_path;
 };

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 template <typename T>
 class CNameIndex {

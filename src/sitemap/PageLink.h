@@ -4,7 +4,7 @@
 class CSitePage;
 
 class CPageLink {
-public:
+  public:
     explicit CPageLink(CSitePage* target) : Target(target) {}
 
     CSitePage* Target;          // borrowed: a page of the same graph

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "sitemap/NameIndex.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SitePage.h"
 
 class CBinaryReader;

@@ -3,8 +3,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
+#include "base/LastMessage.h"
+#include "base/ProgressSink.h"
 #include "res/StringTable.h"
 #include "site/SiteAccess.h"
 #include "sitemap/SiteMap.h"

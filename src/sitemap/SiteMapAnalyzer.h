@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "site/TextBuffer.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/TagScanner.h"
 
 class CProgressSink;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CTagScanner {
   public:

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "res/StringTable.h"
 
 bool DecodeInstructions(const void* data, std::size_t size, DecodedInstructions& out) {

@@ -2,15 +2,15 @@
 // applet's files in the agent directory, and the page edits of a static site.
 #include <sys/stat.h>
 
+#include "base/LastMessage.h"
+#include "base/PathRules.h"
+#include "base/ProgressSink.h"
 #include "embed/PageEmbedding.h"
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
 #include "res/StringTable.h"
 #include "site/AtomicFile.h"
 #include "site/LocalSiteAccess.h"
 #include "site/SiteAccess.h"
 #include "site/TextBuffer.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/InstructionWriter.h"
 #include "synthesis/SiteSynthesizer.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "processing/ProgressSink.h"
+#include "base/PathRules.h"
+#include "base/ProgressSink.h"
 #include "res/StringTable.h"
 #include "site/TextBuffer.h"
-#include "sitemap/PathRules.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/InstructionWriter.h"
 

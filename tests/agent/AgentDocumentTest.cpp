@@ -6,8 +6,8 @@
 #include <set>
 
 #include "AgentTestUtil.h"
-#include "agent/RegistryKey.h"
 #include "agent/SettingsStore.h"
+#include "hive/RegistryKey.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

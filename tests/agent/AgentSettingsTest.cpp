@@ -11,7 +11,7 @@ namespace {
 
 // Local-time rules are checked in a zone with daylight saving.
 class AgentSettingsTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("TZ", "Europe/Berlin", 1);
         tzset();
@@ -39,11 +39,11 @@ TEST_F(AgentSettingsTest, Defaults) {
     EXPECT_EQ(a.StatRange, 3);
     EXPECT_EQ(a.SiteFileType, 0);
     EXPECT_EQ(a.LogFromat, 0);
-    EXPECT_TRUE(a.IsBackup && a.IsBackupModified && a.CacheHTML && a.CacheImages &&
-                a.CacheAudio && a.CacheVideo);
-    EXPECT_FALSE(a.ignoreLogFile || a.CacheASP || a.CacheCGI || a.CacheJava ||
-                 a.CacheShockwave || a.isPageLimit || a.isKBLimit || a.IsProcessed ||
-                 a.StatAccumulate || a.IsDynamicSite || a.IsShowPrefetch);
+    EXPECT_TRUE(a.IsBackup && a.IsBackupModified && a.CacheHTML && a.CacheImages && a.CacheAudio &&
+                a.CacheVideo);
+    EXPECT_FALSE(a.ignoreLogFile || a.CacheASP || a.CacheCGI || a.CacheJava || a.CacheShockwave ||
+                 a.isPageLimit || a.isKBLimit || a.IsProcessed || a.StatAccumulate ||
+                 a.IsDynamicSite || a.IsShowPrefetch);
     EXPECT_TRUE(a.AgentKey.empty() && a.Description.empty() && a.Password.empty());
 
     struct tm start = Local(a.StartTime);

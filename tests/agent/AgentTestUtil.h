@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/HiveFile.h"
 #include "agent/UserPrompt.h"
+#include "hive/HiveFile.h"
 
 namespace agenttest {
 

@@ -8,8 +8,8 @@
 #include "AgentTestUtil.h"
 #include "agent/AgentFields.h"
 #include "agent/AgentList.h"
-#include "agent/RegistryKey.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
+#include "hive/RegistryKey.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 
 class RecordingSink : public CProgressSink {
   public:

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "site/LocalSiteAccess.h"
 
 namespace fs = std::filesystem;

@@ -7,10 +7,10 @@
 
 #include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
+#include "base/LastMessage.h"
 #include "log/LogAnalyzer.h"
 #include "log/LogFiles.h"
 #include "log/LogReader.h"
-#include "processing/LastMessage.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

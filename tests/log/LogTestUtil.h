@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ProgressSink.h"
 #include "log/LogClock.h"
-#include "processing/ProgressSink.h"
 
 namespace logtest {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "ArchiveReader.h"
+#include "base/LastMessage.h"
 #include "common/RecordingSink.h"
 #include "processing/Dzip.h"
-#include "processing/LastMessage.h"
 #include "processing/SiteBackup.h"
 #include "processing/SiteZipper.h"
 #include "site/FtpSiteAccess.h"

@@ -14,10 +14,10 @@
 
 #include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
+#include "base/LastMessage.h"
 #include "common/RecordingSink.h"
 #include "log/LogTestUtil.h"
 #include "processing/AgentRunTask.h"
-#include "processing/LastMessage.h"
 #include "sitemap/SiteMap.h"
 #include "support/TempDir.h"
 

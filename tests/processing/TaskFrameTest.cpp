@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/LastMessage.h"
 #include "common/RecordingSink.h"
-#include "processing/LastMessage.h"
 #include "processing/ProcessingTask.h"
 #include "processing/WorkerThread.h"
 #include "res/StringTable.h"

@@ -10,8 +10,8 @@
 
 #include "RefusedName.h"
 #include "agent/AgentSettings.h"
+#include "agent/SiteAccessFactory.h"
 #include "site/FtpSiteAccess.h"
-#include "site/SiteAccessFactory.h"
 #include "support/CannedServer.h"
 #include "support/FtpServer.h"
 #include "support/ServerProcess.h"

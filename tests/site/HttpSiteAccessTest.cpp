@@ -11,9 +11,9 @@
 
 #include "RefusedName.h"
 #include "agent/AgentSettings.h"
-#include "processing/LastMessage.h"
+#include "agent/SiteAccessFactory.h"
+#include "base/LastMessage.h"
 #include "site/HttpSiteAccess.h"
-#include "site/SiteAccessFactory.h"
 #include "support/CannedServer.h"
 #include "support/NginxServer.h"
 #include "support/ServerProcess.h"

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "agent/AgentSettings.h"
+#include "agent/SiteAccessFactory.h"
 #include "site/FtpSiteAccess.h"
 #include "site/HttpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
 #include "site/ServerAddress.h"
 #include "site/SiteAccess.h"
-#include "site/SiteAccessFactory.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "processing/LastMessage.h"
-#include "processing/ProgressSink.h"
+#include "base/LastMessage.h"
+#include "base/ProgressSink.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "site/TextBuffer.h"
 #include "synthesis/InstructionDecoder.h"
 #include "synthesis/InstructionWriter.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 

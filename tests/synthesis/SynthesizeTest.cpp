@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "SiteFixture.h"
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 #include "synthesis/InstructionDecoder.h"
 #include "synthesis/RandSequence.h"
 #include "synthesis/SiteSynthesizer.h"

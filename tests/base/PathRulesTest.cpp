@@ -1,4 +1,4 @@
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -88,11 +88,11 @@ TEST(PathRules, Classifying) {
         bool pageLink;
     };
     const Case cases[] = {
-        {"/a.htm", true, true},        {".htm", true, false},
-        {"/page.asp?x=1", false, false}, {"/x.HTML", true, true},
+        {"/a.htm", true, true},           {".htm", true, false},
+        {"/page.asp?x=1", false, false},  {"/x.HTML", true, true},
         {"/dir.html/file", false, false}, {"/a.Asp", true, true},
-        {"/a.gif", false, false},      {".html", true, true},
-        {"page.html#top", false, false}, {"/a.shtml", false, false},
+        {"/a.gif", false, false},         {".html", true, true},
+        {"page.html#top", false, false},  {"/a.shtml", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsPageName(c.name), c.pageName) << c.name;
@@ -107,13 +107,20 @@ TEST(PathRules, SameName) {
         bool same;
     };
     const Case cases[] = {
-        {"/Index.HTM", "/index.html", true}, {"/a.gif", "/a.jpg", false},
-        {"/a", "/a.html", false},            {"/Dir/X", "/dir/x", true},
-        {"/dir/x", "/dir/y", false},         {"/a.htm", "/A.HTM", true},
-        {"/a.html", "/a.HtMl", true},        {"index.html", "/index.html", false},
-        {"/a.b.c", "/A.B.C", true},          {"/a.b.c", "/a.bc", false},
-        {"htm", "html", false},              {"/x.asp?id=1", "/X.ASP?ID=1", true},
-        {"", "", true},                      {".", ".", true},
+        {"/Index.HTM", "/index.html", true},
+        {"/a.gif", "/a.jpg", false},
+        {"/a", "/a.html", false},
+        {"/Dir/X", "/dir/x", true},
+        {"/dir/x", "/dir/y", false},
+        {"/a.htm", "/A.HTM", true},
+        {"/a.html", "/a.HtMl", true},
+        {"index.html", "/index.html", false},
+        {"/a.b.c", "/A.B.C", true},
+        {"/a.b.c", "/a.bc", false},
+        {"htm", "html", false},
+        {"/x.asp?id=1", "/X.ASP?ID=1", true},
+        {"", "", true},
+        {".", ".", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SameName(c.a, c.b), c.same) << c.a << " vs " << c.b;
@@ -212,8 +219,7 @@ TEST(PathRules, ResolveLink) {
         {"/x/y/page.html", "page.html#top", "/x/y/page.html#top"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ResolveLink("www.site.com", c.base, c.link), c.out)
-            << c.base << " + " << c.link;
+        EXPECT_EQ(ResolveLink("www.site.com", c.base, c.link), c.out) << c.base << " + " << c.link;
     }
 }
 

@@ -1,4 +1,4 @@
-#include "agent/RegistryKey.h"
+#include "hive/RegistryKey.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,9 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "AgentTestUtil.h"
 #include "agent/AgentSettings.h"
-#include "agent/HiveFile.h"
+#include "agent/AgentTestUtil.h"
+#include "hive/HiveFile.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "processing/LastMessage.h"
+#include "base/LastMessage.h"
 
 #include <cstdarg>
 #include <mutex>
 
-#include "processing/ProgressSink.h"
+#include "base/ProgressSink.h"
 #include "res/StringTable.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 #include <dirent.h>
 #include <fnmatch.h>
@@ -23,6 +23,18 @@ int HexDigitValue(char c) {
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
 }
 
 std::string ToLowerAscii(std::string_view s) {

@@ -1,4 +1,4 @@
-#include "agent/Hive.h"
+#include "hive/Hive.h"
 
 #include <gtest/gtest.h>
 

@@ -115,6 +115,10 @@ std::ptrdiff_t FindNoCaseZ(const char* text, std::string_view pattern);
 char ToLowerAscii(char c);
 // The value of a hexadecimal digit (either case), or -1.
 int HexDigitValue(char c);
+// Space, tab, CR, LF or form feed: the blanks of HTML, settings lines and typed addresses.
+bool IsBlank(char c);
+// s without blanks at either end.
+std::string_view Trim(std::string_view s);
 std::string ToLowerAscii(std::string_view s);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);

@@ -1,4 +1,4 @@
-#include "agent/HiveFile.h"
+#include "hive/HiveFile.h"
 
 #include <fcntl.h>
 #include <pwd.h>

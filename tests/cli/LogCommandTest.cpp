@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "LogTestUtil.h"
+#include "log/LogTestUtil.h"
 #include "sitemap/SiteMap.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "agent/Hive.h"
+#include "hive/Hive.h"
 
 class CHiveFile {
   public:

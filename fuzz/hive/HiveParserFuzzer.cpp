@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "agent/Hive.h"
+#include "hive/Hive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHive hive;

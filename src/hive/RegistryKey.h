@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 class CHiveFile;
 class CHiveKey;

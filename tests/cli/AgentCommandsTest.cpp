@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "AgentTestUtil.h"
+#include "agent/AgentTestUtil.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "agent/Hive.h"
+#include "hive/Hive.h"
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,18 +15,6 @@ constexpr std::size_t kHexBytesPerLine = 25;
 
 char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 // 1 to 8 hex digits as a number.

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "RunFixture.h"
+#include "processing/RunFixture.h"
 
 extern char** environ;
 

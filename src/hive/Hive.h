@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 // Value types, numbered as the registry numbers them (the number appears in "hex(n):").
 enum HiveValueType : uint32_t {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sitemap/PathRules.h"
+#include "base/PathRules.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string input(reinterpret_cast<const char*>(data), size);
@@ -26,21 +26,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                once.compare(once.size() - 2, 2, "//") == 0);
         // A lone "/" stands for whichever end slash was asked for.
         bool lone = once == "/" && flags != 0;
-        bool strayEnd = !lone && !once.empty() && ((!(flags & 2) && once.back() == '/') ||
-                                                   (!(flags & 1) && once.front() == '/'));
-        if (once != twice && !doubledEnd && !strayEnd) std::abort();
+        bool strayEnd =
+            !lone && !once.empty() &&
+            ((!(flags & 2) && once.back() == '/') || (!(flags & 1) && once.front() == '/'));
+        if (once != twice && !doubledEnd && !strayEnd)
+            std::abort();
     }
     std::string local = a;
     NormalizeLocalPath(local, true);
     std::string local2 = local;
     NormalizeLocalPath(local2, true);
-    if (local != local2) std::abort();
+    if (local != local2)
+        std::abort();
 
     bool same = SameName(a, b);
-    if (same != SameName(b, a)) std::abort();
-    if (same != (SameNameKey(a) == SameNameKey(b))) std::abort();
-    if (same && SameNameHash(a) != SameNameHash(b)) std::abort();
-    if (!SameName(a, a)) std::abort();
+    if (same != SameName(b, a))
+        std::abort();
+    if (same != (SameNameKey(a) == SameNameKey(b)))
+        std::abort();
+    if (same && SameNameHash(a) != SameNameHash(b))
+        std::abort();
+    if (!SameName(a, a))
+        std::abort();
 
     std::string scheme, host, path;
     ParseUrl(a, scheme, host, path);

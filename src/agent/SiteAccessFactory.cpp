@@ -1,4 +1,4 @@
-#include "site/SiteAccessFactory.h"
+#include "agent/SiteAccessFactory.h"
 
 #include "agent/AgentSettings.h"
 #include "site/FtpSiteAccess.h"

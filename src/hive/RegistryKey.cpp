@@ -1,7 +1,7 @@
-#include "agent/RegistryKey.h"
+#include "hive/RegistryKey.h"
 
-#include "agent/Hive.h"
-#include "agent/HiveFile.h"
+#include "hive/Hive.h"
+#include "hive/HiveFile.h"
 
 namespace {
 
