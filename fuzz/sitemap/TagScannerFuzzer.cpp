@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the HTML tag scanner as a page's text. Besides not crashing or
 // hanging, checks what the crawl relies on: every name is site-relative, the lists hold no two
-// names equal under SameName, and links and frames come only from page-like values.
+// names equal under SameName, and links and frames come only from page-like values (also with
+// clean URLs on).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& name : *list) {
             // Resolution keeps a value's ending, so a page link still looks like a page.
             if (!IsPageLink(name))
+                std::abort();
+        }
+    }
+    // With clean URLs, links and frames may also end in "/" or have no extension.
+    scanner.SetCleanUrls(true);
+    links.clear();
+    frames.clear();
+    images.clear();
+    scanner.ScanAll("/dir/page.html", text, links, frames, images);
+    CheckList(links);
+    CheckList(frames);
+    for (const StringList* list : {&links, &frames}) {
+        for (const std::string& name : *list) {
+            const bool clean =
+                name.back() == '/' || name.find('.', name.rfind('/')) == std::string::npos;
+            if (!IsPageLink(name) && !clean)
                 std::abort();
         }
     }

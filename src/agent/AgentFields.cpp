@@ -93,6 +93,7 @@ const AgentField kAgentFields[] = {
     Flag("IsScriptPrefetch", &A::IsScriptPrefetch),
     Text("Username", &A::Username),
     Encoded("Password", &A::Password),
+    Flag("CleanUrls", &A::CleanUrls),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -99,6 +99,7 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     IsDynamicSite = other.IsDynamicSite;
     IsShowPrefetch = other.IsShowPrefetch;
     IsScriptPrefetch = other.IsScriptPrefetch;
+    CleanUrls = other.CleanUrls;
     Username = other.Username;
     Password = other.Password;
     SiteMap = std::move(graph);

@@ -1,11 +1,14 @@
 #include "agent/SiteAccessFactory.h"
 
 #include "agent/AgentSettings.h"
+#include "site/CleanUrlAccess.h"
 #include "site/FtpSiteAccess.h"
 #include "site/HttpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
 
-std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent) {
+namespace {
+
+std::unique_ptr<CSiteAccess> CreateOwnAccess(const CAgentSettings& agent) {
     if (agent.IsDynamicSite) {
         return std::make_unique<CHttpSiteAccess>(agent.DomainName);
     }
@@ -21,4 +24,14 @@ std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent) {
         default:
             return nullptr;
     }
+}
+
+}  // namespace
+
+std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent) {
+    std::unique_ptr<CSiteAccess> access = CreateOwnAccess(agent);
+    if (access != nullptr && agent.CleanUrls) {
+        return std::make_unique<CCleanUrlAccess>(std::move(access), agent.HomePage);
+    }
+    return access;
 }

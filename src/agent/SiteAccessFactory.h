@@ -12,4 +12,5 @@ class CAgentSettings;
 // at RootDirectory, 1 FTP at RootDirectory (with Username and Password), 2 HTTP at
 // RootDirectory. Any other value gives nullptr. The FTP and HTTP addresses may name a port
 // ("host:port"); the FTP one may also name the site's directory on the server.
+// With CleanUrls on, that object is wrapped in a CCleanUrlAccess.
 std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent);

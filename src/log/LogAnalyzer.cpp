@@ -254,7 +254,7 @@ CSiteFile* CLogAnalyzer::TargetOf(std::string_view url) {
         target = m_map.FindFile(url);
     }
     if (target == nullptr) {
-        target = IsPageName(url) ? m_map.AddPage(url) : m_map.AddFile(url);
+        target = m_map.IsPageName(url) ? m_map.AddPage(url) : m_map.AddFile(url);
     }
     if (m_targets.Size() >= MemoLimit()) {
         m_targets.Clear();

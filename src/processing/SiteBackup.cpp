@@ -8,6 +8,7 @@
 #include "processing/Dzip.h"
 #include "processing/SiteZipper.h"
 #include "res/StringTable.h"
+#include "site/CleanUrlAccess.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 
@@ -53,7 +54,7 @@ std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool
         }
         items += '"';
         items += root;
-        items += page->Name;
+        items += map.ServedName(page->Name);
         items += '"';
     }
     return items;
@@ -65,7 +66,9 @@ bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
     CSiteZipper zipper(sink);
     bool zipped = false;
     CSiteAccess* access = map.GetAccess();
-    if (access == nullptr || dynamic_cast<CLocalSiteAccess*>(access) != nullptr) {
+    // With clean URLs the pages are backed up as the files the server serves.
+    CSiteAccess* files = map.CleanUrls() != nullptr ? map.CleanUrls()->Inner() : access;
+    if (access == nullptr || dynamic_cast<CLocalSiteAccess*>(files) != nullptr) {
         std::string items = BackupItemList(map, rootDirectory, pagesOnly);
         zipped = zipper.Zip(zipName, items, !pagesOnly);
     } else {
@@ -74,7 +77,7 @@ bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
         std::vector<std::string> names;
         for (const auto& page : map.Pages()) {
             if (map.HasSize(page.get()))
-                names.push_back(page->Name);
+                names.push_back(map.ServedName(page->Name));
         }
         if (!pagesOnly) {
             for (const auto& file : map.Files()) {

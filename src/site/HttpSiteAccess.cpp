@@ -284,6 +284,10 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
             return false;
         }
         if (!IsRedirect(status)) {
+            m_status = status;
+            if (!FindHeader(headers, "Content-Type", m_contentType)) {
+                m_contentType.clear();
+            }
             received = m_handle->BodyBytes();
             return true;
         }
@@ -327,6 +331,16 @@ int32_t CHttpSiteAccess::GetFileSize(const std::string& name) {
         return std::numeric_limits<int32_t>::max();
     }
     return static_cast<int32_t>(received);
+}
+
+bool CHttpSiteAccess::ServesHtml(const std::string& name) {
+    int64_t received = 0;
+    if (!Fetch(name, nullptr, received)) {
+        return false;
+    }
+    const std::string_view type(m_contentType);
+    return m_status >= 200 && m_status <= 299 && StartsWithNoCase(type, "text/html") &&
+           (type.size() == 9 || type[9] == ';' || type[9] == ' ');
 }
 
 bool CHttpSiteAccess::WriteFile(const std::string& name, const CTextBuffer& buffer) {

@@ -42,6 +42,9 @@ class CHttpSiteAccess : public CSiteAccess {
     // The number of bytes a read of the name receives (the body is counted, not kept); 0 when
     // the read fails, -1 for a name that leaves the root.
     int32_t GetFileSize(const std::string& name) override;
+    // GETs the name as ReadFile does (the body is counted, not kept) and tells whether the server
+    // answered with a 2xx status and a text/html type: whether the name is a page of the site.
+    bool ServesHtml(const std::string& name);
     // Always false.
     bool CreateDirectory(const std::string& name) override;
     // Always "".
@@ -94,4 +97,7 @@ class CHttpSiteAccess : public CSiteAccess {
     std::unique_ptr<CCurlHandle> m_handle;  // made on first use; keeps the connection
     long m_connectTimeout = 30;
     long m_stallTimeout = 60;
+    // The status and the Content-Type of the last response Fetch took as its answer.
+    long m_status = 0;
+    std::string m_contentType;
 };

@@ -46,6 +46,8 @@ class CSiteAccess {
     // Records the failure text of string-table entry id, formatted with the arguments.
     void SetError(int id, ...);
     void ClearError() { m_lastError.clear(); }
+    // Takes over the failure text of another access object (one this object hands work to).
+    void SetErrorText(const std::string& text) { m_lastError = text; }
     // StaysInsideRoot, recording IDS_SITE_NAME_OUTSIDE when the name is refused.
     bool CheckName(std::string_view name);
 

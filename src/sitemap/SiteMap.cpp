@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "site/CleanUrlAccess.h"
 #include "site/SiteAccess.h"
 
 CSiteMap::CSiteMap(std::string homePage) : m_homePage(std::move(homePage)) {}
@@ -9,7 +10,57 @@ CSiteMap::CSiteMap(std::string homePage) : m_homePage(std::move(homePage)) {}
 CSiteMap::~CSiteMap() = default;
 
 CSitePage* CSiteMap::FindPage(std::string_view name) const {
-    return m_pageIndex.Find(name);
+    if (CSitePage* page = m_pageIndex.Find(name)) {
+        return page;
+    }
+    return m_clean != nullptr ? FindServed(name) : nullptr;
+}
+
+CSitePage* CSiteMap::FindServed(std::string_view name) const {
+    const std::string served = m_clean->ServedName(std::string(name));
+    if (served.empty()) {
+        return nullptr;
+    }
+    if (!SameName(served, name)) {
+        if (CSitePage* page = m_pageIndex.Find(served)) {
+            return page;
+        }
+    }
+    if (m_servedIndexStale) {
+        m_servedIndex.clear();
+        m_servedIndexStale = false;
+        for (const auto& page : m_pages) {
+            IndexServedName(page.get());
+        }
+    }
+    auto it = m_servedIndex.find(served);
+    return it != m_servedIndex.end() ? it->second : nullptr;
+}
+
+void CSiteMap::IndexServedName(CSitePage* page) const {
+    if (!CCleanUrlAccess::IsCleanForm(page->Name)) {
+        return;
+    }
+    std::string served = m_clean->ServedName(page->Name);
+    if (!served.empty()) {
+        m_servedIndex.try_emplace(std::move(served), page);
+    }
+}
+
+std::string CSiteMap::ServedName(std::string_view name) const {
+    if (m_clean == nullptr) {
+        return std::string(name);
+    }
+    std::string served = m_clean->ServedName(std::string(name));
+    return served.empty() ? std::string(name) : served;
+}
+
+bool CSiteMap::IsPageName(std::string_view name) const {
+    if (::IsPageName(name)) {
+        return true;
+    }
+    return m_clean != nullptr && CCleanUrlAccess::IsCleanForm(name) &&
+           !m_clean->ServedName(std::string(name)).empty();
 }
 
 CSiteFile* CSiteMap::FindFile(std::string_view name) const {
@@ -35,6 +86,9 @@ CSitePage* CSiteMap::AppendPage(std::string name) {
     CSitePage* page = m_pages.back().get();
     // An existing entry is kept, so the index answers with the first in list order.
     m_pageIndex.Insert(page->Name, page);
+    if (m_clean != nullptr && !m_servedIndexStale) {
+        IndexServedName(page);
+    }
     return page;
 }
 
@@ -47,6 +101,8 @@ CSiteFile* CSiteMap::AppendFile(std::string name) {
 
 void CSiteMap::SetAccess(std::unique_ptr<CSiteAccess> access) {
     m_access = std::move(access);
+    m_clean = dynamic_cast<CCleanUrlAccess*>(m_access.get());
+    m_servedIndexStale = true;
 }
 
 int32_t CSiteMap::GetPageSize(CSiteFile* file) {
@@ -164,6 +220,7 @@ void CSiteMap::SetDecay(int32_t period, double factor) {
 }
 
 void CSiteMap::Clear() {
+    m_servedIndexStale = true;
     m_pageIndex.Clear();
     m_fileIndex.Clear();
     m_pages.clear();
@@ -175,6 +232,7 @@ void CSiteMap::Clear() {
 }
 
 void CSiteMap::RebuildIndexes() {
+    m_servedIndexStale = true;
     m_pageIndex.Clear();
     m_fileIndex.Clear();
     m_pageIndex.Reserve(m_pages.size());

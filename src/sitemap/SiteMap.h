@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/PathRules.h"
@@ -15,6 +16,7 @@
 #include "sitemap/SitePage.h"
 
 class CBinaryReader;
+class CCleanUrlAccess;
 class CSiteAccess;
 
 class CSiteMap {
@@ -35,6 +37,8 @@ class CSiteMap {
     CSiteFile* FileAt(int i) const { return m_files[static_cast<std::size_t>(i)].get(); }
 
     // The first page (file) in list order whose name is SameName-equal to name, or nullptr.
+    // With clean URLs a page is also found by another name of the same served file: "/about"
+    // and "/about.html", "/blog" and "/blog/" name one page, under the name it was added with.
     CSitePage* FindPage(std::string_view name) const;
     CSiteFile* FindFile(std::string_view name) const;
     // The existing page (file) for the name, or a new one appended to the list.
@@ -53,6 +57,16 @@ class CSiteMap {
     CSiteAccess* GetAccess() const { return m_access.get(); }
     // Takes ownership of access and destroys the previous one.
     void SetAccess(std::unique_ptr<CSiteAccess> access);
+
+    // The access object when it serves clean URLs (a CCleanUrlAccess), else nullptr.
+    CCleanUrlAccess* CleanUrls() const { return m_clean; }
+    // The name of the file the site serves for a page name: with clean URLs the served file of
+    // a clean-form name ("/blog/" gives "/blog/index.html"); otherwise, and when nothing serves
+    // it, the name itself.
+    std::string ServedName(std::string_view name) const;
+    // Whether a name found in a log or a link names a page: it ends in .htm, .html or .asp, or,
+    // with clean URLs, it is of the clean form and a file serves it.
+    bool IsPageName(std::string_view name) const;
 
     // The page's size, asked of the access object once when not yet known.
     int32_t GetPageSize(CSiteFile* file);
@@ -112,6 +126,8 @@ class CSiteMap {
 
   private:
     void RebuildIndexes();
+    void IndexServedName(CSitePage* page) const;
+    CSitePage* FindServed(std::string_view name) const;
     bool LoadFrom(CBinaryReader& in, bool* otherFormat);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
@@ -120,5 +136,12 @@ class CSiteMap {
     CNameIndex<CSitePage> m_pageIndex;
     CNameIndex<CSiteFile> m_fileIndex;
     std::unique_ptr<CSiteAccess> m_access;
+    CCleanUrlAccess* m_clean = nullptr;  // m_access when it serves clean URLs
+    // With clean URLs: the served file of every page whose name is of the clean form, to the
+    // first such page. Built on the first lookup after the page list changed wholesale, so that
+    // loading a graph asks the site nothing.
+    mutable std::unordered_map<std::string, CSitePage*, SameNameHasher, SameNameEqual>
+        m_servedIndex;
+    mutable bool m_servedIndexStale = true;
     std::string m_homePage;
 };

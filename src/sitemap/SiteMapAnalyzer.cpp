@@ -6,6 +6,7 @@
 #include "base/LastMessage.h"
 #include "base/ProgressSink.h"
 #include "res/StringTable.h"
+#include "site/CleanUrlAccess.h"
 #include "site/SiteAccess.h"
 #include "sitemap/SiteMap.h"
 
@@ -17,6 +18,11 @@ bool CSiteMapAnalyzer::Analyze(const std::string& homePage) {
     std::string start = homePage;
     if (start.empty() || start.front() != '/') {
         start.insert(start.begin(), '/');
+    }
+    // With clean URLs the home page goes by the name visitors request: the root.
+    m_scanner.SetCleanUrls(m_siteMap->CleanUrls() != nullptr);
+    if (m_siteMap->CleanUrls() != nullptr) {
+        start = "/";
     }
     // Every page reached from the home page is scanned once, new to the graph or not. A graph
     // kept from an earlier run has forgotten its static structure before this walk; skipping the
@@ -65,6 +71,13 @@ bool CSiteMapAnalyzer::ProcessPage(CSitePage* page, std::vector<CSitePage*>* rea
     if (!ScanPage(page->Name, links, frames, images)) {
         return false;
     }
+    // A clean name that no file serves is no page (a download, a feed, a missing page).
+    const bool clean = m_siteMap->CleanUrls() != nullptr;
+    auto served = [&](const std::string& name) {
+        return !clean || !CCleanUrlAccess::IsCleanForm(name) || m_siteMap->IsPageName(name);
+    };
+    std::erase_if(links, [&](const std::string& name) { return !served(name); });
+    std::erase_if(frames, [&](const std::string& name) { return !served(name); });
     for (const std::string& name : links) {
         CSitePage* target = m_siteMap->AddPage(name);
         page->GetOrAddLink(target)->IsStatic = true;

@@ -80,7 +80,7 @@ void CTagScanner::ScanQuoted(std::string_view pageName, std::string_view text, s
             continue;
         }
         std::string_view value = text.substr(first + 1, second - first - 1);
-        if (!pagesOnly || IsPageLink(value)) {
+        if (!pagesOnly || LooksLikePage(value)) {
             list.emplace_back(value);
         }
     }
@@ -96,4 +96,26 @@ void CTagScanner::ResolveList(std::string_view pageName, StringList& list) const
         }
     }
     list.resize(kept);
+}
+
+bool CTagScanner::LooksLikePage(std::string_view value) const {
+    if (IsPageLink(value)) {
+        return true;
+    }
+    if (!m_cleanUrls || value.empty() || value.find_first_of("?#") != std::string_view::npos) {
+        return false;
+    }
+    // A colon is only taken as the separator of an absolute address ("http://host/...").
+    const std::size_t scheme = value.find("://");
+    const std::size_t colon = value.find(':');
+    if (colon != std::string_view::npos &&
+        (colon != scheme || value.find(':', colon + 1) != std::string_view::npos)) {
+        return false;
+    }
+    const std::size_t slash = value.rfind('/');
+    if (scheme != std::string_view::npos && slash < scheme + 3) {
+        return false;  // a bare host
+    }
+    return value.back() == '/' ||
+           value.find('.', slash == std::string_view::npos ? 0 : slash) == std::string_view::npos;
 }

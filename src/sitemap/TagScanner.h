@@ -35,6 +35,14 @@ class CTagScanner {
 
     const std::string& Domain() const { return m_domain; }
 
+    // With clean URLs on, links and frames whose value ends in "/" or has no extension look like
+    // pages too (not those with a query, a fragment or a scheme other than the site's own
+    // "http://host"); whether a file serves them is the crawl's question.
+    void SetCleanUrls(bool on) { m_cleanUrls = on; }
+
   private:
+    bool LooksLikePage(std::string_view value) const;
+
     std::string m_domain;
+    bool m_cleanUrls = false;
 };

@@ -67,6 +67,7 @@ bool CSiteSynthesizer::Synthesize(CSiteMap& siteMap) {
 
 bool CSiteSynthesizer::WriteInstructions(CSiteMap& siteMap) {
     m_access = siteMap.GetAccess();
+    m_map = &siteMap;
     if (!PrepareAgentDirectory()) {
         return false;
     }

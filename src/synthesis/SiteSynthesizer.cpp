@@ -6,6 +6,7 @@
 #include "base/PathRules.h"
 #include "base/ProgressSink.h"
 #include "res/StringTable.h"
+#include "site/CleanUrlAccess.h"
 #include "site/TextBuffer.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/InstructionWriter.h"
@@ -33,6 +34,7 @@ CSiteSynthesizer::~CSiteSynthesizer() = default;
 
 bool CSiteSynthesizer::ConcludeCachingInstructions(CSiteMap& siteMap) {
     m_access = siteMap.GetAccess();
+    m_map = &siteMap;
     SinkSetStatus(m_sink, ResString(IDS_CONCLUDING));
     SinkSetProgress(m_sink, 0);
     return ForEachExistingPage(siteMap, [this](CSitePage* page) { return PlanPage(page); });
@@ -128,7 +130,14 @@ bool CSiteSynthesizer::IsCacheable(const CSiteFile* node) const {
     if (m_params.Extensions.empty()) {
         return false;
     }
-    const std::string extension = GetExtension(node->Name);
+    std::string extension = GetExtension(node->Name);
+    if (m_map != nullptr && m_map->CleanUrls() != nullptr && node->IsPage() &&
+        CCleanUrlAccess::IsCleanForm(node->Name)) {
+        extension = GetExtension(m_map->ServedName(node->Name));
+        if (extension.empty()) {
+            extension = "html";
+        }
+    }
     return FindNoCase(m_params.Extensions.data(), m_params.Extensions.size(), extension) >= 0;
 }
 

@@ -50,7 +50,8 @@ class CSiteSynthesizer {
     // that are not accelerated.
     std::optional<PrefetchList> BuildPrefetchList(CSitePage* page);
     // A name with a query is cacheable when CGI is on; any other when its extension is a
-    // substring (ignoring case) of the non-empty extensions text.
+    // substring (ignoring case) of the non-empty extensions text. With clean URLs a page counts
+    // by the file that serves it ("/blog/" as html, also when a web server serves it).
     bool IsCacheable(const CSiteFile* node) const;
     // Appends node unless the list already holds it or runningBytes is already past the byte
     // limit; adds its size (asked once through the site) to runningBytes. True when appended.
@@ -108,6 +109,7 @@ class CSiteSynthesizer {
     bool m_unsynced = false;  // files of a dynamic site written and not yet synced
     CProgressSink* m_sink;
     CSiteAccess* m_access = nullptr;  // the graph's, during a call
+    const CSiteMap* m_map = nullptr;  // the graph, during a call
     std::unique_ptr<CTextBuffer> m_index;
     std::unique_ptr<CInstructionWriter> m_indexWriter;
 };

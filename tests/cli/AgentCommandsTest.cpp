@@ -123,6 +123,7 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
                                        "BackupDir=" + (dir / "bk" / "site.zip").string(),
                                        "Username=me",
                                        "Password=s3cret",
+                                       "cleanurls=TRUE",
                                        "--create-dirs"};
     r = Run(second);
     ASSERT_EQ(r.status, 0) << r.err;
@@ -157,12 +158,13 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
         "isKBLimit=true",
         "Username=me",
         "Password=********",
+        "CleanUrls=true",
         "LastLogPosition=-1",
     };
     for (const std::string& line : expected) {
         EXPECT_NE(std::find(shown.begin(), shown.end(), line), shown.end()) << line;
     }
-    EXPECT_EQ(shown.size(), 1u + 37u + 3u);
+    EXPECT_EQ(shown.size(), 1u + 38u + 3u);
     // Every agent has its statistics file after the command closed the list.
     EXPECT_TRUE(fs::exists(work / "example.com 0.qvs"));
     EXPECT_TRUE(fs::exists(work / "example.com 1.qvs"));
