@@ -3,16 +3,16 @@
 // estimates of an agent's statistics. Both open and close the agent list as the program does, so
 // the agent's settings and statistics file are saved afterwards whatever the outcome.
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "agent/AgentList.h"
 #include "agent/BrevDoc.h"
+#include "agent/RunLock.h"
 #include "base/LastMessage.h"
 #include "cli/CliPrompt.h"
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "cli/TimingSink.h"
@@ -34,25 +34,6 @@ struct RunOptions {
     bool timings = false;
 };
 
-double PeakMemoryMegabytes() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) {
-        return 0.0;
-    }
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
-}
-
-void PrintTimings(const CTimingSink& timing, double total) {
-    std::fprintf(stderr, "%s\n", ResString(IDS_CLI_TIMINGS_HEADING));
-    for (const auto& [title, seconds] : timing.Phases()) {
-        std::fprintf(stderr, "%s\n",
-                     FormatString(IDS_CLI_TIMING_LINE, title.c_str(), seconds).c_str());
-    }
-    std::fprintf(stderr, "%s\n",
-                 FormatString(IDS_CLI_TIMING_LINE, ResString(IDS_CLI_TIMING_TOTAL), total).c_str());
-    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_PEAK_MEMORY, PeakMemoryMegabytes()).c_str());
-}
-
 int Run(const RunOptions& options) {
     bool interrupted = false;
     CCliPrompt prompt;
@@ -61,8 +42,21 @@ int Run(const RunOptions& options) {
         if (agent == nullptr) {
             return false;
         }
+        // One run per agent at a time, held until what it recorded is saved.
+        std::unique_ptr<CRunLock> lock = doc.LockForRun(*agent);
+        if (!lock) {
+            PrintCliError(GetLastMessage());
+            return false;
+        }
         const bool all = !options.map && !options.log && !options.embed;
         CTerminalSink terminal(stderr);
+        // A second Ctrl-C: the outcome is recorded, and the statistics too when the run has
+        // finished learning (Stop is off from then on), before the process ends.
+        terminal.SetExitHook([&doc, agent](bool graphComplete) {
+            agent->ProcessTime = FormatProcessTime(time(nullptr));
+            agent->IsProcessed = false;
+            doc.SaveAgentState(*agent, graphComplete);
+        });
         CTimingSink timing(&terminal);
         CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
         CTerminalSink::InstallInterruptHandler(&terminal);
@@ -73,21 +67,26 @@ int Run(const RunOptions& options) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         terminal.Finish();
         interrupted = terminal.IsStopped() || CTerminalSink::WasInterrupted();
+        const std::string runMessage = GetLastMessage();
+        const bool saved = doc.SaveAgentState(*agent);
+        lock.reset();
         CTerminalSink::InstallInterruptHandler(nullptr);
+        if (!saved) {
+            PrintCliError(GetLastMessage());
+        }
         if (options.timings) {
-            PrintTimings(timing, total);
+            PrintPhaseTimings(timing, total);
         }
         if (!ok) {
             // A failure the run showed already is not printed again; a stopped run showed
             // nothing and says so here.
-            const std::string message = GetLastMessage();
-            if (message != terminal.LastShown()) {
-                PrintCliError(message);
+            if (runMessage != terminal.LastShown()) {
+                PrintCliError(runMessage);
             }
             return false;
         }
         std::printf("%s\n", ResString(IDS_CLI_RUN_FINISHED));
-        return true;
+        return saved;
     });
     return status != 0 && interrupted ? kExitInterrupted : status;
 }
@@ -101,36 +100,6 @@ struct PageRow {
     bool direct = false;
     NextClickEstimate estimate;
 };
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    out += FormatText("\\u%04x", c);
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
 
 void PrintEstimateTable(const std::vector<PageRow>& rows, const std::string& site) {
     std::vector<std::vector<std::string>> table;

@@ -8,6 +8,7 @@
 #include "base/ProgressSink.h"
 #include "log/FileLogStream.h"
 #include "log/LogReader.h"
+#include "log/VisitListener.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 
@@ -71,6 +72,10 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
         if (result >= 0) {
             total += result;
             position = resumed;
+            if (m_lateOffset >= 0) {
+                // The rest is newer than the range: the later files are newer still.
+                files.clear();
+            }
         } else if (result == -2) {
             // Stop means stop: the files after the resumed one are not started.
             position = resumed;
@@ -96,6 +101,9 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
         position = reached;
         lastNumber = LogFileNumber(file);
         total += result;
+        if (m_lateOffset >= 0) {
+            break;
+        }
     }
     if (total == 0) {
         SetLastMessage(IDS_NO_HITS_IN_RANGE);
@@ -142,7 +150,8 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
         }
     }
     if (result >= 0) {
-        position = stream.Tell();
+        // Records newer than the range end are not learnt: the next run starts at the first.
+        position = m_lateOffset >= 0 ? m_lateOffset : stream.Tell();
     } else if (result == -2) {
         position = m_stopOffset;
     }
@@ -157,7 +166,14 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
     if (!reader.GetTimeSpan(first, last)) {
         return -1;
     }
-    if (last < m_start || first > m_end) {
+    m_lateOffset = -1;
+    if (last < m_start) {
+        return 0;
+    }
+    if (first > m_end) {
+        if (m_leaveLate) {
+            m_lateOffset = m_resumeOffset;
+        }
         return 0;
     }
     if (!reader.SeekToTime(m_start)) {
@@ -188,6 +204,11 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
             // This record is not learnt; those of an earlier run before the resume offset were.
             m_stopOffset = std::max(lineStart, m_resumeOffset);
             return -2;
+        }
+        if (m_leaveLate && record.Time > m_end && lineStart >= m_resumeOffset) {
+            // Past the range end: this record and those after it wait for a later run.
+            m_lateOffset = lineStart;
+            break;
         }
         if (record.Time > m_end || record.Time < m_start) {
             continue;
@@ -230,7 +251,74 @@ void CLogAnalyzer::Sweep(time_t t) {
     m_visitors.RemoveInactive(t, m_visitorTimeout);
 }
 
+void CLogAnalyzer::SetReplay(CVisitListener* listener, bool skipBots) {
+    m_listener = listener;
+    m_skipBots = skipBots;
+}
+
+namespace {
+
+// The user agent names a bot, a crawler or a spider (ignoring case): one pass over the text.
+bool NamesBot(std::string_view agent) {
+    auto at = [&](std::size_t i, std::string_view rest) {
+        if (agent.size() - i < rest.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            if ((agent[i + k] | 0x20) != rest[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < agent.size(); ++i) {
+        switch (agent[i] | 0x20) {
+            case 'b':
+                if (at(i + 1, "ot"))
+                    return true;
+                break;
+            case 'c':
+                if (at(i + 1, "rawler"))
+                    return true;
+                break;
+            case 's':
+                if (at(i + 1, "pider"))
+                    return true;
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CLogAnalyzer::IsBot(const CLogRecord& record) {
+    if (!m_botClients.empty() && m_botClients.find(record.Client) != m_botClients.end()) {
+        return true;
+    }
+    const std::string_view path = record.Url.substr(0, record.Url.find('?'));
+    // Logs hold few distinct user agents: each is looked at once.
+    auto known = m_agentIsBot.find(record.AgentText);
+    if (known == m_agentIsBot.end()) {
+        if (m_agentIsBot.size() >= kMinimumTargets) {
+            m_agentIsBot.clear();
+        }
+        known = m_agentIsBot.emplace(record.AgentText, NamesBot(record.AgentText)).first;
+    }
+    if (known->second || EqualsNoCase(path, "/robots.txt")) {
+        m_botClients.emplace(record.Client);
+        return true;
+    }
+    return false;
+}
+
 void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
+    if (m_skipBots && IsBot(record)) {
+        ++m_botHits;
+        return;
+    }
     // Only GET requests make visits; a request without a target names nothing to visit.
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
@@ -324,13 +412,20 @@ void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     CSitePage* current = visitor->Page;
     CSitePage* referer = VisitorReferer(visitor, record);
-    m_map.RecordHit(referer, current, page);
+    if (m_listener != nullptr) {
+        m_listener->OnPageHit(page, CSiteMap::FollowHit(referer, current, page));
+    } else {
+        m_map.RecordHit(referer, current, page);
+    }
     if (current != nullptr) {
         UpdateVisitor(visitor, current, record.Time);
     }
 }
 
 void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
+    if (m_listener != nullptr) {
+        return;  // a replay follows pages only
+    }
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     m_map.AddImageToPage(VisitorReferer(visitor, record), file);
     if (visitor->Page != nullptr) {
@@ -339,6 +434,12 @@ void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (m_listener != nullptr) {
+        // A replay only moves the visitor on: no timing is learnt, no size asked.
+        visitor->Page = page;
+        m_visitors.Touch(visitor, t);
+        return;
+    }
     if (CSitePage* previous = visitor->Page) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, visitor->LastHitTime);
         time_t view = t - visitor->LastHitTime;

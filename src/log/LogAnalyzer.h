@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "log/LogClock.h"
 #include "log/LogFiles.h"
@@ -21,6 +23,7 @@ class CLogStream;
 class CProgressSink;
 class CSiteMap;
 class CSitePage;
+class CVisitListener;
 
 // The decay period the log phase sets on the graph, and the factor of a StatWeight setting:
 // 0 ("No") 1.0, 1 ("Minor") 0.95, 2 ("Major") 0.8, anything else 1.0.
@@ -38,6 +41,19 @@ class CLogAnalyzer {
     CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, time_t end,
                  CProgressSink* sink, int32_t sweepInterval = 60, int32_t visitorTimeout = 1800);
 
+    // For runs that resume later: a file's reading ends at its first record past the range
+    // end, and the resume offset names that record, so that a later run learns it and the
+    // records after it exactly once. Off (the default), such records are skipped and reading
+    // goes on, and the offset is the end of the file.
+    void SetLeaveLateRecords(bool leave) { m_leaveLate = leave; }
+    // Replay instead of learning (listener borrowed; nullptr: learn). With a listener the graph
+    // learns nothing: hits, transitions, images and timings are left alone, and only request
+    // targets the graph does not know yet are added to it, as the log phase adds them; every
+    // page hit goes to the listener. With skipBots, the records of bots are left out (a user
+    // agent naming "bot", "crawler" or "spider", or a client that has asked for /robots.txt)
+    // and counted in BotHits and BotClients.
+    void SetReplay(CVisitListener* listener, bool skipBots);
+
     // The clock of the processing-time estimate (borrowed; nullptr: the system clock).
     void SetClock(CLogClock* clock) { m_clock = clock ? clock : &m_systemClock; }
 
@@ -52,8 +68,10 @@ class CLogAnalyzer {
                          int32_t& lastNumber, int64_t& position);
     // One file, from position (its records before it are only counted): hits in range (also in
     // count), -1 when it cannot be opened or no allowed reader matches it, -2 when stopped; the
-    // message of a failure is recorded. position becomes the offset reached on success, and the
-    // offset of the first record not learnt when stopped.
+    // message of a failure is recorded. position becomes the offset reached on success (the
+    // offset of the first record past the range end, when the file reaches past it: those
+    // records are left for a later run), and the offset of the first record not learnt when
+    // stopped.
     int32_t AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
                            int64_t& position);
     // One open stream, tried with each reader the format allows until one matches.
@@ -79,8 +97,13 @@ class CLogAnalyzer {
     int64_t TotalHits() const { return m_totalHits; }
     // GET records that went on to make visits.
     int64_t VisitHits() const { return m_visitHits; }
+    // Records in range left out as a bot's, and the clients they came from (with skipBots).
+    int64_t BotHits() const { return m_botHits; }
+    int64_t BotClients() const { return static_cast<int64_t>(m_botClients.size()); }
 
   private:
+    // A bot's record (skipBots): its user agent names a bot, or its client asked for robots.txt.
+    bool IsBot(const CLogRecord& record);
     void HitPage(CSitePage* page, const CLogRecord& record);
     void HitFile(CSiteFile* file, const CLogRecord& record);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
@@ -112,11 +135,26 @@ class CLogAnalyzer {
     int64_t m_resumeOffset = 0;
     // Where the record loop stopped when asked to: the first record it did not learn.
     int64_t m_stopOffset = 0;
+    // Where the last record loop met the first record past the range end; -1 when it did not.
+    int64_t m_lateOffset = -1;
+    bool m_leaveLate = false;
     CVisitorTable m_visitors;
     CSystemLogClock m_systemClock;
     CLogClock* m_clock = &m_systemClock;
     int64_t m_totalHits = 0;
     int64_t m_visitHits = 0;
+    CVisitListener* m_listener = nullptr;
+    bool m_skipBots = false;
+    int64_t m_botHits = 0;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::unordered_set<std::string, TextHash, std::equal_to<>> m_botClients;
+    // User agents seen, and whether each names a bot.
+    std::unordered_map<std::string, bool, TextHash, std::equal_to<>> m_agentIsBot;
     // The home page as the crawl names it ("/" in front), which a referer to "/" stands for.
     std::string m_homeName;
     // Exact request targets and the graph entry each one resolved to. An entry, once found or

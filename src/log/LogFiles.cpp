@@ -4,6 +4,7 @@
 
 #include "agent/AgentSettings.h"
 #include "log/CommonLogReader.h"
+#include "log/FileLogStream.h"
 #include "log/IISLogReader.h"
 #include "log/W3CLogReader.h"
 
@@ -89,4 +90,31 @@ StringList ListLogFiles(const std::string& pattern, const std::string& lastFile,
         ordered.push_back(std::move(numbered[i].second));
     }
     return ordered;
+}
+
+bool LogTimeSpan(const std::string& pattern, int32_t format, time_t& first, time_t& last) {
+    bool found = false;
+    for (const std::string& path : ListLogFiles(pattern, std::string(), -1)) {
+        CFileLogStream stream;
+        if (!stream.Open(path)) {
+            continue;
+        }
+        for (const LogReaderChoice& choice : LogReadersOf(format)) {
+            stream.Rewind();
+            std::unique_ptr<CLogReader> reader = MakeLogReader(choice, stream);
+            time_t fileFirst = 0;
+            time_t fileLast = 0;
+            if (!reader->GetTimeSpan(fileFirst, fileLast)) {
+                continue;
+            }
+            if (fileLast == kLatestLogTime) {
+                fileLast = fileFirst;
+            }
+            first = found ? std::min(first, fileFirst) : fileFirst;
+            last = found ? std::max(last, fileLast) : fileLast;
+            found = true;
+            break;
+        }
+    }
+    return found;
 }

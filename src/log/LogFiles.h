@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,3 +55,9 @@ int32_t LogFileNumber(const std::string& path);
 // ends the dropping. With no resume state (lastFile empty, lastNumber -1) nothing is dropped.
 StringList ListLogFiles(const std::string& pattern, const std::string& lastFile,
                         int32_t lastNumber);
+
+// The times of the first and the last record over the files pattern names (from the start of
+// each), each file read by the first reader format allows that matches it. A file whose last
+// record cannot be read adds only its first. False when no file matches the pattern or none can
+// be read by an allowed reader.
+bool LogTimeSpan(const std::string& pattern, int32_t format, time_t& first, time_t& last);

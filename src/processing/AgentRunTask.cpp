@@ -138,14 +138,10 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
         return false;
     }
 
-    for (const auto& page : map.Pages()) {
-        page->IsAccelerated = true;
-    }
-
     if (doEmbed && agent.IsBackup && !BackupStep()) {
         return false;
     }
-    map.SortAllLinks();
+    PreparePlanning(map);
     CSiteSynthesizer synthesizer(m_agentList->GetWorkDir(), agent.FilesDirectory, params,
                                  agent.IsDynamicSite, m_sink);
     SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
@@ -199,30 +195,53 @@ bool CAgentRunTask::SiteFilesPass() {
 }
 
 bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
-    CSiteMap& map = *m_agent->SiteMap;
-    map.SetDecay(kLogDecayPeriod, DecayFactorOf(logParams.StatWeight));
+    if (!LearnFromLogs(*m_agent->SiteMap, *m_agent, logParams, m_sink)) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
+    return true;
+}
+
+void PreparePlanning(CSiteMap& map) {
+    for (const auto& page : map.Pages()) {
+        page->IsAccelerated = true;
+    }
+    map.SortAllLinks();
+}
+
+bool LearnFromLogs(CSiteMap& map, const CAgentSettings& agent, const LogParams& params,
+                   CProgressSink* sink, const std::string* pattern, const int32_t* format) {
+    map.SetDecay(kLogDecayPeriod, DecayFactorOf(params.StatWeight));
     std::string lastFile;
     int32_t lastNumber = -1;
     int64_t position = -1;
-    if (logParams.Accumulate) {
+    if (params.Accumulate && map.ResumeStateLost) {
+        // Counts without their resume state cannot be added to: which hits they hold is
+        // unknown. The logs are read again from the start into empty statistics.
+        map.ResetStatistics();
+        map.LastLogFile.clear();
+        map.LastLogNumber = -1;
+        map.LastLogPosition = -1;
+        SinkShowMessage(sink, FormatString(IDS_RESUME_LOST, agent.AgentKey.c_str()));
+    }
+    if (params.Accumulate) {
         lastFile = map.LastLogFile;
         lastNumber = map.LastLogNumber;
         position = map.LastLogPosition;
     }
-    CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
-                          m_sink);
-    const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
+    CLogAnalyzer analyzer(map, agent.DomainName, params.RangeStart, params.RangeEnd, sink);
+    // Accumulated statistics go on from the resume state: hits newer than this range are left
+    // for the run that will have them in its range.
+    analyzer.SetLeaveLateRecords(params.Accumulate);
+    const bool analysed = analyzer.AnalyzeLogFiles(pattern ? *pattern : agent.LogFile,
+                                                   format ? *format : agent.LogFromat, lastFile,
                                                    lastNumber, position);
     // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
     // how far that went, so that an accumulating run does not learn those hits a second time.
     map.LastLogFile = lastFile;
     map.LastLogNumber = lastNumber;
     map.LastLogPosition = position;
-    if (!analysed) {
-        ReportError(m_sink, GetLastMessage());
-        return false;
-    }
-    return true;
+    return analysed;
 }
 
 bool CAgentRunTask::BackupStep() {
@@ -307,7 +326,9 @@ std::string FormatProcessTime(time_t t) {
     if (localtime_r(&t, &local) == nullptr) {
         return std::string();
     }
-    char clock[32];
-    strftime(clock, sizeof clock, "%I:%M %p", &local);
-    return FormatText("%d/%d/%02d %s", local.tm_mon + 1, local.tm_mday, local.tm_year % 100, clock);
+    // Built by hand: the stored form must not follow the locale's names for AM and PM.
+    const int hour = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    return FormatText("%d/%d/%02d %02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                      local.tm_year % 100, hour, local.tm_min,
+                      ResString(local.tm_hour < 12 ? IDS_TIME_AM : IDS_TIME_PM));
 }

@@ -66,6 +66,18 @@ class CAgentRunTask : public CProcessingTask {
     bool m_purgeAfterCrawl = false;
 };
 
+// Readies map for planning as a run does just before it concludes the caching instructions:
+// every page accelerated, every page's links sorted.
+void PreparePlanning(CSiteMap& map);
+
+// The log phase of a run on map (borrowed, as are agent and sink): the decay from params, the
+// resume state of map when params accumulate, the agent's LogFile and LogFromat unless pattern
+// is given; map's resume state is updated to what was learnt, also after a failure. False when
+// the phase failed, with the message recorded through SetLastMessage (not shown).
+bool LearnFromLogs(CSiteMap& map, const CAgentSettings& agent, const LogParams& params,
+                   CProgressSink* sink, const std::string* pattern = nullptr,
+                   const int32_t* format = nullptr);
+
 // Runs the task on a worker thread with the sink attached (borrowed; may be null) and waits for
 // it to end; when no thread can be started it runs on the calling thread. Returns Succeeded.
 bool RunTask(CProcessingTask& task, CProgressSink* sink);

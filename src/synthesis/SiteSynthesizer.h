@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "synthesis/CachingParams.h"
 #include "synthesis/PrefetchList.h"
@@ -49,6 +50,10 @@ class CSiteSynthesizer {
     // cacheable files, then a marker entry for the target. Nothing for frame sets and for pages
     // that are not accelerated.
     std::optional<PrefetchList> BuildPrefetchList(CSitePage* page);
+    // The list of the given targets in their order, by the same rules: each target's cacheable
+    // files within the byte limit, then its marker. Null targets are passed over. Sizes are
+    // asked through the access of the last ConcludeCachingInstructions or Synthesize.
+    PrefetchList ListForTargets(const std::vector<CSitePage*>& targets);
     // A name with a query is cacheable when CGI is on; any other when its extension is a
     // substring (ignoring case) of the non-empty extensions text. With clean URLs a page counts
     // by the file that serves it ("/blog/" as html, also when a web server serves it).
