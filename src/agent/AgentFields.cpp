@@ -90,6 +90,7 @@ const AgentField kAgentFields[] = {
     Flag("StatAccumulate", &A::StatAccumulate),
     Flag("IsDynamicSite", &A::IsDynamicSite),
     Flag("IsShowPrefetch", &A::IsShowPrefetch),
+    Flag("IsScriptPrefetch", &A::IsScriptPrefetch),
     Text("Username", &A::Username),
     Encoded("Password", &A::Password),
     Text("CaFile", &A::CaFile),

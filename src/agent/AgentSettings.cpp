@@ -98,6 +98,7 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     StatAccumulate = other.StatAccumulate;
     IsDynamicSite = other.IsDynamicSite;
     IsShowPrefetch = other.IsShowPrefetch;
+    IsScriptPrefetch = other.IsScriptPrefetch;
     CleanUrls = other.CleanUrls;
     Username = other.Username;
     Password = other.Password;

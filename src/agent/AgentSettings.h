@@ -96,6 +96,8 @@ class CAgentSettings {
     bool StatAccumulate = false;
     bool IsDynamicSite = false;
     bool IsShowPrefetch = false;
+    // The block also loads the browser-side script loader (quorvane.js).
+    bool IsScriptPrefetch = false;
     // Pages are also named as visitors see them: "/blog/" for blog/ + HomePage, "/about" for
     // about.html, about.htm or about/ + HomePage (the first the site has).
     bool CleanUrls = false;

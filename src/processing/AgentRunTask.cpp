@@ -45,6 +45,7 @@ CachingParams CAgentRunTask::BuildCachingParams() const {
     params.ByteLimit = m_agent->isKBLimit ? static_cast<int64_t>(m_agent->CacheKBLimit) * 1024 : -1;
     params.AsciiPrefetch = m_agentList->GetAscii();
     params.ShowPrefetch = m_agent->IsShowPrefetch;
+    params.ScriptPrefetch = m_agent->IsScriptPrefetch;
     return params;
 }
 

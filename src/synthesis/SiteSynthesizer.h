@@ -78,8 +78,9 @@ class CSiteSynthesizer {
     // Stores buffer as the file name of the agent directory (replacing it whole). False on
     // failure; sets no message.
     bool WriteAgentFile(const std::string& name, const CTextBuffer& buffer);
-    // Copies the applet's files from the working directory. False with IDS_COULD_NOT_COPY naming
-    // the first file that could not be read or stored; the files copied before it stay.
+    // Copies the applet's files (and, when the pages load it, the script loader) from the
+    // working directory. False with IDS_COULD_NOT_COPY naming the first file that could not be
+    // read or stored; the files copied before it stay.
     bool CopyAppletFiles();
     // Writes quorvane.properties. False on failure; sets no message.
     bool WritePropertiesFile();
@@ -94,6 +95,8 @@ class CSiteSynthesizer {
     // The applet's files, copied in this order.
     static constexpr const char* kAppletFiles =
         "qvan.zip;qvan.cab;qvan.jar;quorvane.class;a.class;b.class";
+    // The script loader of current browsers, copied after them when the pages load it.
+    static constexpr const char* kLoaderFile = "quorvane.js";
 
   private:
     // Synthesize without the final wait for the disk.
