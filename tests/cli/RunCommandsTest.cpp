@@ -263,7 +263,7 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     ASSERT_GT(pid, 0);
     bool reached = false;
     for (int i = 0; i < 3000 && !reached; ++i) {
-        reached = ReadWholeFile(dir / "run.err").find("Analyzing log files") != std::string::npos;
+        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
         if (!reached) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
