@@ -93,6 +93,8 @@ const AgentField kAgentFields[] = {
     Text("Username", &A::Username),
     Encoded("Password", &A::Password),
     Flag("CleanUrls", &A::CleanUrls),
+    Number("LoaderWorkingTime", &A::LoaderWorkingTime),
+    Text("PurposeField", &A::PurposeField),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -99,6 +99,8 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     IsDynamicSite = other.IsDynamicSite;
     IsShowPrefetch = other.IsShowPrefetch;
     CleanUrls = other.CleanUrls;
+    LoaderWorkingTime = other.LoaderWorkingTime;
+    PurposeField = other.PurposeField;
     Username = other.Username;
     Password = other.Password;
     SiteMap = std::move(graph);

@@ -14,6 +14,7 @@
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
+#include "synthesis/DeployedLoader.h"
 #include "synthesis/SiteSynthesizer.h"
 
 CAgentRunTask::CAgentRunTask(CAgentList* agentList, CAgentSettings* agent)
@@ -210,6 +211,11 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     }
     CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
                           m_sink);
+    // What the last run deployed: its loader's own requests are not visits.
+    const CLoaderDirectory loader =
+        ReadDeployedLoader(map, m_agent->FilesDirectory, m_agent->IsDynamicSite);
+    analyzer.SetLoader(&loader, m_agent->LoaderWorkingTime);
+    analyzer.SetPurposeField(m_agent->PurposeField);
     const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
                                                    lastNumber, position);
     // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
