@@ -16,7 +16,22 @@ void CLoaderDirectory::AddFetchFile(const std::string& file, std::string page,
                                     const std::vector<std::string>& names) {
     LoaderFetchFile& entry = m_fetchFiles[file];
     entry.page = std::move(page);
-    entry.names.insert(names.begin(), names.end());
+    for (const std::string& name : names) {
+        std::size_t hash = LoaderNameHash{}(name);
+        if (!entry.Holds(name, hash)) {
+            entry.names.push_back(name);
+            entry.hashes.push_back(hash);
+        }
+    }
+}
+
+bool LoaderFetchFile::Holds(std::string_view name, std::size_t hash) const {
+    for (std::size_t i = 0; i < hashes.size(); ++i) {
+        if (hashes[i] == hash && names[i] == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void CLoaderDirectory::AddLoaderFile(const std::string& file) {
@@ -32,8 +47,9 @@ const LoaderFetchFile* CLoaderDirectory::FetchFile(std::string_view url) const {
 }
 
 bool CLoaderDirectory::IsLoaderFile(std::string_view url) const {
-    if (!m_prefix.empty() && url.substr(0, m_prefix.size()) == m_prefix) {
-        return true;
+    if (!m_prefix.empty()) {
+        // The loader's files all lie in its directory.
+        return url.substr(0, m_prefix.size()) == m_prefix;
     }
     return m_loaderFiles.find(url) != m_loaderFiles.end();
 }
@@ -47,13 +63,15 @@ CLoaderTraffic::CLoaderTraffic(const CLoaderDirectory* directory, time_t working
       m_workingTime(workingTime) {}
 
 LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorTable& visitors,
-                                       const LoaderFetchFile** marked) {
+                                       const LoaderFetchFile** marked, CLogVisitor** visitor) {
     *marked = nullptr;
+    *visitor = nullptr;
     if (m_directory != nullptr) {
         if (const LoaderFetchFile* file = m_directory->FetchFile(record.Url)) {
-            CLogVisitor* visitor = m_anyFetch ? visitors.Find(record.Client) : nullptr;
-            if (visitor != nullptr && OnList(visitor, record.Url, record.Time)) {
-                NoteFetch(visitor, file, record.Time);
+            *visitor = m_anyFetch ? visitors.Find(record.Client) : nullptr;
+            if (*visitor != nullptr &&
+                OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
+                NoteFetch(*visitor, file, record.Time);
                 return LoaderRequest::kPrefetch;
             }
             *marked = file;
@@ -67,8 +85,9 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
         return LoaderRequest::kPrefetch;
     }
     if (m_anyFetch && record.Time - m_lastFetch <= m_workingTime) {
-        CLogVisitor* visitor = visitors.Find(record.Client);
-        if (visitor != nullptr && OnList(visitor, record.Url, record.Time)) {
+        *visitor = visitors.Find(record.Client);
+        if (*visitor != nullptr && !(*visitor)->LoaderLists.empty() &&
+            OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
             return LoaderRequest::kPrefetch;
         }
     }
@@ -85,10 +104,10 @@ void CLoaderTraffic::NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file
     m_lastFetch = std::max(m_lastFetch, t);
 }
 
-bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, time_t t) const {
+bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash,
+                            time_t t) const {
     for (const CLogVisitor::LoaderList& list : visitor->LoaderLists) {
-        if (t - list.time <= m_workingTime && t >= list.time &&
-            list.file->names.find(name) != list.file->names.end()) {
+        if (t - list.time <= m_workingTime && t >= list.time && list.file->Holds(name, hash)) {
             return true;
         }
     }

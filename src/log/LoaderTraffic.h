@@ -29,7 +29,11 @@ using LoaderNameSet = std::unordered_set<std::string, LoaderNameHash, std::equal
 // lines name (the next part's fetch file included).
 struct LoaderFetchFile {
     std::string page;
-    LoaderNameSet names;
+    // The names and their hashes (LoaderNameHash), side by side: a list is short, and a scan of
+    // its hashes costs less than a set lookup per list.
+    std::vector<std::string> names;
+    std::vector<std::size_t> hashes;
+    bool Holds(std::string_view name, std::size_t hash) const;
 };
 
 // What the deployed loader of a site consists of, by site path.
@@ -80,11 +84,12 @@ class CLoaderTraffic {
         return m_directory == nullptr && record.Purpose.empty();
     }
     // What the GET request record is, given its client's state in visitors. For a view marker
-    // *marked is its fetch file. A fetch file on the list of a fetch file the client read within
+    // *marked is its fetch file. *visitor is the client's visitor when it was looked up on the
+    // way (else nullptr). A fetch file on the list of a fetch file the client read within
     // the working time is the next part of that list: a prefetch, and its list joins the
     // client's.
     LoaderRequest Classify(const CLogRecord& record, const CVisitorTable& visitors,
-                           const LoaderFetchFile** marked);
+                           const LoaderFetchFile** marked, CLogVisitor** visitor);
     // The client of visitor read fetch file at t: its list holds from then on.
     void NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file, time_t t);
 
@@ -92,8 +97,8 @@ class CLoaderTraffic {
     static constexpr std::size_t kListsPerClient = 4;
 
   private:
-    // name is on a list the client read at most the working time before t.
-    bool OnList(CLogVisitor* visitor, std::string_view name, time_t t) const;
+    // name (of hash) is on a list the client read at most the working time before t.
+    bool OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash, time_t t) const;
 
     const CLoaderDirectory* m_directory;
     time_t m_workingTime;

@@ -241,11 +241,12 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     }
     if (!m_loader.Idle(record)) {
         const LoaderFetchFile* marked = nullptr;
-        switch (m_loader.Classify(record, m_visitors, &marked)) {
+        CLogVisitor* visitor = nullptr;
+        switch (m_loader.Classify(record, m_visitors, &marked, &visitor)) {
             case LoaderRequest::kVisit:
                 break;
             case LoaderRequest::kViewMarker:
-                HitMarker(marked, record);
+                HitMarker(marked, record, visitor);
                 return;
             case LoaderRequest::kLoaderFile:
             case LoaderRequest::kPrefetch:
@@ -355,15 +356,20 @@ void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
     }
 }
 
-void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& record) {
-    CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
+void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& record,
+                             CLogVisitor* visitor) {
+    if (visitor == nullptr) {
+        visitor = m_visitors.FindOrCreate(record.Client);
+    }
     CSiteFile* target = TargetOf(file->page);
     if (target->IsPage()) {
         auto* page = static_cast<CSitePage*>(target);
         // The page's own request just before: the marker confirms that view. The window is the
         // timing rules' one: the page's estimated load, or the limit of its timing samples.
         bool confirms = false;
-        if (visitor->Page == page) {
+        if (visitor->Page == page && record.Time <= visitor->LoadEndTime) {
+            confirms = true;
+        } else if (visitor->Page == page) {
             time_t window = std::max<time_t>(visitor->LoadEndTime - visitor->LastHitTime,
                                              8 * (page->TotalSize() / kBytesPerSecond));
             confirms = record.Time - visitor->LastHitTime <= window;

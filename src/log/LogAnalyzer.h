@@ -94,7 +94,8 @@ class CLogAnalyzer {
     void HitFile(CSiteFile* file, const CLogRecord& record);
     // A request for the fetch file of a page: a view of the page served from the cache, unless
     // it follows the page's own request within the page's load window.
-    void HitMarker(const LoaderFetchFile* file, const CLogRecord& record);
+    // visitor: the record's client when already looked up, else nullptr.
+    void HitMarker(const LoaderFetchFile* file, const CLogRecord& record, CLogVisitor* visitor);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
     void Sweep(time_t t);
     // The page a referer names, or nullptr; *lasting tells whether that answer stays (it does
