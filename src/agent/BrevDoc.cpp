@@ -1,5 +1,9 @@
 #include "agent/BrevDoc.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
 #include "base/LastMessage.h"
@@ -33,6 +37,7 @@ CBrevDoc::~CBrevDoc() {
 
 bool CBrevDoc::Open(const std::string& workDir) {
     m_list = std::make_unique<CAgentList>();
+    m_stored.clear();
     const bool readable = UserHive().Refresh();
     LoadAppValues(*m_list);
     if (!readable) {
@@ -51,8 +56,10 @@ bool CBrevDoc::Open(const std::string& workDir) {
         agent.AgentKey = name;
         LoadAgent(agent);
         CAgentSettings* entry = m_list->AddCopy(agent);
-        // A statistics file that cannot be read is not reported: the agent starts afresh.
+        // A statistics file that cannot be read is not reported: the agent starts afresh (and
+        // the file stays as it is until a run replaces it).
         LoadStatistics(*entry, m_list->GetWorkDir());
+        Remember(*entry);
     }
     RemoveOrphanStatistics(*m_list);
     return true;
@@ -62,24 +69,83 @@ bool CBrevDoc::Close() {
     if (!m_list)
         return true;
     bool ok = true;
-    // Every agent's settings and log resume state reach the settings file in one write, after
-    // the statistics files.
+    // Every change reaches the settings file in one write, after the statistics files.
     CHiveBatch batch(UserHive());
     for (int i = 0; i < m_list->GetCount(); ++i) {
-        CAgentSettings* agent = m_list->GetAt(i);
-        if (!SaveAgent(*agent)) {
+        bool statisticsSaved = true;
+        if (!SaveState(*m_list->GetAt(i), true, &statisticsSaved))
             ok = false;
-        }
-        if (!SaveStatistics(*agent, m_list->GetWorkDir())) {
+        if (!statisticsSaved)
             m_prompt.ShowMessage(GetLastMessage());
-            ok = false;
-        }
     }
     if (!batch.End()) {
         ok = false;
     }
     m_list.reset();
+    m_stored.clear();
     return ok;
+}
+
+std::string CBrevDoc::GraphDigest(CAgentSettings& agent) {
+    if (!agent.SiteMap)
+        return std::string();
+    const CSiteMap& map = *agent.SiteMap;
+    return StatisticsDigest(agent.SiteMap->Serialize() + '\n' + map.LastLogFile + '\n' +
+                            std::to_string(map.LastLogPosition) + ' ' +
+                            std::to_string(map.LastLogNumber) + ' ' +
+                            (map.ResumeStateLost ? "lost" : "kept"));
+}
+
+void CBrevDoc::Remember(CAgentSettings& agent) {
+    m_stored[agent.AgentKey] = Stored{StoredAgentValues(agent), GraphDigest(agent)};
+}
+
+bool CBrevDoc::SaveState(CAgentSettings& agent, bool statistics, bool* statisticsSaved) {
+    *statisticsSaved = true;
+    Stored& stored = m_stored[agent.AgentKey];
+    CHiveBatch batch(UserHive());
+    const bool saved = SaveChangedValues(agent, stored.values);
+    if (statistics && m_list) {
+        const std::string digest = GraphDigest(agent);
+        if (digest != stored.graph) {
+            std::string note;
+            *statisticsSaved = SaveStatistics(agent, m_list->GetWorkDir(), &note);
+            if (!note.empty())
+                m_prompt.ShowMessage(note);
+            if (*statisticsSaved)
+                stored.graph = digest;
+        }
+    }
+    const bool ended = batch.End();
+    if (saved && ended)
+        stored.values = StoredAgentValues(agent);
+    return saved && ended && *statisticsSaved;
+}
+
+bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics) {
+    bool statisticsSaved = true;
+    return SaveState(agent, statistics, &statisticsSaved);
+}
+
+std::unique_ptr<CRunLock> CBrevDoc::LockForRun(CAgentSettings& agent) {
+    if (!m_list)
+        return nullptr;
+    std::unique_ptr<CRunLock> lock =
+        CRunLock::Acquire(StatisticsFileName(m_list->GetWorkDir(), agent.AgentKey), agent.AgentKey);
+    if (!lock)
+        return nullptr;
+    Stored& stored = m_stored[agent.AgentKey];
+    StringList keys;
+    if (StoredAgentValues(agent) == stored.values && ListAgentKeys(keys) &&
+        std::find(keys.begin(), keys.end(), agent.AgentKey) != keys.end()) {
+        LoadAgent(agent);
+        stored.values = StoredAgentValues(agent);
+    }
+    if (GraphDigest(agent) == stored.graph) {
+        LoadStatistics(agent, m_list->GetWorkDir());
+        stored.graph = GraphDigest(agent);
+    }
+    return lock;
 }
 
 std::string CBrevDoc::Title(const CAgentSettings* current) {
@@ -95,21 +161,20 @@ CAgentSettings* CBrevDoc::AddAgent(const CAgentSettings& agent) {
     keyed.AssignSettings(agent);
     if (!AssignAgentKey(keyed))
         return nullptr;
-    return m_list->AddCopy(keyed);
+    CAgentSettings* entry = m_list->AddCopy(keyed);
+    Remember(*entry);
+    return entry;
 }
 
 bool CBrevDoc::ApplyProperties(CAgentSettings& agent, const CAgentSettings& edited) {
     const std::string key = agent.AgentKey;
     agent.AssignSettings(edited);
     agent.AgentKey = key;
-    return SaveAgent(agent);
-}
-
-bool CBrevDoc::SaveAgentState(CAgentSettings& agent) {
-    CHiveBatch batch(UserHive());
-    const bool saved = SaveAgent(agent);
-    const bool stats = m_list != nullptr && SaveStatistics(agent, m_list->GetWorkDir());
-    return batch.End() && saved && stats;
+    Stored& stored = m_stored[key];
+    if (!SaveChangedValues(agent, stored.values))
+        return false;
+    stored.values = StoredAgentValues(agent);
+    return true;
 }
 
 int CBrevDoc::RemoveAgents(const CAgentSettings* current,
@@ -125,11 +190,14 @@ int CBrevDoc::RemoveAgents(const CAgentSettings* current,
     }
     int removed = 0;
     bool deleted = true;
+    StringList freed;
     CHiveBatch batch(UserHive());
     for (int i = 0; i < m_list->GetCount();) {
         CAgentSettings* agent = m_list->GetAt(i);
         if (isSelected(*agent)) {
             deleted = DeleteAgent(*agent) && deleted;
+            freed.push_back(agent->AgentKey);
+            m_stored.erase(agent->AgentKey);
             m_list->Remove(agent);
             ++removed;
         } else {
@@ -137,6 +205,12 @@ int CBrevDoc::RemoveAgents(const CAgentSettings* current,
         }
     }
     deleted = batch.End() && deleted;
+    if (deleted) {
+        // The key is free again: a new agent that gets it must start without these statistics.
+        for (const std::string& key : freed) {
+            ::unlink(StatisticsFileName(m_list->GetWorkDir(), key).c_str());
+        }
+    }
     if (stored != nullptr)
         *stored = deleted;
     return removed;

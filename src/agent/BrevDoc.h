@@ -3,12 +3,22 @@
 // holds no window code: messages and questions go through a CUserPrompt that the desktop
 // program and the command line each implement, and the current agent and the selection come
 // from whoever shows the list. User-interface thread only.
+//
+// Other programs share the settings file, the statistics files and the site while this one
+// runs (the desktop program, cron jobs, a shell). The document remembers what it read of each
+// agent and writes back only what changed in this program: the settings values that differ,
+// and a statistics file only when its page graph (with its log resume state) changed.
 #pragma once
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "agent/RunLock.h"
+#include "hive/Hive.h"
 
 #include "agent/AgentList.h"
 
@@ -50,10 +60,12 @@ class CBrevDoc {
     // file could not be read (the list is then empty and nothing is deleted).
     bool Open(const std::string& workDir = std::string());
 
-    // Close: every agent in list order is saved to the store and its statistics file written;
-    // a statistics file that cannot be written is shown through the prompt (the last message)
-    // and the close goes on. The settings of all agents reach the settings file in one write.
-    // Then the list is destroyed. False when the settings write or a statistics write failed.
+    // Close: SaveAgentState for every agent in list order, so that everything this program
+    // changed is stored and nothing else is touched (another program's changes to other values
+    // and agents stay; an agent another program removed is not recreated unless it changed
+    // here); a statistics file that cannot be written is shown through the prompt (the last
+    // message) and the close goes on. The settings reach the settings file in one write. Then
+    // the list is destroyed. False when the settings write or a statistics write failed.
     bool Close();
 
     bool IsOpen() const { return m_list != nullptr; }
@@ -75,14 +87,28 @@ class CBrevDoc {
     // and page graph) and saves it. False when the save failed. agent: an entry of the list.
     bool ApplyProperties(CAgentSettings& agent, const CAgentSettings& edited);
 
-    // After an embedding step of the step-by-step dialog: saves the agent's settings and its
-    // statistics file. False when either failed (a statistics failure leaves its message).
-    bool SaveAgentState(CAgentSettings& agent);
+    // Saves what changed in this program of one agent, at once: after a run (still holding its
+    // run lock) and after an embedding step of the step-by-step dialog. The settings values
+    // that differ from what was read or last saved (re-read under the file's lock), then, when
+    // statistics is true and the page graph or its resume state changed, the statistics file
+    // with its resume state. An unreadable statistics file is first kept as NAME.qvs.damaged,
+    // shown through the prompt in one line. False when a write failed (a statistics failure
+    // leaves its message).
+    bool SaveAgentState(CAgentSettings& agent, bool statistics = true);
+
+    // Before a run of the agent (all phases or some): takes the agent's run lock, then brings
+    // what this program has not changed of the agent up to date with the files (settings
+    // values, statistics and resume state another program saved meanwhile), so that the run
+    // goes on from the newest state. nullptr, with "Agent "%s" is being run by another
+    // program ..." (or why the lock could not be taken) in the last-message buffer, when the
+    // agent is running elsewhere. Keep the lock until SaveAgentState after the run.
+    std::unique_ptr<CRunLock> LockForRun(CAgentSettings& agent);
 
     // The removal flow. Nothing happens without a current agent. Otherwise asks "Are you sure
     // you want to remove the agent '%s' from the list?" with its Description; on any answer but
     // No deletes the key of every agent for which isSelected is true and removes it from the
-    // list (statistics files stay until the next start-up). Returns the number removed; stored,
+    // list; the statistics file of each key freed is deleted, so that a new agent given the
+    // key later does not inherit it. Returns the number removed; stored,
     // when given, tells whether every deletion reached the settings file.
     int RemoveAgents(const CAgentSettings* current,
                      const std::function<bool(const CAgentSettings&)>& isSelected,
@@ -96,6 +122,17 @@ class CBrevDoc {
     CUserPrompt& Prompt() { return m_prompt; }
 
   private:
+    // What this program last read or wrote of one agent.
+    struct Stored {
+        std::vector<HiveValue> values;  // the stored values
+        std::string graph;              // GraphDigest of the page graph ("" without one)
+    };
+    // A digest of the page graph with its resume state, "" when the agent has none.
+    static std::string GraphDigest(CAgentSettings& agent);
+    void Remember(CAgentSettings& agent);
+    bool SaveState(CAgentSettings& agent, bool statistics, bool* statisticsSaved);
+
     CUserPrompt& m_prompt;
     std::unique_ptr<CAgentList> m_list;
+    std::map<std::string, Stored> m_stored;  // by agent key
 };

@@ -1,8 +1,13 @@
 #include "agent/SettingsStore.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -13,6 +18,7 @@
 #include "hive/HiveFile.h"
 #include "hive/RegistryKey.h"
 #include "res/StringTable.h"
+#include "site/AtomicFile.h"
 #include "sitemap/SiteMap.h"
 
 namespace {
@@ -28,8 +34,9 @@ StringList ProductHivePath() {
     return path;
 }
 
-// The agent's stored values in stored order, each in its stored encoding.
-std::vector<HiveValue> StoredValues(const CAgentSettings& agent) {
+}  // namespace
+
+std::vector<HiveValue> StoredAgentValues(const CAgentSettings& agent) {
     std::vector<HiveValue> values;
     for (const AgentField* f = kAgentFields; f->name != nullptr; ++f) {
         switch (f->kind) {
@@ -53,6 +60,12 @@ std::vector<HiveValue> StoredValues(const CAgentSettings& agent) {
         }
     }
     return values;
+}
+
+namespace {
+
+std::vector<HiveValue> StoredValues(const CAgentSettings& agent) {
+    return StoredAgentValues(agent);
 }
 
 // Writes the values through the key's typed setters.
@@ -105,6 +118,30 @@ bool SaveAgent(const CAgentSettings& agent) {
     }
     WriteValues(key, StoredValues(agent));
     return batch.End();
+}
+
+bool SaveChangedValues(const CAgentSettings& agent, const std::vector<HiveValue>& before) {
+    if (agent.AgentKey.empty())
+        return false;
+    const std::vector<HiveValue> now = StoredValues(agent);
+    std::vector<HiveValue> changed;
+    for (const HiveValue& value : now) {
+        if (std::find(before.begin(), before.end(), value) == before.end())
+            changed.push_back(value);
+    }
+    if (changed.empty())
+        return true;
+    StringList path = AgentKeyPath(agent.AgentKey);
+    path.insert(path.begin(), kUserRootKey);
+    return UserHive().Apply([path, now, changed](CHive& hive) {
+        if (CHiveKey* key = hive.FindKey(path)) {
+            for (const HiveValue& value : changed)
+                key->SetValue(value);
+        } else if (CHiveKey* created = hive.CreateKey(path)) {
+            for (const HiveValue& value : now)
+                created->SetValue(value);
+        }
+    });
 }
 
 bool LoadAgent(CAgentSettings& agent) {
@@ -213,60 +250,149 @@ bool ParseOffset(const std::string& text, int64_t& offset) {
 
 }  // namespace
 
-bool SaveStatistics(CAgentSettings& agent, const std::string& workDir) {
+namespace {
+
+enum class FileRead { kRead, kMissing, kFailed };
+
+// The whole file at path; errno tells why when it failed.
+FileRead ReadBytes(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENOENT ? FileRead::kMissing : FileRead::kFailed;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return FileRead::kFailed;
+        }
+        if (n == 0)
+            break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return FileRead::kRead;
+}
+
+// Whether the graph learnt anything from logs.
+bool HasLogCounts(const CSiteMap& map) {
+    if (map.HitCount > 0)
+        return true;
+    for (const auto& page : map.Pages()) {
+        if (page->ViewSamples > 0 || page->WeightSum() > 0.0)
+            return true;
+    }
+    return false;
+}
+
+// The agent's key in the hive now (nullptr when absent).
+const CHiveKey* StoredAgentKey(const std::string& agentKey) {
+    StringList hivePath = AgentKeyPath(agentKey);
+    hivePath.insert(hivePath.begin(), kUserRootKey);
+    return UserHive().Snapshot().FindKey(hivePath);
+}
+
+}  // namespace
+
+std::string StatisticsDigest(std::string_view bytes) {
+    uint64_t hash = 14695981039346656037ull;  // 64-bit FNV-1a
+    for (unsigned char c : bytes) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    return FormatText("%016llx-%zu", static_cast<unsigned long long>(hash), bytes.size());
+}
+
+bool SaveStatistics(CAgentSettings& agent, const std::string& workDir, std::string* note) {
     if (!agent.SiteMap)
         return true;
     const std::string path = StatisticsFileName(workDir, agent.AgentKey);
-    if (agent.AgentKey.empty() || !agent.SiteMap->Save(path)) {
+    if (agent.AgentKey.empty()) {
         SetLastMessage(IDS_COULD_NOT_WRITE_STATS, path.c_str());
         return false;
     }
-    CHiveFile& hive = UserHive();
-    CHiveBatch batch(hive);
-    CRegistryKey key;
-    if (key.Open(hive, AgentKeyPath(agent.AgentKey))) {
-        key.SetString(kLastLogFileValue, agent.SiteMap->LastLogFile);
-        // A byte offset can pass 4 GiB, beyond a double word: kept as decimal text.
-        key.SetString(kLastLogPositionValue, std::to_string(agent.SiteMap->LastLogPosition));
-        key.SetNumber(kLastLogNumberValue, static_cast<uint32_t>(agent.SiteMap->LastLogNumber));
+    // A file that cannot be read may still hold what someone wants back: it is kept, never
+    // overwritten.
+    std::string old;
+    const FileRead read = ReadBytes(path, old);
+    CSiteMap probe(std::string{});
+    if (read == FileRead::kFailed ||
+        (read == FileRead::kRead && !probe.LoadFromMemory(old.data(), old.size()))) {
+        const std::string kept = path + ".damaged";
+        if (std::rename(path.c_str(), kept.c_str()) != 0) {
+            SetLastMessage(IDS_STATS_KEEP_FAILED, path.c_str(), kept.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (note != nullptr)
+            *note = FormatString(IDS_STATS_KEPT_DAMAGED, path.c_str(), kept.c_str());
     }
+    old.clear();
+    const std::string bytes = agent.SiteMap->Serialize();
+    CAtomicFile file(path);
+    if (!file.Open() || !file.Write(bytes) || !file.Commit()) {
+        SetLastMessage(IDS_COULD_NOT_WRITE_STATS, path.c_str());
+        return false;
+    }
+    const CSiteMap& map = *agent.SiteMap;
+    // Counts whose resume state is lost stay unbound until a run reads the logs afresh. An
+    // agent whose key another program removed gets no half key back.
+    std::vector<HiveValue> resume = {
+        HiveValue::String(kLastLogFileValue, map.LastLogFile),
+        // A byte offset can pass 4 GiB, beyond a double word: kept as decimal text.
+        HiveValue::String(kLastLogPositionValue, std::to_string(map.LastLogPosition)),
+        HiveValue::Dword(kLastLogNumberValue, static_cast<uint32_t>(map.LastLogNumber)),
+        HiveValue::String(kLastLogGraphValue,
+                          map.ResumeStateLost ? std::string() : StatisticsDigest(bytes))};
+    StringList hivePath = AgentKeyPath(agent.AgentKey);
+    hivePath.insert(hivePath.begin(), kUserRootKey);
     // A settings write that fails is silent here, as every registry failure is; the caller's
     // batch, if any, reports it.
-    batch.End();
+    UserHive().Apply([hivePath, resume](CHive& hive) {
+        if (CHiveKey* key = hive.FindKey(hivePath)) {
+            for (const HiveValue& value : resume)
+                key->SetValue(value);
+        }
+    });
     return true;
 }
 
 bool LoadStatistics(CAgentSettings& agent, const std::string& workDir) {
     agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
     agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+    CSiteMap& map = *agent.SiteMap;
     const std::string path = StatisticsFileName(workDir, agent.AgentKey);
-    if (agent.AgentKey.empty() || !agent.SiteMap->Load(path)) {
+    std::string bytes;
+    const bool loaded = !agent.AgentKey.empty() && ReadBytes(path, bytes) == FileRead::kRead &&
+                        map.LoadFromMemory(bytes.data(), bytes.size());
+    // The resume state belongs to the statistics it was saved with, and to nothing else: used
+    // with other counts (another working directory, an older copy) it would skip hits they never
+    // counted or count hits twice.
+    UserHive().Refresh();
+    const CHiveKey* key = agent.AgentKey.empty() ? nullptr : StoredAgentKey(agent.AgentKey);
+    const HiveValue* file = key ? key->FindValue(kLastLogFileValue) : nullptr;
+    const HiveValue* position = key ? key->FindValue(kLastLogPositionValue) : nullptr;
+    const HiveValue* number = key ? key->FindValue(kLastLogNumberValue) : nullptr;
+    const HiveValue* graph = key ? key->FindValue(kLastLogGraphValue) : nullptr;
+    int64_t offset = 0;
+    const bool stateWhole = file != nullptr && file->type == kHiveString && position != nullptr &&
+                            position->type == kHiveString && ParseOffset(position->data, offset) &&
+                            number != nullptr && number->type == kHiveDword &&
+                            number->data.size() == 4;
+    if (loaded && stateWhole && graph != nullptr && graph->type == kHiveString &&
+        graph->data == StatisticsDigest(bytes)) {
+        map.LastLogFile = file->data;
+        map.LastLogPosition = offset;
+        map.LastLogNumber = static_cast<int32_t>(number->Number());
+    } else if (HasLogCounts(map) || (file != nullptr && !file->data.empty())) {
+        map.ResumeStateLost = true;
+    }
+    if (!loaded) {
         SetLastMessage(IDS_COULD_NOT_READ_STATS, path.c_str());
         return false;
-    }
-    // The resume state belongs to the statistics just read; without them (or with an empty
-    // graph, which holds no counts) it would make an accumulating run skip hits that the graph
-    // never counted.
-    if (agent.SiteMap->PageCount() == 0)
-        return true;
-    CHiveFile& hive = UserHive();
-    hive.Refresh();
-    const CHiveKey* key = nullptr;
-    StringList hivePath = AgentKeyPath(agent.AgentKey);
-    hivePath.insert(hivePath.begin(), kUserRootKey);
-    key = hive.Snapshot().FindKey(hivePath);
-    if (key != nullptr) {
-        const HiveValue* file = key->FindValue(kLastLogFileValue);
-        const HiveValue* position = key->FindValue(kLastLogPositionValue);
-        const HiveValue* number = key->FindValue(kLastLogNumberValue);
-        int64_t offset = 0;
-        if (file != nullptr && file->type == kHiveString && position != nullptr &&
-            position->type == kHiveString && ParseOffset(position->data, offset) &&
-            number != nullptr && number->type == kHiveDword && number->data.size() == 4) {
-            agent.SiteMap->LastLogFile = file->data;
-            agent.SiteMap->LastLogPosition = offset;
-            agent.SiteMap->LastLogNumber = static_cast<int32_t>(number->Number());
-        }
     }
     return true;
 }

@@ -6,9 +6,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "agent/AgentSettings.h"
 #include "base/PathRules.h"
+#include "hive/Hive.h"
 
 class CAgentList;
 
@@ -22,6 +25,9 @@ inline constexpr const char* kAsciiPrefetchValue = "AsciiPrefetch";
 inline constexpr const char* kLastLogFileValue = "LastLogFile";
 inline constexpr const char* kLastLogPositionValue = "LastLogPosition";
 inline constexpr const char* kLastLogNumberValue = "LastLogNumber";
+// Beside the resume state: a digest of the statistics file it belongs to. A resume state is
+// used only with the very statistics it was saved with.
+inline constexpr const char* kLastLogGraphValue = "LastLogGraph";
 
 // The components of the product key followed by the agent's key (which may hold any character
 // but "\").
@@ -31,6 +37,16 @@ StringList AgentKeyPath(const std::string& agentKey);
 // in one write of the hive file. False when the agent has no key or the file could not be
 // written.
 bool SaveAgent(const CAgentSettings& agent);
+
+// The agent's stored values, in stored order and stored encoding: what SaveAgent writes.
+std::vector<HiveValue> StoredAgentValues(const CAgentSettings& agent);
+
+// Writes only the values of the agent that differ from before (what this program loaded or
+// last saved), in one locked write that re-reads the file first, so that another program's
+// changes to other values and other agents stay. When the agent's key is gone (another program
+// removed it) it is written whole again if anything changed, and not at all otherwise. True,
+// writing nothing, when nothing differs; false when the file could not be written.
+bool SaveChangedValues(const CAgentSettings& agent, const std::vector<HiveValue>& before);
 
 // Reads every stored value of the agent's key (creating the key when missing; when that fails
 // the record stays unchanged). A string, number, boolean or time that cannot be read leaves its
@@ -54,18 +70,25 @@ bool DeleteAgent(const CAgentSettings& agent);
 // the key and ".qvs". An empty working directory is the current directory.
 std::string StatisticsFileName(const std::string& workDir, const std::string& agentKey);
 
-// Writes the agent's page graph to its statistics file, then the graph's log resume state into
-// the agent's key. Without a page graph it succeeds and writes nothing. False with "Could not
-// write site statistics file (%s)" in the last-message buffer when the file cannot be written
-// (the old file and the stored resume state then stay as they were).
-bool SaveStatistics(CAgentSettings& agent, const std::string& workDir);
+// Writes the agent's page graph to its statistics file, then the graph's log resume state with
+// the digest of the file into the agent's key (in one write of the settings file). Without a
+// page graph it succeeds and writes nothing. A file there that cannot be read is first renamed
+// to NAME.qvs.damaged, and *note (when given) says so; when that rename fails nothing is
+// written. False with the reason in the last-message buffer ("Could not write site statistics
+// file (%s)" when the file cannot be written; the old file and the stored resume state then
+// stay as they were).
+bool SaveStatistics(CAgentSettings& agent, const std::string& workDir, std::string* note = nullptr);
 
 // Replaces the agent's page graph by a new one for HomePage with a new site access object, and
-// reads the statistics file into it; when that gives a graph with pages, the log resume state
-// stored in the agent's key is restored into it. False with "Could not read site statistics file
-// (%s)" in the last-message buffer when the file cannot be read; the new, empty graph stays
-// attached.
+// reads the statistics file into it. The log resume state stored in the agent's key is restored
+// only when its digest names these very statistics; otherwise, when either side holds log
+// data, the graph is marked ResumeStateLost. False with "Could not read site statistics file
+// (%s)" in the last-message buffer when the file exists and cannot be read; the new, empty
+// graph stays attached (and the file is left as it is).
 bool LoadStatistics(CAgentSettings& agent, const std::string& workDir);
+
+// The digest that binds a resume state to the statistics bytes it was saved with.
+std::string StatisticsDigest(std::string_view bytes);
 
 // Deletes every "*.qvs" file of the list's working directory whose name without directory and
 // extension is exactly the key of no agent in the list nor of any agent key now in the hive

@@ -12,7 +12,7 @@ void PrintCliError(const std::string& text) {
     std::string line = text;
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
-    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_ERROR, line.c_str()).c_str());
+    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_ERROR, ShownText(line).c_str()).c_str());
 }
 
 void CCliPrompt::ShowMessage(const std::string& text) {

@@ -11,6 +11,7 @@
 
 #include "agent/AgentList.h"
 #include "agent/BrevDoc.h"
+#include "agent/RunLock.h"
 #include "base/LastMessage.h"
 #include "cli/CliPrompt.h"
 #include "cli/Commands.h"
@@ -61,8 +62,21 @@ int Run(const RunOptions& options) {
         if (agent == nullptr) {
             return false;
         }
+        // One run per agent at a time, held until what it recorded is saved.
+        std::unique_ptr<CRunLock> lock = doc.LockForRun(*agent);
+        if (!lock) {
+            PrintCliError(GetLastMessage());
+            return false;
+        }
         const bool all = !options.map && !options.log && !options.embed;
         CTerminalSink terminal(stderr);
+        // A second Ctrl-C: the outcome is recorded, and the statistics too when the run has
+        // finished learning (Stop is off from then on), before the process ends.
+        terminal.SetExitHook([&doc, agent](bool graphComplete) {
+            agent->ProcessTime = FormatProcessTime(time(nullptr));
+            agent->IsProcessed = false;
+            doc.SaveAgentState(*agent, graphComplete);
+        });
         CTimingSink timing(&terminal);
         CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
         CTerminalSink::InstallInterruptHandler(&terminal);
@@ -73,21 +87,26 @@ int Run(const RunOptions& options) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         terminal.Finish();
         interrupted = terminal.IsStopped() || CTerminalSink::WasInterrupted();
+        const std::string runMessage = GetLastMessage();
+        const bool saved = doc.SaveAgentState(*agent);
+        lock.reset();
         CTerminalSink::InstallInterruptHandler(nullptr);
+        if (!saved) {
+            PrintCliError(GetLastMessage());
+        }
         if (options.timings) {
             PrintTimings(timing, total);
         }
         if (!ok) {
             // A failure the run showed already is not printed again; a stopped run showed
             // nothing and says so here.
-            const std::string message = GetLastMessage();
-            if (message != terminal.LastShown()) {
-                PrintCliError(message);
+            if (runMessage != terminal.LastShown()) {
+                PrintCliError(runMessage);
             }
             return false;
         }
         std::printf("%s\n", ResString(IDS_CLI_RUN_FINISHED));
-        return true;
+        return saved;
     });
     return status != 0 && interrupted ? kExitInterrupted : status;
 }

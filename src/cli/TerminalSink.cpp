@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "res/StringTable.h"
+
 namespace {
 
 std::atomic<CTerminalSink*> g_interruptSink{nullptr};
@@ -12,7 +14,7 @@ std::atomic<int> g_interrupts{0};
 
 void OnInterrupt(int) {
     int count = g_interrupts.fetch_add(1) + 1;
-    if (count >= 2) {
+    if (count >= 3 || (count == 2 && g_interruptSink.load() == nullptr)) {
         _exit(130);
     }
     if (CTerminalSink* sink = g_interruptSink.load()) {
@@ -54,13 +56,28 @@ void CTerminalSink::RequestStop() {
     }
 }
 
+void CTerminalSink::ExitIfAsked() {
+    if (g_interrupts.load() < 2 || g_interruptSink.load() != this) {
+        return;
+    }
+    std::function<void(bool)> hook = std::move(m_exitHook);
+    m_exitHook = nullptr;
+    Finish();
+    if (hook) {
+        hook(!m_stopEnabled.load());
+    }
+    std::fflush(nullptr);
+    _exit(130);
+}
+
 void CTerminalSink::ShowMessage(const std::string& text) {
+    ExitIfAsked();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_lineOpen) {
         std::fputs(m_interactive ? "\r\033[K" : "\n", m_out);
         m_lineOpen = false;
     }
-    std::fprintf(m_out, "%s\n", text.c_str());
+    std::fprintf(m_out, "%s\n", ShownText(text).c_str());
     std::fflush(m_out);
     m_lastShown = text;
     Redraw(true);
@@ -72,25 +89,28 @@ std::string CTerminalSink::LastShown() {
 }
 
 void CTerminalSink::SetProgress(int percent) {
+    ExitIfAsked();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_percent = std::clamp(percent, 0, 99);
     Redraw(false);
 }
 
 void CTerminalSink::SetTitle(const std::string& text) {
+    ExitIfAsked();
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (text == m_title) {
+    if (ShownText(text) == m_title) {
         return;
     }
-    m_title = text;
+    m_title = ShownText(text);
     m_status.clear();
     m_percent = -1;
     Redraw(true);
 }
 
 void CTerminalSink::SetStatus(const std::string& text) {
+    ExitIfAsked();
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_status = text;
+    m_status = ShownText(text);
     Redraw(false);
 }
 

@@ -1,13 +1,16 @@
 // The progress display of the tarvik command: phase title and status on stderr, one line that
 // updates in place when stderr is a terminal, plain throttled lines otherwise. Messages the run
 // shows (failures, estimates) go to stderr at once, without waiting for an answer. Ctrl-C sets
-// the stop flag; a second Ctrl-C ends the process at once with status 130.
+// the stop flag; a second Ctrl-C ends the process with status 130 at the run's next report
+// (between two whole files), after the exit hook saved what can be saved; a third ends it at
+// once. Texts from sites, logs and settings are shown with their control bytes escaped.
 // The run calls the sink from its worker thread; IsStopped may be polled from any thread.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -43,8 +46,15 @@ class CTerminalSink : public CProgressSink {
     static void InstallInterruptHandler(CTerminalSink* sink);
     static bool WasInterrupted();
 
+    // Called once, from the thread that reports, when a second Ctrl-C ends the process; its
+    // argument tells whether Stop is disabled (the run's page graph is complete then). The
+    // process ends with status 130 when it returns.
+    void SetExitHook(std::function<void(bool)> hook) { m_exitHook = std::move(hook); }
+
   private:
     void Redraw(bool force);
+    // Ends the process after a second Ctrl-C (through the exit hook). Called at each report.
+    void ExitIfAsked();
 
     std::FILE* m_out;
     bool m_interactive;
@@ -57,4 +67,5 @@ class CTerminalSink : public CProgressSink {
     std::chrono::steady_clock::time_point m_lastDraw;
     std::atomic<bool> m_stopped{false};
     std::atomic<bool> m_stopEnabled{true};
+    std::function<void(bool)> m_exitHook;
 };

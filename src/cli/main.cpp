@@ -1,8 +1,10 @@
 // The tarvik command: runs the program's jobs without a window (scripts, CI, servers).
 
 #include <cstdio>
+#include <exception>
 #include <string>
 
+#include "cli/CliPrompt.h"
 #include "cli/Commands.h"
 #include "res/StringTable.h"
 
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
+    } catch (const std::exception& e) {
+        // Whatever went wrong unexpectedly is a message and a failed command, never an abort.
+        PrintCliError(FormatString(IDS_UNEXPECTED_ERROR, e.what()));
+        return 1;
     }
     if (argc == 1) {
         std::fputs(app.help().c_str(), stdout);

@@ -72,6 +72,10 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
         if (result >= 0) {
             total += result;
             position = resumed;
+            if (m_lateOffset >= 0) {
+                // The rest is newer than the range: the later files are newer still.
+                files.clear();
+            }
         } else if (result == -2) {
             // Stop means stop: the files after the resumed one are not started.
             position = resumed;
@@ -97,6 +101,9 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
         position = reached;
         lastNumber = LogFileNumber(file);
         total += result;
+        if (m_lateOffset >= 0) {
+            break;
+        }
     }
     if (total == 0) {
         SetLastMessage(IDS_NO_HITS_IN_RANGE);
@@ -146,7 +153,8 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
         }
     }
     if (result >= 0) {
-        position = stream.Tell();
+        // Records newer than the range end are not learnt: the next run starts at the first.
+        position = m_lateOffset >= 0 ? m_lateOffset : stream.Tell();
     } else if (result == -2) {
         position = m_stopOffset;
     }
@@ -161,7 +169,14 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
     if (!reader.GetTimeSpan(first, last)) {
         return -1;
     }
-    if (last < m_start || first > m_end) {
+    m_lateOffset = -1;
+    if (last < m_start) {
+        return 0;
+    }
+    if (first > m_end) {
+        if (m_leaveLate) {
+            m_lateOffset = m_resumeOffset;
+        }
         return 0;
     }
     if (!reader.SeekToTime(m_start)) {
@@ -192,6 +207,11 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
             // This record is not learnt; those of an earlier run before the resume offset were.
             m_stopOffset = std::max(lineStart, m_resumeOffset);
             return -2;
+        }
+        if (m_leaveLate && record.Time > m_end && lineStart >= m_resumeOffset) {
+            // Past the range end: this record and those after it wait for a later run.
+            m_lateOffset = lineStart;
+            break;
         }
         if (record.Time > m_end || record.Time < m_start) {
             continue;

@@ -39,6 +39,12 @@ class CLogAnalyzer {
     CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, time_t end,
                  CProgressSink* sink, int32_t sweepInterval = 60, int32_t visitorTimeout = 1800);
 
+    // For runs that resume later: a file's reading ends at its first record past the range
+    // end, and the resume offset names that record, so that a later run learns it and the
+    // records after it exactly once. Off (the default), such records are skipped and reading
+    // goes on, and the offset is the end of the file.
+    void SetLeaveLateRecords(bool leave) { m_leaveLate = leave; }
+
     // The clock of the processing-time estimate (borrowed; nullptr: the system clock).
     void SetClock(CLogClock* clock) { m_clock = clock ? clock : &m_systemClock; }
 
@@ -61,8 +67,10 @@ class CLogAnalyzer {
                          int32_t& lastNumber, int64_t& position);
     // One file, from position (its records before it are only counted): hits in range (also in
     // count), -1 when it cannot be opened or no allowed reader matches it, -2 when stopped; the
-    // message of a failure is recorded. position becomes the offset reached on success, and the
-    // offset of the first record not learnt when stopped.
+    // message of a failure is recorded. position becomes the offset reached on success (the
+    // offset of the first record past the range end, when the file reaches past it: those
+    // records are left for a later run), and the offset of the first record not learnt when
+    // stopped.
     int32_t AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
                            int64_t& position);
     // One open stream, tried with each reader the format allows until one matches.
@@ -125,6 +133,9 @@ class CLogAnalyzer {
     int64_t m_resumeOffset = 0;
     // Where the record loop stopped when asked to: the first record it did not learn.
     int64_t m_stopOffset = 0;
+    // Where the last record loop met the first record past the range end; -1 when it did not.
+    int64_t m_lateOffset = -1;
+    bool m_leaveLate = false;
     CVisitorTable m_visitors;
     CSystemLogClock m_systemClock;
     CLogClock* m_clock = &m_systemClock;

@@ -204,6 +204,15 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     std::string lastFile;
     int32_t lastNumber = -1;
     int64_t position = -1;
+    if (logParams.Accumulate && map.ResumeStateLost) {
+        // Counts without their resume state cannot be added to: which hits they hold is
+        // unknown. The logs are read again from the start into empty statistics.
+        map.ResetStatistics();
+        map.LastLogFile.clear();
+        map.LastLogNumber = -1;
+        map.LastLogPosition = -1;
+        SinkShowMessage(m_sink, FormatString(IDS_RESUME_LOST, m_agent->AgentKey.c_str()));
+    }
     if (logParams.Accumulate) {
         lastFile = map.LastLogFile;
         lastNumber = map.LastLogNumber;
@@ -211,6 +220,9 @@ bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
     }
     CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
                           m_sink);
+    // Accumulated statistics go on from the resume state: hits newer than this range are left
+    // for the run that will have them in its range.
+    analyzer.SetLeaveLateRecords(logParams.Accumulate);
     // What the last run deployed: its loader's own requests are not visits.
     const CLoaderDirectory loader =
         ReadDeployedLoader(map, m_agent->FilesDirectory, m_agent->IsDynamicSite);
@@ -312,7 +324,9 @@ std::string FormatProcessTime(time_t t) {
     if (localtime_r(&t, &local) == nullptr) {
         return std::string();
     }
-    char clock[32];
-    strftime(clock, sizeof clock, "%I:%M %p", &local);
-    return FormatText("%d/%d/%02d %s", local.tm_mon + 1, local.tm_mday, local.tm_year % 100, clock);
+    // Built by hand: the stored form must not follow the locale's names for AM and PM.
+    const int hour = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    return FormatText("%d/%d/%02d %02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                      local.tm_year % 100, hour, local.tm_min,
+                      ResString(local.tm_hour < 12 ? IDS_TIME_AM : IDS_TIME_PM));
 }

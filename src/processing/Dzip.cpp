@@ -92,7 +92,9 @@ bool Expand(const std::string& item, bool recurse, const fs::path& archive,
     std::error_code ec;
     std::size_t slash = item.rfind('/');
     std::string last = slash == std::string::npos ? item : item.substr(slash + 1);
-    if (!HasWildcard(last)) {
+    // Only the whole-site item of a recursive backup is a pattern. Listed pages are names,
+    // whatever they hold ("a[1].html", "b*.html" are pages of their own).
+    if (!recurse || !HasWildcard(last)) {
         fs::path p(item);
         if (!fs::is_regular_file(p, ec))
             return false;

@@ -19,7 +19,8 @@ struct DzipCommand {
     const char* itemList = nullptr;  // borrowed; items separated by blanks, quoted when needed
     DzipStatusCallback statusCallback = nullptr;
     void* callbackData = nullptr;   // borrowed, handed to the callback
-    int32_t recurse = 0;            // 1: wildcard items take the files of subdirectories too
+    int32_t recurse = 0;            // 1: wildcard items take the files of subdirectories too;
+                                    // 0: every item is a file name, taken literally
     int32_t compressionFactor = 5;  // deflate level, 1 to 9
 };
 

@@ -87,3 +87,59 @@ std::string FormatString(int id, ...) {
     va_end(args);
     return s;
 }
+
+namespace {
+
+void AppendHexByte(std::string& out, unsigned char c) {
+    static const char kHex[] = "0123456789abcdef";
+    out += "\\x";
+    out += kHex[c >> 4];
+    out += kHex[c & 0xF];
+}
+
+// The length of the well-formed UTF-8 sequence at text[i] (2 to 4 bytes), 0 when there is none.
+std::size_t SequenceLength(std::string_view text, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || i + n > text.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    }
+    const unsigned char d = static_cast<unsigned char>(text[i + 1]);
+    if ((c == 0xE0 && d < 0xA0) || (c == 0xED && d > 0x9F) || (c == 0xF0 && d < 0x90) ||
+        (c == 0xF4 && d > 0x8F))
+        return 0;  // overlong, surrogate or past U+10FFFF
+    return n;
+}
+
+}  // namespace
+
+std::string ShownText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F)
+                AppendHexByte(out, c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+        } else if (std::size_t n = SequenceLength(text, i)) {
+            // U+0080 to U+009F (C2 80 to C2 9F) are the C1 controls.
+            if (n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+                AppendHexByte(out, c);
+                AppendHexByte(out, static_cast<unsigned char>(text[i + 1]));
+            } else {
+                out.append(text.substr(i, n));
+            }
+            i += n;
+        } else {
+            AppendHexByte(out, c);
+            ++i;
+        }
+    }
+    return out;
+}

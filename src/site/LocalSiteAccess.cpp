@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -70,6 +71,52 @@ int OpenRegular(const std::string& path, struct stat& st) {
     return fd;
 }
 
+// The path with every link resolved ("" when it cannot be resolved). A path whose last parts do
+// not exist yet is resolved through the nearest directory above it that does.
+std::string ResolvedPath(const std::string& path) {
+    std::string head = path;
+    std::string tail;
+    while (!head.empty()) {
+        if (char* real = ::realpath(head.c_str(), nullptr)) {
+            std::string resolved = real;
+            std::free(real);
+            return resolved + tail;
+        }
+        if (errno != ENOENT && errno != ENOTDIR) {
+            return std::string();
+        }
+        const std::size_t slash = head.find_last_of('/', head.size() > 1 ? head.size() - 2 : 0);
+        if (slash == std::string::npos) {
+            return std::string();
+        }
+        std::string part = head.substr(slash);
+        if (part.size() > 1 && part.back() == '/') {
+            part.pop_back();
+        }
+        tail = part + tail;
+        head.erase(slash == 0 ? 1 : slash);
+    }
+    return std::string();
+}
+
+// Whether path, its links followed, still lies below root (whose own links are allowed).
+bool StaysBeneath(const std::string& root, const std::string& path) {
+    const std::string realRoot = ResolvedPath(root);
+    const std::string realPath = ResolvedPath(path);
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && stat(path.c_str(), &st) != 0) {
+        return false;  // a dangling link: where it would create a file is not known here
+    }
+    if (realRoot.empty() || realPath.empty()) {
+        return true;  // nothing there to reach: the operation itself fails
+    }
+    if (realPath == realRoot || realRoot == "/") {
+        return true;
+    }
+    return realPath.size() > realRoot.size() &&
+           realPath.compare(0, realRoot.size(), realRoot) == 0 && realPath[realRoot.size()] == '/';
+}
+
 }  // namespace
 
 CLocalSiteAccess::CLocalSiteAccess(std::string root) : m_root(std::move(root)) {
@@ -95,6 +142,12 @@ bool CLocalSiteAccess::Resolve(const std::string& name, std::string& path) {
         return false;
     }
     path = m_root + name;
+    // A symbolic link inside the site may point anywhere: what lies outside the root is never
+    // read nor written through it.
+    if (!StaysBeneath(m_root, path)) {
+        SetError(IDS_SITE_NAME_OUTSIDE, name.c_str());
+        return false;
+    }
     return true;
 }
 

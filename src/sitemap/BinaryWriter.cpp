@@ -17,8 +17,15 @@ bool CBinaryWriter::Open(const std::string& path) {
     return true;
 }
 
+void CBinaryWriter::OpenMemory(std::string* bytes) {
+    m_file.reset();
+    m_memory = bytes;
+}
+
 void CBinaryWriter::WriteBytes(const void* data, std::size_t count) {
-    if (m_file) {
+    if (m_memory != nullptr) {
+        m_memory->append(static_cast<const char*>(data), count);
+    } else if (m_file) {
         m_file->Write(data, count);
     }
 }
@@ -51,6 +58,10 @@ void CBinaryWriter::WriteString(std::string_view text) {
 }
 
 bool CBinaryWriter::Close() {
+    if (m_memory != nullptr) {
+        m_memory = nullptr;
+        return true;
+    }
     if (!m_file) {
         return false;
     }

@@ -17,6 +17,8 @@ class CBinaryWriter {
 
     // Starts a new version of the file at path. False when it cannot be created.
     bool Open(const std::string& path);
+    // Writes into *bytes (borrowed until Close or destruction) instead of a file.
+    void OpenMemory(std::string* bytes);
     void WriteInt32(int32_t value);
     void WriteByte(uint8_t value);
     void WriteDouble(double value);
@@ -30,4 +32,5 @@ class CBinaryWriter {
   private:
     std::unique_ptr<CAtomicFile> m_file;
     std::string m_path;
+    std::string* m_memory = nullptr;
 };

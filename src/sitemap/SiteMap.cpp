@@ -174,6 +174,7 @@ void CSiteMap::ForgetStaticStructure() {
 
 void CSiteMap::ResetStatistics() {
     HitCount = 0;
+    ResumeStateLost = false;
     for (auto& page : m_pages) {
         page->ResetStatistics();
     }
@@ -229,6 +230,7 @@ void CSiteMap::Clear() {
     LastLogFile.clear();
     LastLogPosition = -1;
     LastLogNumber = -1;
+    ResumeStateLost = false;
 }
 
 void CSiteMap::RebuildIndexes() {

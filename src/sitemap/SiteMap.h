@@ -16,6 +16,7 @@
 #include "sitemap/SitePage.h"
 
 class CBinaryReader;
+class CBinaryWriter;
 class CCleanUrlAccess;
 class CSiteAccess;
 
@@ -101,11 +102,14 @@ class CSiteMap {
     // replaces the file atomically; false on any error, and the old file stays whole. Names
     // longer than the format's 4095 bytes are cut.
     bool Save(const std::string& path);
+    // The bytes Save would write (numbers the graph as Save does).
+    std::string Serialize();
     // Load replaces the pages and files of this graph by those of the file; the hit count, the
     // log resume state and the decay settings go back to their defaults (the hit count is read
     // when the file holds one). False when the file
     // cannot be read or is not well formed (cut short, counts or indexes outside the lists,
-    // over-long strings, values that are not numbers); the graph is then left as it was. A file
+    // over-long strings); the graph is then left as it was. A weight or plan value that is not
+    // a finite number reads as a new link's value. A file
     // of another format or version loads as an empty graph.
     bool Load(const std::string& path);
     // The same, and tells through *otherFormat whether the file was of another format or
@@ -119,6 +123,9 @@ class CSiteMap {
     std::string LastLogFile;
     int64_t LastLogPosition = -1;  // byte offset: log files grow past 2 GiB
     int32_t LastLogNumber = -1;
+    // The graph holds counts whose resume state was lost (saved by another run, or not saved
+    // with them): an accumulating run must not add to them, and must read the logs afresh.
+    bool ResumeStateLost = false;
 
     int32_t HitCount = 0;
     int32_t DecayPeriod = 100;
@@ -129,6 +136,7 @@ class CSiteMap {
     void IndexServedName(CSitePage* page) const;
     CSitePage* FindServed(std::string_view name) const;
     bool LoadFrom(CBinaryReader& in, bool* otherFormat);
+    void WriteTo(CBinaryWriter& out);
 
     std::vector<std::unique_ptr<CSitePage>> m_pages;
     std::vector<std::unique_ptr<CSiteFile>> m_files;

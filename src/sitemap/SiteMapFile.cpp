@@ -185,12 +185,14 @@ class StatisticsParser {
         return true;
     }
 
-    bool ReadFinite(double& value) {
+    // A value that is not a finite number (a NaN or an infinity) is one value gone wrong, not
+    // a damaged file: it reads as the value a new link starts with.
+    bool ReadFinite(double& value, double fresh) {
         double v = 0;
-        if (!m_in.ReadDouble(v) || !std::isfinite(v)) {
+        if (!m_in.ReadDouble(v)) {
             return false;
         }
-        value = v;
+        value = std::isfinite(v) ? v : fresh;
         return true;
     }
 
@@ -213,10 +215,10 @@ class StatisticsParser {
                     ok = ReadBool(link.isPrefetched);
                     break;
                 case kLinkPlanValue:
-                    ok = ReadFinite(link.planValue);
+                    ok = ReadFinite(link.planValue, LinkRecord().planValue);
                     break;
                 case kLinkWeight:
-                    ok = ReadFinite(link.weight);
+                    ok = ReadFinite(link.weight, LinkRecord().weight);
                     break;
                 default:
                     break;
@@ -334,6 +336,19 @@ bool CSiteMap::Save(const std::string& path) {
     if (!out.Open(path)) {
         return false;
     }
+    WriteTo(out);
+    return out.Close();
+}
+
+std::string CSiteMap::Serialize() {
+    std::string bytes;
+    CBinaryWriter out;
+    out.OpenMemory(&bytes);
+    WriteTo(out);
+    return bytes;
+}
+
+void CSiteMap::WriteTo(CBinaryWriter& out) {
     Renumber();
     out.WriteInt32(kFormatMark);
     out.WriteInt32(kVersion);
@@ -396,7 +411,6 @@ bool CSiteMap::Save(const std::string& path) {
         out.WriteInt32(kTagEnd);
     }
     out.WriteInt32(kTagEnd);
-    return out.Close();
 }
 
 bool CSiteMap::Load(const std::string& path) {

@@ -215,6 +215,12 @@ void CSitePage::ForgetStatic() {
 void CSitePage::ResetStatistics() {
     TransitionsSinceDecay = 0;
     DecayProduct = 1.0;
+    // The timings were learnt from the same logs: read again, they must not count twice.
+    ViewSamples = 0;
+    ViewTimeSum = 0;
+    LoadTimeSum = 0;
+    ViewTimeSquareSum = 0;
+    LoadTimeSquareSum = 0;
     RemoveLinksIf([](const CPageLink& l) { return !l.IsStatic; });
     for (auto& link : Links) {
         link->Weight = 0.0;

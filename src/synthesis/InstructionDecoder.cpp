@@ -1,5 +1,7 @@
 #include "synthesis/InstructionDecoder.h"
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -46,6 +48,12 @@ bool DecodeInstructions(const void* data, std::size_t size, DecodedInstructions&
 }
 
 bool ReadInstructionFile(const std::string& path, DecodedInstructions& out) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        out = DecodedInstructions();
+        SetLastMessage(IDS_DECODE_NOT_FILE, path.c_str());
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     std::string bytes;
     if (in) {

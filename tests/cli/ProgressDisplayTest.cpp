@@ -32,17 +32,20 @@ TEST(TerminalSink, PlainLinesWhenNotATerminal) {
     {
         CTerminalSink sink(f, false);
         sink.SetTitle("Analyzing site ...");
-        sink.SetTitle("Analyzing site ...");              // the same title: not again
-        sink.SetStatus("Processing page a.html");         // within the second: not drawn
-        sink.ShowMessage("Could not read file /x.html");  // at once, then the line again
-        EXPECT_EQ(sink.LastShown(), "Could not read file /x.html");
+        sink.SetTitle("Analyzing site ...");  // the same title: not again
+        // Names from a site or a log: their control characters are shown, never obeyed.
+        sink.SetStatus(
+            "Processing page a\x1b]0;t\x07\xC2\x9B"
+            "2J\xFF.html");                                              // not drawn yet
+        sink.ShowMessage("Could not read file /x\x1b[2J.html\n\u00e9");  // at once, then again
+        EXPECT_EQ(sink.LastShown(), "Could not read file /x\x1b[2J.html\n\u00e9");
         sink.SetProgress(40);
         sink.SetTitle("Analyzing log files ...");
     }
     EXPECT_EQ(Written(f),
               "Analyzing site ...\n"
-              "Could not read file /x.html\n"
-              "Analyzing site ...: Processing page a.html\n"
+              "Could not read file /x\\x1b[2J.html\n\u00e9\n"
+              "Analyzing site ...: Processing page a\\x1b]0;t\\x07\\xc2\\x9b2J\\xff.html\n"
               "Analyzing log files ...\n");
     std::fclose(f);
 }

@@ -8,11 +8,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
+#include "agent/AgentFields.h"
+#include "processing/ArchiveReader.h"
 #include "processing/RunFixture.h"
 
 extern char** environ;
@@ -31,18 +35,21 @@ class RunCommandsTest : public RunFixture {
   public:
     // Starts tarvik with the registry and working directory of the test and the arguments;
     // stdout and stderr go to files. Returns the process id (-1 when it could not start).
-    pid_t Start(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = {TARVIK_EXE, "--registry", dir / "config/tarvik.reg",
-                                         "--workdir", dir / "work"};
+    pid_t Start(const std::vector<std::string>& args, const std::string& tag = "",
+                const std::string& input = "/dev/null") {
+        std::vector<std::string> argv = {TARVIK_EXE, "--registry", dir / "config/tarvik.reg"};
+        if (std::find(args.begin(), args.end(), "--workdir") == args.end()) {
+            argv.insert(argv.end(), {"--workdir", dir / "work"});
+        }
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> env = {"HOME=" + dir.Path(), "PATH=/usr/bin:/bin", "TZ=UTC",
                                         "ASAN_OPTIONS=detect_leaks=1"};
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / "out").c_str(),
+        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDWR, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (dir / ("out" + tag)).c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / "err").c_str(),
+        posix_spawn_file_actions_addopen(&actions, 2, (dir / ("err" + tag)).c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<char*> cargv, cenv;
         for (std::string& a : argv) {
@@ -60,22 +67,54 @@ class RunCommandsTest : public RunFixture {
         posix_spawn_file_actions_destroy(&actions);
         return pid;
     }
-    Result Finish(pid_t pid) {
+    Result Finish(pid_t pid, const std::string& tag = "") {
         Result r;
         int status = 0;
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
             r.status = WEXITSTATUS(status);
         }
-        r.out = ReadWholeFile(dir / "out");
-        r.err = ReadWholeFile(dir / "err");
+        r.out = ReadWholeFile(dir / ("out" + tag));
+        r.err = ReadWholeFile(dir / ("err" + tag));
         return r;
+    }
+    // Waits until the process's stderr holds text (false after about 15 seconds).
+    bool WaitFor(const std::string& tag, const std::string& text) {
+        for (int i = 0; i < 3000; ++i) {
+            if (ReadWholeFile(dir / ("err" + tag)).find(text) != std::string::npos) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+    // A log of n hits, long enough that reading it keeps a run busy for a while.
+    void WriteLongLog(int n) {
+        std::string log;
+        for (int i = 0; i < n; ++i) {
+            log += LogLine(t0 + i, "v" + std::to_string(i % 50), i % 2 ? "/a.html" : "/b.html");
+        }
+        WriteLog("access.log", log);
+    }
+    // Every learnt count of a statistics file, one line per page and link, for comparisons.
+    std::string Counts(const std::string& file) {
+        CSiteMap map("index.html");
+        EXPECT_TRUE(map.Load(dir / file));
+        std::string text;
+        for (const auto& page : map.Pages()) {
+            text += page->Name + " " + std::to_string(page->ViewSamples) + "\n";
+            for (const auto& link : page->Links) {
+                text += "  " + link->Target->Name + " " + std::to_string(link->Weight) + "\n";
+            }
+        }
+        return text;
     }
     Result Tarvik(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
     // Adds the agent "Shop" for the fixture's site with the given further settings.
-    void AddShop(const std::vector<std::string>& more = {}) {
+    void AddShop(const std::vector<std::string>& more = {}, const std::string& name = "Shop",
+                 const std::string& key = "www.example.com 0") {
         std::vector<std::string> args = {"add",
-                                         "Description=Shop",
+                                         "Description=" + name,
                                          "DomainName=www.example.com",
                                          "RootDirectory=" + (dir / "site"),
                                          "LogFile=" + (dir / "logs/access.log"),
@@ -85,7 +124,7 @@ class RunCommandsTest : public RunFixture {
         args.insert(args.end(), more.begin(), more.end());
         Result r = Tarvik(args);
         ASSERT_EQ(r.status, 0) << r.err;
-        ASSERT_EQ(r.out, "www.example.com 0\n");
+        ASSERT_EQ(r.out, key + "\n");
     }
 
     // The agent's statistics file as the command left it.
@@ -308,6 +347,208 @@ TEST_F(RunCommandsTest, EstimatesAsTheDialogShowsThem) {
         bare.out.ends_with("\nEstimated site click acceleration: Site statistics not "
                            "available\n"))
         << bare.out;
+}
+
+// Three programs over one settings file and working directory: a remove held open at its
+// question (on a terminal) while a run, a set and another remove finish. Every change of every
+// process is in the files at the end, and what none of them changed is as it was.
+TEST_F(RunCommandsTest, OverlappingCommandsKeepEveryChange) {
+    AddShop({"IsBackup=false"});
+    AddShop({"IsBackup=false"}, "Blog", "www.example.com 1");
+    AddShop({"IsBackup=false"}, "Wiki", "www.example.com 2");
+    ASSERT_EQ(Tarvik({"run", "Blog"}).status, 0);
+    ASSERT_TRUE(fs::exists(dir / "work/www.example.com 1.qvs"));
+    const fs::path reg = dir / "config/tarvik.reg";
+    std::string settings = ReadWholeFile(reg);
+    const std::size_t at = settings.find("\"Password\"=\"\"");  // Shop's, the first agent
+    ASSERT_NE(at, std::string::npos);
+    settings.replace(at, 13, "\"Password\"=\"XYZ\"");  // cannot be decoded
+    ASSERT_TRUE(CTempDir::WriteFileAt(dir / "config", "tarvik.reg", settings));
+
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal) | unlockpt(terminal), 0);
+    pid_t held = Start({"remove", "Blog"}, "held", ptsname(terminal));
+    ASSERT_TRUE(WaitFor("held", "from the list?"));
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    const std::string stats = ReadWholeFile(dir / "work/www.example.com 0.qvs");
+    ASSERT_EQ(Tarvik({"set", "Shop", "CachePageLimit=5"}).status, 0);
+    ASSERT_EQ(Tarvik({"remove", "Wiki", "--yes"}).status, 0);
+    ASSERT_EQ(write(terminal, "y\n", 2), 2);
+    Result r = Finish(held, "held");
+    close(terminal);
+    EXPECT_EQ(r.status, 0) << r.err;
+
+    EXPECT_EQ(ReadWholeFile(dir / "work/www.example.com 0.qvs"), stats);
+    auto shown = Shown();
+    EXPECT_EQ(shown["CachePageLimit"], "5");
+    EXPECT_EQ(shown["IsProcessed"], "true");
+    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm));
+    EXPECT_EQ(shown["LastLogPosition"], std::to_string(FirstLog().size()));
+    EXPECT_NE(ReadWholeFile(reg).find("\"Password\"=\"XYZ\""), std::string::npos);
+    Result list = Tarvik({"list"});
+    EXPECT_EQ(list.out.find("Blog"), std::string::npos) << list.out;
+    EXPECT_EQ(list.out.find("Wiki"), std::string::npos) << list.out;
+    // The freed key takes its statistics file with it.
+    EXPECT_FALSE(fs::exists(dir / "work/www.example.com 1.qvs"));
+}
+
+// A statistics file that cannot be read survives every command that only looks at it, and the
+// next run keeps it beside the new one.
+TEST_F(RunCommandsTest, UnreadableStatisticsAreNeverOverwritten) {
+    AddShop({"IsBackup=false"});
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    const fs::path file = dir / "work/www.example.com 0.qvs";
+    fs::resize_file(file, fs::file_size(file) / 2);
+    const std::string cut = ReadWholeFile(file);
+    for (const char* command : {"list", "show", "estimate"}) {
+        Tarvik(command == std::string("list") ? std::vector<std::string>{command}
+                                              : std::vector<std::string>{command, "Shop"});
+        EXPECT_EQ(ReadWholeFile(file), cut) << command;
+    }
+    Result r = Tarvik({"run", "Shop"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("tarvik: The statistics file " + file.string() +
+                         " could not be read; it was kept as " + file.string() + ".damaged\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(ReadWholeFile(file.string() + ".damaged"), cut);
+    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
+}
+
+// One run per agent: a second run of the same agent is refused at once while the first reads
+// a long log; another agent runs meanwhile.
+TEST_F(RunCommandsTest, OneRunPerAgentAtATime) {
+    WriteLongLog(100000);
+    AddShop({"IsBackup=false"});
+    AddShop({"IsBackup=false"}, "Blog", "www.example.com 1");
+    pid_t first = Start({"run", "Shop"}, "first");
+    ASSERT_TRUE(WaitFor("first", "Analyzing log files"));
+    Result second = Tarvik({"run", "Shop"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err,
+              "tarvik: Agent \"www.example.com 0\" is being run by another program; try again "
+              "when that run has ended\n");
+    pid_t other = Start({"run", "Blog"}, "other");
+    EXPECT_EQ(Finish(other, "other").status, 0);
+    Result r = Finish(first, "first");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
+// Accumulating runs in two working directories, the first with a range that ends before the
+// newest hits: every graph ends with each hit learnt once, as one run over all the logs.
+TEST_F(RunCommandsTest, ResumeStateTravelsWithItsStatistics) {
+    const std::string late = LogLine(t0 + 1000, "v3", "/index.html") +
+                             LogLine(t0 + 1030, "v3", "/a.html") +
+                             LogLine(t0 + 1060, "v3", "/b.html");
+    AppendLog("access.log", late);
+    AddShop({"IsBackup=false"});
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    fs::copy_file(dir / "work/www.example.com 0.qvs", dir / "all.qvs");
+    const std::string all = Counts("all.qvs");
+    ASSERT_EQ(
+        Tarvik({"set", "Shop", "StatAccumulate=true", "StatRange=Specify Range",
+                "StartTime=" + FormatLocalTime(t0 - 10), "EndTime=" + FormatLocalTime(t0 + 500)})
+            .status,
+        0);
+    fs::remove(dir / "work/www.example.com 0.qvs");
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    EXPECT_EQ(Shown()["LastLogPosition"], std::to_string(FirstLog().size()));
+    ASSERT_TRUE(dir.MakeDir("work2"));
+    WriteApplets(dir / "work2");
+    const std::string other = dir / "work2";
+    Result list = Tarvik({"list", "--workdir", other});
+    ASSERT_EQ(list.status, 0) << list.err;
+    ASSERT_EQ(Tarvik({"set", "Shop", "EndTime=2037-12-31 00:00:00"}).status, 0);
+    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
+    EXPECT_EQ(Counts("work/www.example.com 0.qvs"), all);
+    // The other directory's graph cannot use the resume state of this one, nor this one the
+    // other's afterwards: each reads the logs afresh, and says so.
+    for (const std::string& workDir : {other, std::string(dir / "work")}) {
+        Result r = Tarvik({"run", "Shop", "--workdir", workDir});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("The log resume state of agent \"www.example.com 0\" does not "
+                             "belong to its statistics; reading the logs from the start into "
+                             "empty statistics"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(Counts(fs::path(workDir).lexically_relative(dir.Path()).string() +
+                         "/www.example.com 0.qvs"),
+                  all);
+    }
+}
+
+// Ctrl-C twice while the pages are rewritten: the process ends at once, but between two whole
+// files and with the outcome and the statistics saved.
+TEST_F(RunCommandsTest, SecondInterruptSavesBeforeEnding) {
+    std::string index = "<html><body>";
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".html";
+        index += "<a href=\"" + name + "\">x</a>";
+        ASSERT_TRUE(dir.WriteFile("site/" + name, "<html><body>page</body></html>\n"));
+    }
+    ASSERT_TRUE(dir.WriteFile("site/index.html", index + "</body></html>\n"));
+    AddShop({"IsBackup=false"});
+    pid_t pid = Start({"run", "Shop"});
+    ASSERT_TRUE(WaitFor("", "Embedding Java into Site"));
+    kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // two signals, not one pending
+    kill(pid, SIGINT);
+    Result r = Finish(pid);
+    ASSERT_EQ(r.status, 130) << r.err;
+    int embedded = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string page = Site("p" + std::to_string(i) + ".html");
+        EXPECT_TRUE(
+            page == "<html><body>page</body></html>\n" ||
+            (page.find("startQuorvane") != std::string::npos && page.ends_with("</html>\n")))
+            << page;
+        embedded += page.find("startQuorvane") != std::string::npos;
+    }
+    EXPECT_LT(embedded, 3000);
+    EXPECT_EQ(Statistics()->PageCount(), 3003);
+    EXPECT_EQ(Shown()["IsProcessed"], "false");
+}
+
+// Names a site or a log hands over are data: a link out of the root is never followed, backed-up
+// pages are archived under their own names, and a directory given to decode is refused.
+TEST_F(RunCommandsTest, NamesAreTakenLiterally) {
+    const std::vector<std::string> pages = {"a[1].html", "b*.html", "c?.html", "d e#.html",
+                                            "\xC3\xA9t\xC3\xA9.html"};
+    std::string index = "<html><body>";
+    for (const std::string& page : pages) {
+        index += "<a href=\"" + page + "\">x</a>";
+        ASSERT_TRUE(dir.WriteFile("site/" + page, kBHtml));
+    }
+    for (const char* decoy : {"a1.html", "bee.html", "cc.html"}) {
+        ASSERT_TRUE(dir.WriteFile(std::string("site/") + decoy, kBHtml));
+    }
+    ASSERT_TRUE(dir.WriteFile("site/index.html", index + "</body></html>\n"));
+    ASSERT_TRUE(dir.WriteFile("outside.html", kBHtml));
+    fs::create_symlink("../outside.html", dir / "site/link.html");
+    WriteLog("access.log", FirstLog() + LogLine(t0 + 300, "v4", "/link.html"));
+    AddShop();
+    Result r = Tarvik({"run", "Shop"});
+    EXPECT_EQ(ReadWholeFile(dir / "outside.html"), kBHtml);
+    std::set<std::string> rewritten;
+    for (const auto& entry : fs::directory_iterator(dir / "site")) {
+        if (entry.is_regular_file() && !entry.is_symlink() &&
+            Site(entry.path().filename()).find("startQuorvane") != std::string::npos) {
+            rewritten.insert(entry.path().filename());
+        }
+    }
+    std::set<std::string> archived;
+    for (const auto& [name, contents] : ReadArchive(dir / "backup/site.zip")) {
+        archived.insert(fs::path(name).filename());
+    }
+    EXPECT_EQ(archived, rewritten) << r.err;
+    EXPECT_EQ(rewritten.count("a[1].html") + rewritten.count("b*.html"), 2u);
+    EXPECT_EQ(rewritten.count("a1.html") + rewritten.count("bee.html"), 0u);
+
+    Result decode = Tarvik({"decode", dir / "site"});
+    EXPECT_EQ(decode.status, 1);
+    EXPECT_EQ(decode.err,
+              "tarvik: " + (dir / "site") + " is a directory; decode wants instruction files\n");
 }
 
 }  // namespace

@@ -289,6 +289,14 @@ TEST_F(LocalSiteAccessTest, NamesLeavingTheRootAreRefused) {
     for (const auto& name : names) {
         ExpectEveryOperationRefuses(access, name);
     }
+    // Symbolic links in the site that lead out of it (to a file, a folder, or nowhere yet).
+    ASSERT_EQ(symlink("../outside/notes.html", (root + "/out.html").c_str()), 0);
+    ASSERT_EQ(symlink("../outside", (root + "/outdir").c_str()), 0);
+    ASSERT_EQ(symlink("../outside/none.html", (root + "/gone.html").c_str()), 0);
+    for (const char* name : {"/out.html", "/outdir/notes.html", "/outdir/new.html", "/gone.html"}) {
+        ExpectEveryOperationRefuses(access, name);
+    }
+    EXPECT_FALSE(fs::exists(dir / "outside/none.html"));
     EXPECT_FALSE(access.CreateDirectory("/../outside/made"));
     EXPECT_FALSE(fs::exists(dir / "outside/made"));
     EXPECT_EQ(ReadWholeFile(dir / "outside/notes.html"), "private notes");
