@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 CTEST_JOBS ?= $(JOBS)
 
-.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format format-check lint clean
+.PHONY: all deps build release debug fuzz test unit-test fuzz-test demo bench format format-check lint clean package
 
 all: release
 
@@ -44,6 +44,10 @@ fuzz-test: fuzz
 demo: release
 	scripts/demo build/release
 
+# The Debian package of the release build (build/release/tarvik_*.deb).
+package: release
+	cmake --build --preset release --target package
+
 bench: release
 	scripts/bench build/release
 
@@ -58,7 +62,8 @@ format-check:
 
 # clang-tidy with the checks of .clang-tidy over the sources of the debug build.
 lint: debug
-	find src \( -name '*.cpp' \) -print0 | xargs -0 -n 8 -P $(JOBS) clang-tidy --quiet -p build/debug
+	find src \( -name '*.cpp' \) -print0 | xargs -0 -n 8 -P $(JOBS) clang-tidy --quiet -p build/debug \
+	    --extra-arg=-Wno-unknown-warning-option
 
 clean:
 	rm -rf build

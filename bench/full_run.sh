@@ -3,8 +3,8 @@
 # site with a 1,000,000-line log whose requests name that site's pages. Prints each phase's wall
 # time and the peak memory, for a first run (every page gets its block) and a second run over
 # the same site and logs (nothing changes, so nothing is rewritten). The site, the settings and
-# the working directory live in a scratch directory; the browser-side files the run copies are
-# small stand-ins written there, since the loader's own files are not what is measured.
+# the working directory live in a scratch directory; tarvik fills the working directory with the
+# runtime files of the build when it first opens it.
 #
 # Usage: bench/full_run.sh [BUILD_DIR]   (default build/release)
 # Environment: PAGES (default 10000), LINES (default 1000000), WORK (scratch directory, default
@@ -41,9 +41,6 @@ fi
 rm -rf "$work/site" "$work/workdir" "$work/settings.reg" "$work/backup.zip"
 "$gensite" "$work/site" "$pages" 1
 mkdir -p "$work/workdir"
-for f in qvan.zip qvan.cab qvan.jar quorvane.class a.class b.class; do
-    printf 'stand-in for %s\n' "$f" >"$work/workdir/$f"
-done
 export TARVIK_REGISTRY="$work/settings.reg"
 run() { "$tarvik" --workdir "$work/workdir" "$@"; }
 run add Description=Benchmark DomainName=www.example.com "RootDirectory=$work/site" \

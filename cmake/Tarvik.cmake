@@ -18,7 +18,10 @@ function(tarvik_test name)
     cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-    # Shared test helpers: #include "common/...".
+    if(TARGET tarvik_test_support)
+        target_link_libraries(${name} PRIVATE tarvik_test_support)
+    endif()
+    # Shared test helpers: #include "support/..." and an area's own helpers as "area/...".
     target_include_directories(${name} PRIVATE ${TARVIK_DATA_DIR}/tests)
     target_compile_definitions(${name} PRIVATE TARVIK_SOURCE_DIR="${TARVIK_DATA_DIR}"
                                                TARVIK_BINARY_DIR="${CMAKE_BINARY_DIR}")

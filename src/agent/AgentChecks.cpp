@@ -1,6 +1,7 @@
 #include "agent/AgentChecks.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
@@ -197,6 +198,10 @@ bool CheckAgentSettings(const CAgentSettings& agent, CUserPrompt& prompt) {
     }
     if (!CheckLogPage(agent.ignoreLogFile, agent.LogFile, prompt))
         return false;
+    // The trusted certificates are read at every connection: a name that reads nothing would
+    // fail them all.
+    if (!agent.CaFile.empty() && ::access(agent.CaFile.c_str(), R_OK) != 0)
+        return Fail(prompt, IDS_CA_FILE_NOT_FOUND, agent.CaFile);
     if (!CheckSizeLimitPage(agent.CachePageLimit, agent.CacheKBLimit, prompt))
         return false;
     if (!agent.IsDynamicSite && !CheckBackupPage(agent.IsBackup, agent.BackupDir, prompt)) {
@@ -214,6 +219,7 @@ void NormalizeAgentPaths(CAgentSettings& agent) {
     NormalizePath(agent.HomePage, false, false);
     NormalizeLocalPath(agent.LogFile, false);
     NormalizeLocalPath(agent.BackupDir, false);
+    NormalizeLocalPath(agent.CaFile, false);
     if (agent.IsDynamicSite) {
         NormalizeLocalPath(agent.FilesDirectory, false);
     } else {

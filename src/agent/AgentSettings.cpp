@@ -98,11 +98,14 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     StatAccumulate = other.StatAccumulate;
     IsDynamicSite = other.IsDynamicSite;
     IsShowPrefetch = other.IsShowPrefetch;
+    IsScriptPrefetch = other.IsScriptPrefetch;
     CleanUrls = other.CleanUrls;
     LoaderWorkingTime = other.LoaderWorkingTime;
     PurposeField = other.PurposeField;
     Username = other.Username;
     Password = other.Password;
+    CaFile = other.CaFile;
+    FtpTls = other.FtpTls;
     SiteMap = std::move(graph);
 }
 

@@ -96,6 +96,8 @@ class CAgentSettings {
     bool StatAccumulate = false;
     bool IsDynamicSite = false;
     bool IsShowPrefetch = false;
+    // The block also loads the browser-side script loader (quorvane.js).
+    bool IsScriptPrefetch = false;
     // Pages are also named as visitors see them: "/blog/" for blog/ + HomePage, "/about" for
     // about.html, about.htm or about/ + HomePage (the first the site has).
     bool CleanUrls = false;
@@ -107,6 +109,11 @@ class CAgentSettings {
     std::string PurposeField;
     std::string Username;
     std::string Password;
+    // A bundle of trusted certificates for the site's HTTPS or FTP server, in place of the
+    // system's; empty for the system's.
+    std::string CaFile;
+    // FTP only over TLS: the login fails rather than send the password in the clear.
+    bool FtpTls = false;
 };
 
 // Local time of the calendar fields (daylight saving decided by the system); -1 when they

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "agent/RuntimeFiles.h"
 #include "agent/SettingsStore.h"
 #include "agent/UserPrompt.h"
 #include "base/LastMessage.h"
@@ -48,6 +49,9 @@ bool CBrevDoc::Open(const std::string& workDir) {
     } else if (m_list->GetWorkDir() == DefaultWorkDir()) {
         CreatePrivateDirectories(m_list->GetWorkDir());
     }
+    // The runs take the applet's files from the working directory: it gets those it lacks. A
+    // failure shows later, when a run misses the file.
+    SeedWorkDir(m_list->GetWorkDir(), FindRuntimeDir());
 
     StringList keys;
     ListAgentKeys(keys);
@@ -221,6 +225,7 @@ bool CBrevDoc::ApplyOptions(const std::string& workDir,
     if (!m_list)
         return false;
     m_list->SetWorkDir(workDir);
+    SeedWorkDir(workDir, FindRuntimeDir());
     for (int i = 0; i < kSuffixTypeCount; ++i) {
         m_list->SetSuffixList(i, suffixLists[static_cast<std::size_t>(i)]);
     }

@@ -56,7 +56,8 @@ class CBrevDoc {
     // enumeration order, each with its statistics file (one that cannot be read leaves an empty
     // page graph and shows nothing); then the orphan statistics files are deleted. workDir, when
     // not empty, replaces the stored working directory for this run without being stored. The
-    // default working directory is created when it is the one in use. False when the settings
+    // default working directory is created when it is the one in use; the working directory
+    // gets the runtime files it lacks (SeedWorkDir from FindRuntimeDir). False when the settings
     // file could not be read (the list is then empty and nothing is deleted).
     bool Open(const std::string& workDir = std::string());
 
@@ -114,12 +115,18 @@ class CBrevDoc {
                      const std::function<bool(const CAgentSettings&)>& isSelected,
                      bool* stored = nullptr);
 
-    // Accepting the options sheet: the working directory (for this run; never stored) and the
-    // seven suffix lists (stored). False when storing the lists failed.
+    // Accepting the options sheet: the working directory (for this run; never stored; seeded
+    // like the one of Open) and the seven suffix lists (stored). False when storing the lists
+    // failed.
     bool ApplyOptions(const std::string& workDir,
                       const std::array<std::string, kSuffixTypeCount>& suffixLists);
 
     CUserPrompt& Prompt() { return m_prompt; }
+
+    // Set while a run, a sheet or a dialog works on the agents: agent commands and closing the
+    // program are refused meanwhile.
+    bool IsBusy() const { return m_busy; }
+    void SetBusy(bool busy) { m_busy = busy; }
 
   private:
     // What this program last read or wrote of one agent.
@@ -135,4 +142,5 @@ class CBrevDoc {
     CUserPrompt& m_prompt;
     std::unique_ptr<CAgentList> m_list;
     std::map<std::string, Stored> m_stored;  // by agent key
+    bool m_busy = false;
 };

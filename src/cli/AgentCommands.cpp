@@ -8,6 +8,7 @@
 
 #include "agent/AgentChecks.h"
 #include "agent/AgentFields.h"
+#include "agent/AgentList.h"
 #include "agent/BrevDoc.h"
 #include "agent/SettingsStore.h"
 #include "cli/CliPrompt.h"
@@ -231,6 +232,30 @@ int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&
         ok = false;
     }
     return ok ? 0 : 1;
+}
+
+bool ReadAgentDocument(CAgentList& list) {
+    if (!g_registryPath.empty()) {
+        SetUserHivePath(g_registryPath);
+    }
+    const bool readable = UserHive().Refresh();
+    LoadAppValues(list);
+    if (!readable) {
+        ReportSettingsError();
+        return false;
+    }
+    if (!g_workDir.empty()) {
+        list.SetWorkDir(g_workDir);
+    }
+    StringList keys;
+    ListAgentKeys(keys);
+    for (const std::string& name : keys) {
+        CAgentSettings agent;
+        agent.AgentKey = name;
+        LoadAgent(agent);
+        list.AddCopy(agent);
+    }
+    return true;
 }
 
 void AddAgentCommands(CLI::App& app) {

@@ -30,10 +30,18 @@ void AddAgentCommands(CLI::App& app);
 // uses it should call fallthrough() so that the global options may follow its name.
 int RunWithAgentDocument(CUserPrompt& prompt, const std::function<bool(CBrevDoc&)>& body);
 
+// Reads the settings and the agent list as the program starts, but writes nothing, now or later:
+// no directories made, no statistics files loaded or removed, nothing saved. For commands that
+// only look. False (with the reason printed) when the settings file cannot be read.
+bool ReadAgentDocument(CAgentList& list);
+
 // tarvik sitemap (crawl a local site) and tarvik stats (print a statistics file).
 void AddSitemapCommands(CLI::App& app);
 // tarvik logs (LogCommands.cpp).
 void AddLogCommands(CLI::App& app);
+
+// tarvik evaluate: an agent's plan replayed against access logs (EvaluateCommands.cpp).
+void AddEvaluateCommands(CLI::App& app);
 
 // tarvik run (an agent's processing run), tarvik estimate (its estimates) and tarvik decode
 // (instruction files as lines).

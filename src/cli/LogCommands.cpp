@@ -15,6 +15,7 @@
 #include "base/LastMessage.h"
 #include "base/PathRules.h"
 #include "cli/CliPrompt.h"
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "log/LogAnalyzer.h"
@@ -42,44 +43,6 @@ struct LogsOptions {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
-
-// The index of text in an enumeration table, compared without regard to case; -1 if absent.
-int IndexOf(const char* const* table, const std::string& text) {
-    for (int i = 0; table[i][0] != '\0'; ++i) {
-        if (EqualsNoCase(table[i], text)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-// The entries of a table, separated by commas, for error messages.
-std::string Choices(const char* const* table, int count) {
-    std::string list;
-    for (int i = 0; i < count; ++i) {
-        if (!list.empty()) {
-            list += ", ";
-        }
-        list += table[i];
-    }
-    return list;
-}
-
-// "YYYY-MM-DD HH:MM:SS" as local time; false when the text is not that.
-bool ParseLocalTime(const std::string& text, time_t* time) {
-    int year, month, day, hour, minute, second, used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &year, &month, &day, &hour, &minute,
-                    &second, &used) != 6 ||
-        static_cast<std::size_t>(used) != text.size()) {
-        return false;
-    }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 ||
-        hour < 0 || minute < 0 || second < 0) {
-        return false;
-    }
-    *time = LocalTime(year, month, day, hour, minute, second);
-    return true;
-}
 
 // A name from a log as it may be printed: control characters (which could move the cursor or
 // recolour a terminal, or break the tab-separated columns) are shown as \xNN.

@@ -3,8 +3,6 @@
 // estimates of an agent's statistics. Both open and close the agent list as the program does, so
 // the agent's settings and statistics file are saved afterwards whatever the outcome.
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "agent/RunLock.h"
 #include "base/LastMessage.h"
 #include "cli/CliPrompt.h"
+#include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/TerminalSink.h"
 #include "cli/TimingSink.h"
@@ -35,25 +34,6 @@ struct RunOptions {
     bool timings = false;
 };
 
-double PeakMemoryMegabytes() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) {
-        return 0.0;
-    }
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
-}
-
-void PrintTimings(const CTimingSink& timing, double total) {
-    std::fprintf(stderr, "%s\n", ResString(IDS_CLI_TIMINGS_HEADING));
-    for (const auto& [title, seconds] : timing.Phases()) {
-        std::fprintf(stderr, "%s\n",
-                     FormatString(IDS_CLI_TIMING_LINE, title.c_str(), seconds).c_str());
-    }
-    std::fprintf(stderr, "%s\n",
-                 FormatString(IDS_CLI_TIMING_LINE, ResString(IDS_CLI_TIMING_TOTAL), total).c_str());
-    std::fprintf(stderr, "%s\n", FormatString(IDS_CLI_PEAK_MEMORY, PeakMemoryMegabytes()).c_str());
-}
-
 int Run(const RunOptions& options) {
     bool interrupted = false;
     CCliPrompt prompt;
@@ -68,7 +48,10 @@ int Run(const RunOptions& options) {
             PrintCliError(GetLastMessage());
             return false;
         }
-        const bool all = !options.map && !options.log && !options.embed;
+        unsigned phases = (options.map ? kRunMap : 0u) | (options.log ? kRunLog : 0u) |
+                          (options.embed ? kRunEmbed : 0u);
+        if (phases == 0)
+            phases = kFullRun;
         CTerminalSink terminal(stderr);
         // A second Ctrl-C: the outcome is recorded, and the statistics too when the run has
         // finished learning (Stop is off from then on), before the process ends.
@@ -81,8 +64,7 @@ int Run(const RunOptions& options) {
         CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
         CTerminalSink::InstallInterruptHandler(&terminal);
         const auto started = std::chrono::steady_clock::now();
-        const bool ok = RunAgent(doc.Agents(), *agent, sink, all || options.map, all || options.log,
-                                 all || options.embed);
+        const bool ok = RunAgent(doc.Agents(), *agent, sink, phases);
         const double total =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         terminal.Finish();
@@ -95,7 +77,7 @@ int Run(const RunOptions& options) {
             PrintCliError(GetLastMessage());
         }
         if (options.timings) {
-            PrintTimings(timing, total);
+            PrintPhaseTimings(timing, total);
         }
         if (!ok) {
             // A failure the run showed already is not printed again; a stopped run showed
@@ -120,36 +102,6 @@ struct PageRow {
     bool direct = false;
     NextClickEstimate estimate;
 };
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    out += FormatText("\\u%04x", c);
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
-}
 
 void PrintEstimateTable(const std::vector<PageRow>& rows, const std::string& site) {
     std::vector<std::vector<std::string>> table;

@@ -35,3 +35,6 @@ class CTimingSink : public CProgressSink {
     std::string m_current;
     std::chrono::steady_clock::time_point m_started;
 };
+
+// Prints each phase of timing with its seconds, the total and the peak memory to stderr.
+void PrintPhaseTimings(const CTimingSink& timing, double total);

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     AddSitemapCommands(app);
     AddLogCommands(app);
     AddRunCommands(app);
+    AddEvaluateCommands(app);
 
     try {
         app.parse(argc, argv);

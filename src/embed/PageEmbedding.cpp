@@ -21,6 +21,9 @@ constexpr const char kAppletTemplate[] =
     R"tpl(document.{name}.startRunning()} else{ if (document.applets.length > 0) )tpl"
     R"tpl(document.applets.{name}.startRunning()}}</script>)tpl";
 
+// What follows the template's script when the pages load the script loader too.
+constexpr const char kLoaderTag[] = R"tpl(<script src="{Codebase}/quorvane.js"></script>)tpl";
+
 // The onLoad attribute given to a BODY tag that has none: a blank, onLoad, "=", and the call in
 // double quotes.
 std::string StartCallAttribute() {
@@ -115,8 +118,9 @@ bool ReplaceAll(CTextBuffer& buffer, std::string_view key, std::string_view valu
 }
 
 bool BuildAppletText(std::string_view pageName, std::string_view agentDirectoryPath,
-                     std::string_view firstFetchFile, CTextBuffer& out) {
-    if (!out.Assign(std::string_view(kAppletTemplate))) {
+                     std::string_view firstFetchFile, CTextBuffer& out, bool withLoader) {
+    if (!out.Assign(std::string_view(kAppletTemplate)) ||
+        (withLoader && !out.Append(std::string_view(kLoaderTag)))) {
         return false;
     }
     std::string file(kNoFetchFile);
@@ -249,14 +253,15 @@ bool EmbedInBuffer(CTextBuffer& page, std::string_view appletText) {
 }
 
 bool EmbedInPage(CSiteAccess* access, const std::string& pageName,
-                 std::string_view agentDirectoryPath, std::string_view firstFetchFile) {
+                 std::string_view agentDirectoryPath, std::string_view firstFetchFile,
+                 bool withLoader) {
     CTextBuffer page;
     if (access == nullptr || !access->ReadFile(pageName, page)) {
         SetLastMessage(IDS_COULD_NOT_READ_FILE, pageName.c_str());
         return false;
     }
     CTextBuffer applet;
-    if (!BuildAppletText(pageName, agentDirectoryPath, firstFetchFile, applet)) {
+    if (!BuildAppletText(pageName, agentDirectoryPath, firstFetchFile, applet, withLoader)) {
         SetLastMessage(IDS_APPLET_ERROR);
         return false;
     }

@@ -27,8 +27,10 @@ inline constexpr std::string_view kNoFetchFile = "@@";
 // path of the page's first fetch file, or "@@". False on failure, with the last message set:
 // "Could not read file %s", "Error while preparing applet", "Could not write file %s", or the
 // page-too-large message; the page file is then unchanged. Borrows access (null fails the read).
+// withLoader: the block also loads the script loader (see BuildAppletText).
 bool EmbedInPage(CSiteAccess* access, const std::string& pageName,
-                 std::string_view agentDirectoryPath, std::string_view firstFetchFile);
+                 std::string_view agentDirectoryPath, std::string_view firstFetchFile,
+                 bool withLoader = false);
 
 // The in-memory part of EmbedInPage: InsertAppletBlock with kAppletBlockName, then
 // InsertStartCall. False when the page could not grow (past 2 GiB or out of memory); the buffer
@@ -37,9 +39,11 @@ bool EmbedInBuffer(CTextBuffer& page, std::string_view appletText);
 
 // Fills the applet template for one page into out (replacing its contents): the Codebase is the
 // agent directory relative to the page, the ID parameter the page's first fetch file relative to
-// the page (or "@@"). False when the template lost a placeholder it must have.
+// the page (or "@@"). withLoader: the script loader of current browsers follows the template's
+// script, as <script src="{Codebase}/quorvane.js"></script>; its startQuorvane replaces the
+// template's. False when the template lost a placeholder it must have.
 bool BuildAppletText(std::string_view pageName, std::string_view agentDirectoryPath,
-                     std::string_view firstFetchFile, CTextBuffer& out);
+                     std::string_view firstFetchFile, CTextBuffer& out, bool withLoader = false);
 
 // Replaces every occurrence of key (ignoring case) by value; the search goes on after the
 // inserted value. True when at least one occurrence was replaced.

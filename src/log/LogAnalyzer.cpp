@@ -7,8 +7,8 @@
 #include "base/PathRules.h"
 #include "base/ProgressSink.h"
 #include "log/CommonLogReader.h"
-#include "log/FileLogStream.h"
 #include "log/LogReader.h"
+#include "log/VisitListener.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 
@@ -59,7 +59,7 @@ CLogAnalyzer::CLogAnalyzer(CSiteMap& map, std::string domainName, time_t start, 
 
 bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
                                    std::string& lastFile, int32_t& lastNumber, int64_t& position) {
-    StringList files = ListLogFiles(pattern, lastFile, lastNumber);
+    StringList files = ListLogFiles(pattern, lastFile, lastNumber, format);
     if (files.empty() && lastFile.empty()) {
         SetLastMessage(IDS_NO_LOG_FILES_MATCH, FileNameOf(pattern).c_str());
         return false;
@@ -117,18 +117,26 @@ int32_t CLogAnalyzer::AnalyzeLogFile(const std::string& path, int32_t format, in
     count = 0;
     std::string name = FileNameOf(path);
     SinkSetStatus(m_sink, FormatString(IDS_PROCESSING_LOG_FILE, name.c_str()));
-    CFileLogStream stream;
-    if (!stream.Open(path)) {
+    std::unique_ptr<CLogStream> stream = OpenLogStream(path);
+    if (!stream) {
         SetLastMessage(IDS_COULD_NOT_OPEN_LOG, name.c_str());
         return -1;
     }
-    int64_t size = stream.Size();
+    // A compressed log is decompressed once here to learn its size, which finds damage too.
+    int64_t size = stream->Size();
     SetFileSize(size);
     // A remembered offset past the end means the file was replaced since: read all of it.
     SetResumeOffset(position > 0 && (size < 0 || position <= size) ? position : 0);
-    int32_t result = ProcessLogStream(stream, format, position);
+    int32_t result = ProcessLogStream(*stream, format, position);
     SetResumeOffset(0);
-    if (result == -1) {
+    const std::string damage = stream->Damage();
+    if (!damage.empty() && result != -2) {
+        // What could be read of it counts; the damage ends this file, not the phase.
+        std::string text = FormatString(IDS_LOG_DAMAGED, name.c_str(), damage.c_str());
+        SetLastMessageText(text);
+        SinkShowMessage(m_sink, text);
+        result = std::max(result, 0);
+    } else if (result == -1) {
         SetLastMessage(IDS_LOG_FORMAT_MISMATCH, name.c_str(), LogFormatName(format));
     } else if (result == -2) {
         SetLastMessage(IDS_PROCESS_STOPPED);
@@ -254,7 +262,74 @@ void CLogAnalyzer::Sweep(time_t t) {
     m_visitors.RemoveInactive(t, m_visitorTimeout);
 }
 
+void CLogAnalyzer::SetReplay(CVisitListener* listener, bool skipBots) {
+    m_listener = listener;
+    m_skipBots = skipBots;
+}
+
+namespace {
+
+// The user agent names a bot, a crawler or a spider (ignoring case): one pass over the text.
+bool NamesBot(std::string_view agent) {
+    auto at = [&](std::size_t i, std::string_view rest) {
+        if (agent.size() - i < rest.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < rest.size(); ++k) {
+            if ((agent[i + k] | 0x20) != rest[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (std::size_t i = 0; i < agent.size(); ++i) {
+        switch (agent[i] | 0x20) {
+            case 'b':
+                if (at(i + 1, "ot"))
+                    return true;
+                break;
+            case 'c':
+                if (at(i + 1, "rawler"))
+                    return true;
+                break;
+            case 's':
+                if (at(i + 1, "pider"))
+                    return true;
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CLogAnalyzer::IsBot(const CLogRecord& record) {
+    if (!m_botClients.empty() && m_botClients.find(record.Client) != m_botClients.end()) {
+        return true;
+    }
+    const std::string_view path = record.Url.substr(0, record.Url.find('?'));
+    // Logs hold few distinct user agents: each is looked at once.
+    auto known = m_agentIsBot.find(record.AgentText);
+    if (known == m_agentIsBot.end()) {
+        if (m_agentIsBot.size() >= kMinimumTargets) {
+            m_agentIsBot.clear();
+        }
+        known = m_agentIsBot.emplace(record.AgentText, NamesBot(record.AgentText)).first;
+    }
+    if (known->second || EqualsNoCase(path, "/robots.txt")) {
+        m_botClients.emplace(record.Client);
+        return true;
+    }
+    return false;
+}
+
 void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
+    if (m_skipBots && IsBot(record)) {
+        ++m_botHits;
+        return;
+    }
     // Only GET requests make visits; a request without a target names nothing to visit.
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
@@ -362,13 +437,20 @@ void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     CSitePage* current = visitor->Page;
     CSitePage* referer = VisitorReferer(visitor, record);
-    m_map.RecordHit(referer, current, page);
+    if (m_listener != nullptr) {
+        m_listener->OnPageHit(page, CSiteMap::FollowHit(referer, current, page));
+    } else {
+        m_map.RecordHit(referer, current, page);
+    }
     if (current != nullptr) {
         UpdateVisitor(visitor, current, record.Time);
     }
 }
 
 void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
+    if (m_listener != nullptr) {
+        return;  // a replay follows pages only
+    }
     CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
     m_map.AddImageToPage(VisitorReferer(visitor, record), file);
     if (visitor->Page != nullptr) {
@@ -409,6 +491,12 @@ void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& reco
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (m_listener != nullptr) {
+        // A replay only moves the visitor on: no timing is learnt, no size asked.
+        visitor->Page = page;
+        m_visitors.Touch(visitor, t);
+        return;
+    }
     if (CSitePage* previous = visitor->Page) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, visitor->LastHitTime);
         time_t view = t - visitor->LastHitTime;

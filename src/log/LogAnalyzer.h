@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "log/LoaderTraffic.h"
 #include "log/LogClock.h"
@@ -22,6 +24,7 @@ class CLogStream;
 class CProgressSink;
 class CSiteMap;
 class CSitePage;
+class CVisitListener;
 
 // The decay period the log phase sets on the graph, and the factor of a StatWeight setting:
 // 0 ("No") 1.0, 1 ("Minor") 0.95, 2 ("Major") 0.8, anything else 1.0.
@@ -44,6 +47,13 @@ class CLogAnalyzer {
     // records after it exactly once. Off (the default), such records are skipped and reading
     // goes on, and the offset is the end of the file.
     void SetLeaveLateRecords(bool leave) { m_leaveLate = leave; }
+    // Replay instead of learning (listener borrowed; nullptr: learn). With a listener the graph
+    // learns nothing: hits, transitions, images and timings are left alone, and only request
+    // targets the graph does not know yet are added to it, as the log phase adds them; every
+    // page hit goes to the listener. With skipBots, the records of bots are left out (a user
+    // agent naming "bot", "crawler" or "spider", or a client that has asked for /robots.txt)
+    // and counted in BotHits and BotClients.
+    void SetReplay(CVisitListener* listener, bool skipBots);
 
     // The clock of the processing-time estimate (borrowed; nullptr: the system clock).
     void SetClock(CLogClock* clock) { m_clock = clock ? clock : &m_systemClock; }
@@ -96,8 +106,13 @@ class CLogAnalyzer {
     int64_t TotalHits() const { return m_totalHits; }
     // GET records that went on to make visits.
     int64_t VisitHits() const { return m_visitHits; }
+    // Records in range left out as a bot's, and the clients they came from (with skipBots).
+    int64_t BotHits() const { return m_botHits; }
+    int64_t BotClients() const { return static_cast<int64_t>(m_botClients.size()); }
 
   private:
+    // A bot's record (skipBots): its user agent names a bot, or its client asked for robots.txt.
+    bool IsBot(const CLogRecord& record);
     void HitPage(CSitePage* page, const CLogRecord& record);
     void HitFile(CSiteFile* file, const CLogRecord& record);
     // A request for the fetch file of a page: a view of the page served from the cache, unless
@@ -141,6 +156,18 @@ class CLogAnalyzer {
     CLogClock* m_clock = &m_systemClock;
     int64_t m_totalHits = 0;
     int64_t m_visitHits = 0;
+    CVisitListener* m_listener = nullptr;
+    bool m_skipBots = false;
+    int64_t m_botHits = 0;
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::unordered_set<std::string, TextHash, std::equal_to<>> m_botClients;
+    // User agents seen, and whether each names a bot.
+    std::unordered_map<std::string, bool, TextHash, std::equal_to<>> m_agentIsBot;
     // The home page as the crawl names it ("/" in front), which a referer to "/" stands for.
     std::string m_homeName;
     // Exact request targets and the graph entry each one resolved to. An entry, once found or

@@ -1,8 +1,10 @@
 // The log formats an agent can name, the readers each one allows, and the choice and order of the
-// log files a pattern names. Pure functions and constant tables; any thread.
+// log files a pattern names, and the opening of one (plain or compressed). Constant tables and
+// functions that keep no state; any thread.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,9 +50,23 @@ std::unique_ptr<CLogReader> MakeLogReader(const LogReaderChoice& choice, CLogStr
 // one number; 0 without digits. Computed in 32 bits (longer digit runs wrap around).
 int32_t LogFileNumber(const std::string& path);
 
+// Opens a log file for reading: through zlib when its bytes start as gzip data, as they are
+// otherwise. nullptr when it cannot be opened or is a directory.
+std::unique_ptr<CLogStream> OpenLogStream(const std::string& path);
+
 // The files the pattern names (one wildcard expression over one directory; directories left
-// out), ordered by LogFileNumber (equal numbers by name), without those an earlier run has read:
-// from the front, files numbered up to lastNumber are dropped, and so is lastFile itself, which
-// ends the dropping. With no resume state (lastFile empty, lastNumber -1) nothing is dropped.
-StringList ListLogFiles(const std::string& pattern, const std::string& lastFile,
-                        int32_t lastNumber);
+// out), in the order of their first record's time as the readers format allows read it (so
+// rotated logs such as access.log.2.gz, access.log.1, access.log come oldest first); equal
+// times, and files whose first record cannot be read (taken as the oldest), in the order of
+// LogFileNumber, equal numbers by name. Without those an earlier run has read: when lastFile is
+// listed, it and every file before it are dropped; otherwise, from the front, the files numbered
+// up to lastNumber. With no resume state (lastFile empty, lastNumber -1) nothing is dropped.
+// Opens every listed file to read its first lines.
+StringList ListLogFiles(const std::string& pattern, const std::string& lastFile, int32_t lastNumber,
+                        int32_t format = kLogAutoDetect);
+
+// The times of the first and the last record over the files pattern names (from the start of
+// each), each file read by the first reader format allows that matches it. A file whose last
+// record cannot be read adds only its first. False when no file matches the pattern or none can
+// be read by an allowed reader.
+bool LogTimeSpan(const std::string& pattern, int32_t format, time_t& first, time_t& last);

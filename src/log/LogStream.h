@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 class CLogStream {
@@ -29,6 +30,9 @@ class CLogStream {
     bool Eof() const { return m_eof; }
     // The size in bytes, or -1 when it cannot be determined.
     virtual int64_t Size() const = 0;
+    // Why the data stops being readable part way (a damaged compressed log), once reading has
+    // met it; empty while the data reads well, and always for plain files and memory.
+    virtual std::string Damage() const { return std::string(); }
 
     // One byte, or -1 at the end (which sets the end-of-file indicator).
     int Get();

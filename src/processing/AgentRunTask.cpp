@@ -46,6 +46,7 @@ CachingParams CAgentRunTask::BuildCachingParams() const {
     params.ByteLimit = m_agent->isKBLimit ? static_cast<int64_t>(m_agent->CacheKBLimit) * 1024 : -1;
     params.AsciiPrefetch = m_agentList->GetAscii();
     params.ShowPrefetch = m_agent->IsShowPrefetch;
+    params.ScriptPrefetch = m_agent->IsScriptPrefetch;
     return params;
 }
 
@@ -138,14 +139,10 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
         return false;
     }
 
-    for (const auto& page : map.Pages()) {
-        page->IsAccelerated = true;
-    }
-
     if (doEmbed && agent.IsBackup && !BackupStep()) {
         return false;
     }
-    map.SortAllLinks();
+    PreparePlanning(map);
     CSiteSynthesizer synthesizer(m_agentList->GetWorkDir(), agent.FilesDirectory, params,
                                  agent.IsDynamicSite, m_sink);
     SinkSetTitle(m_sink, ResString(IDS_CONCLUDING));
@@ -199,47 +196,58 @@ bool CAgentRunTask::SiteFilesPass() {
 }
 
 bool CAgentRunTask::LogAnalysisStep(const LogParams& logParams) {
-    CSiteMap& map = *m_agent->SiteMap;
-    map.SetDecay(kLogDecayPeriod, DecayFactorOf(logParams.StatWeight));
+    if (!LearnFromLogs(*m_agent->SiteMap, *m_agent, logParams, m_sink)) {
+        ReportError(m_sink, GetLastMessage());
+        return false;
+    }
+    return true;
+}
+
+void PreparePlanning(CSiteMap& map) {
+    for (const auto& page : map.Pages()) {
+        page->IsAccelerated = true;
+    }
+    map.SortAllLinks();
+}
+
+bool LearnFromLogs(CSiteMap& map, const CAgentSettings& agent, const LogParams& params,
+                   CProgressSink* sink, const std::string* pattern, const int32_t* format) {
+    map.SetDecay(kLogDecayPeriod, DecayFactorOf(params.StatWeight));
     std::string lastFile;
     int32_t lastNumber = -1;
     int64_t position = -1;
-    if (logParams.Accumulate && map.ResumeStateLost) {
+    if (params.Accumulate && map.ResumeStateLost) {
         // Counts without their resume state cannot be added to: which hits they hold is
         // unknown. The logs are read again from the start into empty statistics.
         map.ResetStatistics();
         map.LastLogFile.clear();
         map.LastLogNumber = -1;
         map.LastLogPosition = -1;
-        SinkShowMessage(m_sink, FormatString(IDS_RESUME_LOST, m_agent->AgentKey.c_str()));
+        SinkShowMessage(sink, FormatString(IDS_RESUME_LOST, agent.AgentKey.c_str()));
     }
-    if (logParams.Accumulate) {
+    if (params.Accumulate) {
         lastFile = map.LastLogFile;
         lastNumber = map.LastLogNumber;
         position = map.LastLogPosition;
     }
-    CLogAnalyzer analyzer(map, m_agent->DomainName, logParams.RangeStart, logParams.RangeEnd,
-                          m_sink);
+    CLogAnalyzer analyzer(map, agent.DomainName, params.RangeStart, params.RangeEnd, sink);
     // Accumulated statistics go on from the resume state: hits newer than this range are left
     // for the run that will have them in its range.
-    analyzer.SetLeaveLateRecords(logParams.Accumulate);
+    analyzer.SetLeaveLateRecords(params.Accumulate);
     // What the last run deployed: its loader's own requests are not visits.
     const CLoaderDirectory loader =
-        ReadDeployedLoader(map, m_agent->FilesDirectory, m_agent->IsDynamicSite);
-    analyzer.SetLoader(&loader, m_agent->LoaderWorkingTime);
-    analyzer.SetPurposeField(m_agent->PurposeField);
-    const bool analysed = analyzer.AnalyzeLogFiles(m_agent->LogFile, m_agent->LogFromat, lastFile,
+        ReadDeployedLoader(map, agent.FilesDirectory, agent.IsDynamicSite);
+    analyzer.SetLoader(&loader, agent.LoaderWorkingTime);
+    analyzer.SetPurposeField(agent.PurposeField);
+    const bool analysed = analyzer.AnalyzeLogFiles(pattern ? *pattern : agent.LogFile,
+                                                   format ? *format : agent.LogFromat, lastFile,
                                                    lastNumber, position);
     // What was learnt stays in the graph, also after a failure or a Stop; the resume state says
     // how far that went, so that an accumulating run does not learn those hits a second time.
     map.LastLogFile = lastFile;
     map.LastLogNumber = lastNumber;
     map.LastLogPosition = position;
-    if (!analysed) {
-        ReportError(m_sink, GetLastMessage());
-        return false;
-    }
-    return true;
+    return analysed;
 }
 
 bool CAgentRunTask::BackupStep() {
@@ -307,13 +315,18 @@ bool RunTask(CProcessingTask& task, CProgressSink* sink) {
     return task.Succeeded();
 }
 
-bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap,
-              bool doLog, bool doEmbed) {
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, unsigned phases) {
+    return RunAgentWith(
+        agentList, agent, [sink](CProcessingTask& task) { return RunTask(task, sink); }, phases);
+}
+
+bool RunAgentWith(CAgentList& agentList, CAgentSettings& agent, const TaskRunner& runTask,
+                  unsigned phases) {
     CAgentRunTask task(&agentList, &agent);
-    task.doMap = doMap;
-    task.doLog = doLog;
-    task.doEmbed = doEmbed;
-    bool succeeded = RunTask(task, sink);
+    task.doMap = (phases & kRunMap) != 0;
+    task.doLog = (phases & kRunLog) != 0;
+    task.doEmbed = (phases & kRunEmbed) != 0;
+    const bool succeeded = runTask(task) && task.Succeeded();
     agent.ProcessTime = FormatProcessTime(time(nullptr));
     agent.IsProcessed = succeeded;
     return succeeded;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,16 +67,45 @@ class CAgentRunTask : public CProcessingTask {
     bool m_purgeAfterCrawl = false;
 };
 
+// Readies map for planning as a run does just before it concludes the caching instructions:
+// every page accelerated, every page's links sorted.
+void PreparePlanning(CSiteMap& map);
+
+// The log phase of a run on map (borrowed, as are agent and sink): the decay from params, the
+// resume state of map when params accumulate, the agent's LogFile and LogFromat unless pattern
+// is given; map's resume state is updated to what was learnt, also after a failure. False when
+// the phase failed, with the message recorded through SetLastMessage (not shown).
+bool LearnFromLogs(CSiteMap& map, const CAgentSettings& agent, const LogParams& params,
+                   CProgressSink* sink, const std::string* pattern = nullptr,
+                   const int32_t* format = nullptr);
+
 // Runs the task on a worker thread with the sink attached (borrowed; may be null) and waits for
 // it to end; when no thread can be started it runs on the calling thread. Returns Succeeded.
 bool RunTask(CProcessingTask& task, CProgressSink* sink);
 
-// Runs the chosen phases of the agent (all three: a full run) and then records the outcome in the
-// agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's success),
-// whether or not it succeeded. On failure the last message says why (unless stopped). Borrows
-// everything; the settings are not written here.
-bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink, bool doMap = true,
-              bool doLog = true, bool doEmbed = true);
+// The phases of a run, as a set: any of them or'ed together; kFullRun is all three.
+enum RunPhase : unsigned {
+    kRunMap = 1u << 0,    // crawl the site
+    kRunLog = 1u << 1,    // analyse the access logs
+    kRunEmbed = 1u << 2,  // plan, write the instructions and embed the loader
+    kFullRun = kRunMap | kRunLog | kRunEmbed,
+};
+
+// Runs the given phases of the agent (a set of RunPhase values) and then records the outcome in
+// the agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's
+// success), whether or not it succeeded. On failure the last message says why (unless stopped).
+// Borrows everything; the settings are not written here.
+bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink,
+              unsigned phases = kFullRun);
+
+// Runs a task with its display attached and returns when the task has ended; false when it could
+// not be run at all (its display then said why).
+using TaskRunner = std::function<bool(CProcessingTask&)>;
+
+// RunAgent for a display that runs the task itself (the desktop program's progress dialog runs it
+// on a worker thread of its own). Records the outcome the same way.
+bool RunAgentWith(CAgentList& agentList, CAgentSettings& agent, const TaskRunner& runTask,
+                  unsigned phases = kFullRun);
 
 // The run time as stored: month/day/two-digit year, 12-hour clock with AM/PM, month and day
 // without leading zeros ("12/6/26 09:05 PM").

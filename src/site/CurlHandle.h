@@ -39,9 +39,9 @@ class CCurlHandle {
     CURL* Get() const { return m_curl; }
 
     // Resets every option of the last operation, keeping the open connections, and sets the
-    // shared ones. protocols: "ftp" or "http", the only scheme the handle may speak, redirects
-    // included. connectSeconds bounds connecting (and, for active FTP, the server's data
-    // connection); a transfer that moves no byte for stallSeconds is given up.
+    // shared ones. protocols: "ftp", "sftp", "http" or "https", the only scheme the handle may
+    // speak, redirects included. connectSeconds bounds connecting (and, for active FTP, the
+    // server's data connection); a transfer that moves no byte for stallSeconds is given up.
     void Prepare(const char* protocols, long connectSeconds, long stallSeconds) {
         curl_easy_reset(m_curl);
         m_error[0] = '\0';
@@ -57,6 +57,14 @@ class CCurlHandle {
         // or the headers set their own functions.
         curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, Discard);
         curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, Discard);
+    }
+
+    // Certificates are always verified (peer and host name, libcurl's default, which nothing
+    // here turns off): against the system's store, or against the bundle caFile names.
+    void TrustCertificates(const std::string& caFile) {
+        if (!caFile.empty()) {
+            curl_easy_setopt(m_curl, CURLOPT_CAINFO, caFile.c_str());
+        }
     }
 
     // Sends the buffer's bytes as the upload of the next transfer (FTP STOR, HTTP PUT). The

@@ -46,6 +46,14 @@ long CompareEntry(const void* info, void* user, int) {
     return CURL_CHUNK_BGN_FUNC_SKIP;  // list only, never download
 }
 
+// Watches the server's replies for 234, the acceptance of AUTH TLS.
+int NoteTlsReply(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+    if (type == CURLINFO_HEADER_IN && size >= 4 && std::memcmp(data, "234 ", 4) == 0) {
+        *static_cast<bool*>(user) = true;
+    }
+    return 0;
+}
+
 long SkipEntry(const void*, void*, int) {
     return CURL_CHUNK_BGN_FUNC_SKIP;
 }
@@ -151,7 +159,17 @@ std::string CFtpSiteAccess::Url(const std::string& serverPath) const {
 void CFtpSiteAccess::PrepareHandle(CCurlHandle& handle) const {
     handle.Prepare("ftp", m_connectTimeout, m_stallTimeout);
     CURL* curl = handle.Get();
-    curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");  // active mode, on the control address
+    // AUTH TLS first; the password goes in the clear only to a server that declines it, and
+    // never when TLS is required.
+    curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                     static_cast<long>(m_tlsRequired ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+    handle.TrustCertificates(m_caFile);
+    // Active mode, on the control address; over TLS passive, as libcurl 7.88 never finishes the
+    // TLS handshake of an active data connection.
+    if (!m_overTls) {
+        curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
+    }
     curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, m_stallTimeout);
     curl_easy_setopt(curl, CURLOPT_ACCEPTTIMEOUT_MS, m_connectTimeout * 1000L);
@@ -184,6 +202,11 @@ bool CFtpSiteAccess::Login(CCurlHandle& handle) {
     // entry of the later listings on a control connection that a plain transfer opened.
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
     curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
+    // The server's replies reach the debug function only (nothing is printed).
+    m_overTls = false;
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, NoteTlsReply);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &m_overTls);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         SetCurlError(handle, code);

@@ -1,6 +1,8 @@
 // Site access to an FTP server over libcurl. The object logs in on its first file operation
 // (or Connect) and keeps that control connection open for every later operation until
-// Disconnect or destruction. Transfers are binary, in active mode. One thread at a time.
+// Disconnect or destruction. Transfers are binary, in active mode. The connection turns to TLS
+// (AUTH TLS, certificates verified) whenever the server offers it, or must, when so set; data
+// connections are then passive. One thread at a time.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +61,13 @@ class CFtpSiteAccess : public CSiteAccess {
     // Time-outs in seconds: connecting (including the server's data connection in active
     // mode), and a transfer or an answer that makes no progress. 30 and 60 unless set.
     void SetTimeouts(long connectSeconds, long stallSeconds);
+    // caFile: the bundle of trusted certificates, empty for the system's store. required: the
+    // login fails, before the user name and password are sent, when the server does not take
+    // the connection to TLS. Applies from the next connection on.
+    void SetTls(std::string caFile, bool required) {
+        m_caFile = std::move(caFile);
+        m_tlsRequired = required;
+    }
 
   private:
     // Why a file operation cannot go ahead, recorded; false when it can.
@@ -91,4 +100,8 @@ class CFtpSiteAccess : public CSiteAccess {
     bool m_addressValid = false;
     long m_connectTimeout = 30;
     long m_stallTimeout = 60;
+    std::string m_caFile;
+    bool m_tlsRequired = false;
+    // Whether the last login turned the control connection to TLS.
+    bool m_overTls = false;
 };

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr uint16_t kDefaultPort = 80;
-// What message 194 shows in place of a password, whatever its length.
+constexpr uint16_t kDefaultSecurePort = 443;
+// What IDS_ACCESS_DENIED_USER shows in place of a password, whatever its length.
 constexpr const char* kMaskedPassword = "********";
 
 // Collects the header lines of one response.
@@ -59,11 +60,15 @@ CHttpSiteAccess::CHttpSiteAccess(std::string server, uint16_t port, std::string 
       m_password(std::move(password)) {
     // The names of a dynamic site are the server's own paths, so an address with a path of its
     // own would misplace every name: it is refused.
-    m_addressValid = m_address.Parse(m_server) &&
-                     (m_address.Scheme.empty() || m_address.Scheme == "http") &&
-                     m_address.Path.empty();
+    m_addressValid =
+        m_address.Parse(m_server) &&
+        (m_address.Scheme.empty() || m_address.Scheme == "http" || m_address.Scheme == "https") &&
+        m_address.Path.empty();
+    if (m_addressValid && m_address.Scheme == "https") {
+        m_scheme = "https";
+    }
     if (m_port == 0) {
-        m_port = m_addressValid && m_address.Port != 0 ? m_address.Port : kDefaultPort;
+        m_port = m_addressValid && m_address.Port != 0 ? m_address.Port : DefaultPort();
     }
 }
 
@@ -170,10 +175,14 @@ std::string CHttpSiteAccess::RequestTarget(std::string_view name) {
     return out;
 }
 
+uint16_t CHttpSiteAccess::DefaultPort() const {
+    return m_scheme == "https" ? kDefaultSecurePort : kDefaultPort;
+}
+
 std::string CHttpSiteAccess::Url(uint16_t port, const std::string& object) const {
     CServerAddress address = m_address;
-    address.Port = port == kDefaultPort ? 0 : port;
-    return "http://" + address.HostAndPort() + RequestTarget(object);
+    address.Port = port == DefaultPort() ? 0 : port;
+    return m_scheme + "://" + address.HostAndPort() + RequestTarget(object);
 }
 
 bool CHttpSiteAccess::PrepareHandle() {
@@ -189,7 +198,8 @@ bool CHttpSiteAccess::PrepareHandle() {
         SetError(IDS_SITE_HTTP_ERROR, m_server.c_str(), curl_easy_strerror(CURLE_OUT_OF_MEMORY));
         return false;
     }
-    m_handle->Prepare("http", m_connectTimeout, m_stallTimeout);
+    m_handle->Prepare(m_scheme.c_str(), m_connectTimeout, m_stallTimeout);
+    m_handle->TrustCertificates(m_caFile);
     CURL* curl = m_handle->Get();
     if (!m_userName.empty()) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, m_userName.c_str());
@@ -301,7 +311,7 @@ bool CHttpSiteAccess::Fetch(const std::string& name, CTextBuffer* buffer, int64_
             return false;
         }
         SRedirect target;
-        if (!ResolveRedirect(url, location, target) || target.scheme != "http" ||
+        if (!ResolveRedirect(url, location, target) || target.scheme != m_scheme ||
             !EqualsNoCase(target.host, m_address.Host) || target.port == 0) {
             SetError(IDS_SITE_HTTP_REDIRECT_AWAY, object.c_str(), location.c_str(),
                      m_address.Host.c_str());
@@ -398,4 +408,8 @@ bool CHttpSiteAccess::CreateDirectory(const std::string& name) {
         SetError(IDS_SITE_HTTP_NO_DIRECTORIES);
     }
     return false;
+}
+
+bool InitNetworkAccess() {
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
 }

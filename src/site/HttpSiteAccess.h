@@ -1,7 +1,8 @@
-// Site access to a web server over HTTP (libcurl), for sites whose pages exist only as the
-// server's output. Reads are GET requests that follow at most one redirect, and only on the same
-// server; writes are PUT requests. The object keeps one connection open between operations when
-// the server allows it. One thread at a time.
+// Site access to a web server over HTTP or HTTPS (libcurl), for sites whose pages exist only as
+// the server's output. Reads are GET requests that follow at most one redirect, and only on the
+// same server and scheme; writes are PUT requests. HTTPS certificates are always verified. The
+// object keeps one connection open between operations when the server allows it. One thread at a
+// time.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +17,9 @@ class CCurlHandle;
 
 class CHttpSiteAccess : public CSiteAccess {
   public:
-    // server: "host", "host:port" or "http://host[:port][/]". port: 0 takes the address's port,
-    // else 80. User name and password, when not empty, go with every request (basic
-    // authentication).
+    // server: "host", "host:port", "http://host[:port][/]" or "https://host[:port][/]". port: 0
+    // takes the address's port, else 80 (443 for https). User name and password, when not empty, go
+    // with every request (basic authentication).
     explicit CHttpSiteAccess(std::string server, uint16_t port = 0, std::string userName = {},
                              std::string password = {});
     ~CHttpSiteAccess() override;
@@ -27,13 +28,13 @@ class CHttpSiteAccess : public CSiteAccess {
     CHttpSiteAccess& operator=(const CHttpSiteAccess&) = delete;
 
     // GETs the name and appends the body, whatever the status (a 404 or 500 page is content),
-    // except: 401 fails and leaves message 193 (no credentials) or 194 (user name shown,
-    // password masked) as the last message; a redirect (301, 302, 303, 307, 308) is followed
-    // once, to the same server (host compared ignoring case, any port) over plain HTTP only;
-    // a second redirect fails. A failed read leaves the buffer as it was.
+    // except: 401 fails and leaves IDS_ACCESS_DENIED (no credentials) or IDS_ACCESS_DENIED_USER
+    // (user name shown, password masked) as the last message; a redirect (301, 302, 303, 307, 308)
+    // is followed once, to the same server (host compared ignoring case, any port) over the root's
+    // own scheme only; a second redirect fails. A failed read leaves the buffer as it was.
     bool ReadFile(const std::string& name, CTextBuffer& buffer) override;
-    // PUTs the buffer as the name. True only when the server answers 2xx (401 leaves message 193
-    // or 194 as ReadFile does).
+    // PUTs the buffer as the name. True only when the server answers 2xx (401 leaves
+    // IDS_ACCESS_DENIED or IDS_ACCESS_DENIED_USER as ReadFile does).
     bool WriteFile(const std::string& name, const CTextBuffer& buffer) override;
     // HTTP has no directories or attributes: true for every name inside the root.
     bool IsDirectory(const std::string& name) override;
@@ -53,6 +54,8 @@ class CHttpSiteAccess : public CSiteAccess {
     // Time-outs in seconds: connecting, and a transfer that moves no byte. 30 and 60 unless
     // set.
     void SetTimeouts(long connectSeconds, long stallSeconds);
+    // The bundle of trusted certificates for HTTPS; empty (the default) for the system's store.
+    void SetCaFile(std::string caFile) { m_caFile = std::move(caFile); }
 
     // The value of the first header field called name (ignoring case) in raw response headers
     // (lines ended by CR LF or LF), blanks around it removed; false when there is none.
@@ -85,6 +88,8 @@ class CHttpSiteAccess : public CSiteAccess {
     bool Fetch(const std::string& name, CTextBuffer* buffer, int64_t& received);
     bool PrepareHandle();
     std::string Url(uint16_t port, const std::string& object) const;
+    // 80, or 443 over HTTPS.
+    uint16_t DefaultPort() const;
     void SetAccessDenied(const std::string& object);
     void SetCurlError(int code);
 
@@ -97,6 +102,8 @@ class CHttpSiteAccess : public CSiteAccess {
     std::unique_ptr<CCurlHandle> m_handle;  // made on first use; keeps the connection
     long m_connectTimeout = 30;
     long m_stallTimeout = 60;
+    std::string m_scheme = "http";  // the root's: "http" or "https"
+    std::string m_caFile;
     // The status and the Content-Type of the last response Fetch took as its answer.
     long m_status = 0;
     std::string m_contentType;

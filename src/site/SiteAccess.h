@@ -54,3 +54,7 @@ class CSiteAccess {
   private:
     std::string m_lastError;
 };
+
+// Initialises the network library that FTP and HTTP sites use, once for the process, before any
+// other thread exists (program start-up). False when it cannot be initialised.
+bool InitNetworkAccess();

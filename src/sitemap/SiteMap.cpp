@@ -191,22 +191,28 @@ void CSiteMap::RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* ta
     if (HitCount < INT32_MAX) {
         ++HitCount;
     }
+    if (CSitePage* from = FollowHit(referrer, current, target)) {
+        from->RecordTransition(target, DecayPeriod, DecayFactor);
+    }
+}
+
+CSitePage* CSiteMap::FollowHit(CSitePage* referrer, CSitePage*& current, CSitePage* target) {
     if (target == nullptr) {
-        return;  // no page was hit: nothing to record, the visitor stays where they were
+        return nullptr;  // no page was hit: the visitor stays where they were
     }
     if (referrer == nullptr && current == nullptr) {
         current = target;
-        return;
+        return nullptr;
     }
     if (referrer == nullptr) {
         referrer = current;
     }
     if (referrer->ContainsFrame(target)) {
         current = referrer;
-        return;
+        return nullptr;
     }
     current = target;
-    referrer->RecordTransition(target, DecayPeriod, DecayFactor);
+    return referrer;
 }
 
 void CSiteMap::AddImageToPage(CSitePage* page, CSiteFile* file) {

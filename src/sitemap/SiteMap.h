@@ -91,6 +91,10 @@ class CSiteMap {
     // current page, updated in place; target: the page hit (a null target only counts the
     // hit). All three are borrowed pages of this graph.
     void RecordHit(CSitePage* referrer, CSitePage*& current, CSitePage* target);
+    // The rule RecordHit learns by, without learning: updates current in place as RecordHit does
+    // and returns the page the visitor moved from (a transition from it to target), or nullptr
+    // when the hit makes no transition. Borrows the pages.
+    static CSitePage* FollowHit(CSitePage* referrer, CSitePage*& current, CSitePage* target);
     // Adds file to page's images (once); nothing when page is nullptr.
     void AddImageToPage(CSitePage* page, CSiteFile* file);
     void SetDecay(int32_t period, double factor);

@@ -22,4 +22,6 @@ struct CachingParams {
     bool AsciiPrefetch = false;
     // The applet shows prefetched links in the browser's status bar.
     bool ShowPrefetch = false;
+    // Pages also load the script loader, which is copied with the applet's files.
+    bool ScriptPrefetch = false;
 };

@@ -200,7 +200,8 @@ int CSiteSynthesizer::WriteFetchFiles(CSitePage* page, const PrefetchList& list)
         m_indexWriter->WriteLine(sitePath);
     }
 
-    if (!m_isDynamicSite && !EmbedInPage(m_access, page->Name, agentPath, first)) {
+    if (!m_isDynamicSite &&
+        !EmbedInPage(m_access, page->Name, agentPath, first, m_params.ScriptPrefetch)) {
         return -1;
     }
     return 1;
@@ -219,6 +220,9 @@ bool CSiteSynthesizer::WriteAgentFile(const std::string& name, const CTextBuffer
 bool CSiteSynthesizer::CopyAppletFiles() {
     StringList names;
     Tokenize(kAppletFiles, names, ",; ");
+    if (m_params.ScriptPrefetch) {
+        names.push_back(kLoaderFile);
+    }
     CLocalSiteAccess workingDirectory(m_workingDirectory);
     for (const std::string& name : names) {
         CTextBuffer buffer;

@@ -100,24 +100,25 @@ std::optional<PrefetchList> CSiteSynthesizer::BuildPrefetchList(CSitePage* page)
     if (!page->Frames.empty() || !page->IsAccelerated) {
         return std::nullopt;
     }
+    if (page->ForcePrefetchOrder) {
+        return ListForTargets(page->ForcedPrefetchPages);
+    }
+    std::vector<CSitePage*> targets;
+    for (auto& link : page->Links) {
+        if (link->IsPrefetched) {
+            targets.push_back(link->Target);
+        }
+    }
+    return ListForTargets(targets);
+}
+
+PrefetchList CSiteSynthesizer::ListForTargets(const std::vector<CSitePage*>& targets) {
     int64_t runningBytes = 0;
     PrefetchList list;
-    auto addTarget = [&](CSitePage* target) {
-        if (target == nullptr) {
-            return;
-        }
-        AddTargetFiles(target, runningBytes, list);
-        list.Append(target, true);
-    };
-    if (page->ForcePrefetchOrder) {
-        for (CSitePage* target : page->ForcedPrefetchPages) {
-            addTarget(target);
-        }
-    } else {
-        for (auto& link : page->Links) {
-            if (link->IsPrefetched) {
-                addTarget(link->Target);
-            }
+    for (CSitePage* target : targets) {
+        if (target != nullptr) {
+            AddTargetFiles(target, runningBytes, list);
+            list.Append(target, true);
         }
     }
     return list;

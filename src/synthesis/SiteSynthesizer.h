@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "synthesis/CachingParams.h"
 #include "synthesis/PrefetchList.h"
@@ -49,6 +50,10 @@ class CSiteSynthesizer {
     // cacheable files, then a marker entry for the target. Nothing for frame sets and for pages
     // that are not accelerated.
     std::optional<PrefetchList> BuildPrefetchList(CSitePage* page);
+    // The list of the given targets in their order, by the same rules: each target's cacheable
+    // files within the byte limit, then its marker. Null targets are passed over. Sizes are
+    // asked through the access of the last ConcludeCachingInstructions or Synthesize.
+    PrefetchList ListForTargets(const std::vector<CSitePage*>& targets);
     // A name with a query is cacheable when CGI is on; any other when its extension is a
     // substring (ignoring case) of the non-empty extensions text. With clean URLs a page counts
     // by the file that serves it ("/blog/" as html, also when a web server serves it).
@@ -63,8 +68,9 @@ class CSiteSynthesizer {
     // after them), then index.qvf, the applet files and quorvane.properties, in that order.
     // False on the first failure, with the last message set; what was written stays.
     bool Synthesize(CSiteMap& siteMap);
-    // The agent directory exists as a directory, or was created. False with message 134, 135
-    // or 136 (or, for a dynamic site without a directory, 3400).
+    // The agent directory exists as a directory, or was created. False with
+    // IDS_COULD_NOT_CREATE_DIR, IDS_NOT_A_DIRECTORY or IDS_DIR_READ_ONLY (or, for a dynamic site
+    // without a directory, IDS_NO_AGENT_DIRECTORY).
     bool PrepareAgentDirectory();
     // The page's fetch files, its two index lines and, for a static site, the page edit. 1 on
     // success, -1 on failure with the last message set.
@@ -72,8 +78,9 @@ class CSiteSynthesizer {
     // Stores buffer as the file name of the agent directory (replacing it whole). False on
     // failure; sets no message.
     bool WriteAgentFile(const std::string& name, const CTextBuffer& buffer);
-    // Copies the applet's files from the working directory. False with message 125 naming the
-    // first file that could not be read or stored; the files copied before it stay.
+    // Copies the applet's files (and, when the pages load it, the script loader) from the
+    // working directory. False with IDS_COULD_NOT_COPY naming the first file that could not be
+    // read or stored; the files copied before it stay.
     bool CopyAppletFiles();
     // Writes quorvane.properties. False on failure; sets no message.
     bool WritePropertiesFile();
@@ -88,6 +95,8 @@ class CSiteSynthesizer {
     // The applet's files, copied in this order.
     static constexpr const char* kAppletFiles =
         "qvan.zip;qvan.cab;qvan.jar;quorvane.class;a.class;b.class";
+    // The script loader of current browsers, copied after them when the pages load it.
+    static constexpr const char* kLoaderFile = "quorvane.js";
 
   private:
     // Synthesize without the final wait for the disk.

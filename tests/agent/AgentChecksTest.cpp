@@ -316,6 +316,12 @@ TEST_F(AgentChecksTest, AllPagesInOrder) {
     a.BackupDir = "";
     EXPECT_EQ(Run([&](CUserPrompt& p) { return CheckAgentSettings(a, p); }).messages,
               Msgs{"Please specify backup (.zip) file name"});
+    a.CaFile = S(dir / "missing.pem");  // before the later pages
+    EXPECT_EQ(Run([&](CUserPrompt& p) { return CheckAgentSettings(a, p); }).messages,
+              Msgs{"Certificate file \"" + a.CaFile + "\" cannot be read"});
+    a.CaFile = a.LogFile;  // any readable file: its contents are libcurl's to judge
+    EXPECT_EQ(Run([&](CUserPrompt& p) { return CheckAgentSettings(a, p); }).messages,
+              Msgs{"Please specify backup (.zip) file name"});
     // A dynamic site has no backup page; its agent directory is a local one.
     a.IsDynamicSite = true;
     a.FilesDirectory = S(site / "tarvik");

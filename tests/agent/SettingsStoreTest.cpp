@@ -56,6 +56,7 @@ class SettingsStoreTest : public ScratchTest {
         a.StatAccumulate = true;
         a.IsDynamicSite = true;
         a.IsShowPrefetch = true;
+        a.IsScriptPrefetch = true;
         a.Username = "ftp user";
         a.Password = "p\xC3\xA4ss\nword";
         return a;

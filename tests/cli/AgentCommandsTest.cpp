@@ -1,11 +1,7 @@
 // The agent commands of the built tarvik binary, run against real files in a scratch directory.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <set>
 #include <sstream>
@@ -13,16 +9,13 @@
 #include <vector>
 
 #include "agent/AgentTestUtil.h"
+#include "support/TarvikRunner.h"
 
 namespace {
 
 using namespace agenttest;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = TarvikResult;
 
 class AgentCommandsTest : public testing::Test {
   protected:
@@ -38,54 +31,18 @@ class AgentCommandsTest : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    // Starts tarvik with the arguments (after --registry) and returns its process id. Output goes
-    // to files named after tag.
+    // Starts tarvik with the arguments (after --registry); output goes to files named after tag.
     pid_t Start(const std::vector<std::string>& args, const std::string& tag,
                 rlim_t fileSizeLimit = RLIM_INFINITY) {
-        const std::string out = (dir / (tag + ".out")).string();
-        const std::string err = (dir / (tag + ".err")).string();
-        std::vector<std::string> argv = {TARVIK_BIN, "--registry", reg.string()};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env = {
-            "HOME=" + dir.string(), "XDG_DATA_HOME=" + (dir / "data").string(),
-            "PATH=/usr/bin:/bin", "TZ=UTC", "ASAN_OPTIONS=detect_leaks=1"};
-        pid_t pid = fork();
-        if (pid == 0) {
-            int in = ::open("/dev/null", O_RDONLY);
-            int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(in, 0);
-            dup2(o, 1);
-            dup2(e, 2);
-            if (fileSizeLimit != RLIM_INFINITY) {
-                signal(SIGXFSZ, SIG_IGN);
-                struct rlimit limit = {fileSizeLimit, fileSizeLimit};
-                setrlimit(RLIMIT_FSIZE, &limit);
-            }
-            std::vector<char*> cargv;
-            for (std::string& a : argv)
-                cargv.push_back(a.data());
-            cargv.push_back(nullptr);
-            std::vector<char*> cenv;
-            for (std::string& v : env)
-                cenv.push_back(v.data());
-            cenv.push_back(nullptr);
-            execve(cargv[0], cargv.data(), cenv.data());
-            _exit(127);
-        }
-        return pid;
+        TarvikCall call{{"--registry", reg.string()},
+                        {"HOME=" + dir.string(), "XDG_DATA_HOME=" + (dir / "data").string()}};
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        call.fileSizeLimit = fileSizeLimit;
+        return StartTarvik(call, (dir / tag).string());
     }
-
     Result Finish(pid_t pid, const std::string& tag) {
-        Result r;
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-            r.status = WEXITSTATUS(status);
-        r.out = ReadAll(dir / (tag + ".out"));
-        r.err = ReadAll(dir / (tag + ".err"));
-        return r;
+        return FinishTarvik(pid, (dir / tag).string());
     }
-
     Result Run(const std::vector<std::string>& args, rlim_t fileSizeLimit = RLIM_INFINITY) {
         return Finish(Start(args, "run", fileSizeLimit), "run");
     }
@@ -164,7 +121,7 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
     for (const std::string& line : expected) {
         EXPECT_NE(std::find(shown.begin(), shown.end(), line), shown.end()) << line;
     }
-    EXPECT_EQ(shown.size(), 1u + 37u + 3u);
+    EXPECT_EQ(shown.size(), 1u + 40u + 3u);
     // Commands that only look write no statistics file.
     EXPECT_FALSE(fs::exists(work / "example.com 0.qvs"));
 }

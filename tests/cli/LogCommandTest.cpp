@@ -1,56 +1,28 @@
 // The tarvik logs command, run as a program against small logs of every format in a temporary
 // directory.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "log/LogTestUtil.h"
 #include "sitemap/SiteMap.h"
+#include "support/TarvikRunner.h"
 
 namespace {
 
 using logtest::TempDir;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
+using Result = TarvikResult;
 
 class LogCommandTest : public testing::Test {
   protected:
     // Runs tarvik logs with the arguments, in UTC, stderr not a terminal.
     Result Logs(const std::vector<std::string>& args) {
-        std::string command = "TZ=UTC " + Quote(TARVIK_EXE) + " logs";
-        for (const std::string& arg : args) {
-            command += " " + Quote(arg);
-        }
-        command += " >" + Quote(dir.Path("out.txt")) + " 2>" + Quote(dir.Path("err.txt"));
-        Result result;
-        int raw = std::system(command.c_str());
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = Slurp(dir.Path("out.txt"));
-        result.err = Slurp(dir.Path("err.txt"));
-        return result;
+        TarvikCall call{{"logs"}, {"HOME=" + dir.Path("")}};
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        return RunTarvik(call, dir.Path("run"));
     }
 
     TempDir dir;

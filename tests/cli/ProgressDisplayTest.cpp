@@ -9,7 +9,7 @@
 
 #include "cli/TerminalSink.h"
 #include "cli/TimingSink.h"
-#include "common/RecordingSink.h"
+#include "support/RecordingSink.h"
 
 namespace {
 

@@ -18,18 +18,13 @@
 #include "agent/AgentFields.h"
 #include "processing/ArchiveReader.h"
 #include "processing/RunFixture.h"
-
-extern char** environ;
+#include "support/TarvikRunner.h"
 
 namespace {
 
 using namespace runtest;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = TarvikResult;
 
 class RunCommandsTest : public RunFixture {
   public:
@@ -153,6 +148,10 @@ const std::regex kProcessTimeForm(
     "[1-9][0-9]?/[1-9][0-9]?/[0-9]{2} (0[1-9]|1[0-2]):[0-5][0-9] (AM|PM)");
 
 TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
+    // The working directory lacks one runtime file and holds the operator's own version of
+    // another: the program supplies the first and keeps the second.
+    fs::remove(dir / "work/qvan.jar");
+    ASSERT_TRUE(dir.WriteFile("work/a.class", "my own a.class"));
     AddShop();
     Result r = Tarvik({"run", "Shop"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -166,7 +165,9 @@ TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
     EXPECT_TRUE(Embedded("index.html", kIndexHtml));
     EXPECT_TRUE(fs::exists(dir / "backup/site.zip"));
-    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"), "applet file qvan.jar");
+    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"),
+              ReadWholeFile(kBuiltRuntime + "qvan.jar"));
+    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/a.class"), "my own a.class");
 
     // The outcome and the statistics were saved.
     auto shown = Shown();
@@ -262,7 +263,7 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     ASSERT_GT(pid, 0);
     bool reached = false;
     for (int i = 0; i < 3000 && !reached; ++i) {
-        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
+        reached = ReadWholeFile(dir / "run.err").find("Analyzing log files") != std::string::npos;
         if (!reached) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -549,6 +550,41 @@ TEST_F(RunCommandsTest, NamesAreTakenLiterally) {
     EXPECT_EQ(decode.status, 1);
     EXPECT_EQ(decode.err,
               "tarvik: " + (dir / "site") + " is a directory; decode wants instruction files\n");
+}
+
+// Every file under the test's directory but the command's own output, by relative name.
+std::map<std::string, std::string> Tree(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root);
+        if (entry.is_regular_file() && name != "out" && name != "err" && name != "chart.svg") {
+            files[name] = ReadWholeFile(entry.path());
+        }
+    }
+    return files;
+}
+
+TEST_F(RunCommandsTest, EvaluateReplaysWithoutWritingAnything) {
+    AddShop();
+    ASSERT_EQ(Tarvik({"run", "Shop", "--map", "--log"}).status, 0);
+    const auto before = Tree(dir.Path());
+    // Replayed on the log it learnt: index -> a, a -> b and index -> b all in the lists (no
+    // limits); with one page per list index keeps a (equal weights keep document order).
+    Result r = Tarvik({"evaluate", "Shop", "--logs", dir / "logs/access.log", "--json", "--sweep",
+                       "pages=1,off", "--chart", dir / "chart.svg"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Tree(dir.Path()), before);
+    for (const char* part :
+         {"\"site\": {\"views\": 5, \"transitions\": 3, \"agent\": {\"hits\": 3,",
+          "{\"pageLimit\": 1, \"kbLimit\": null, \"score\": {\"hits\": 2,",
+          "{\"pageLimit\": null, \"kbLimit\": null, \"score\": {\"hits\": 3,"}) {
+        EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    }
+    EXPECT_TRUE(ReadWholeFile(dir / "chart.svg").starts_with("<svg "));
+
+    Result bad = Tarvik({"evaluate", "Shop", "--logs", dir / "logs/access.log", "--split", "100"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "tarvik: Invalid split \"100\": expected a whole number from 1 to 99\n");
 }
 
 }  // namespace

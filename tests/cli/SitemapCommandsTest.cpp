@@ -1,49 +1,19 @@
 // tarvik sitemap and tarvik stats, run as the built command against sites and files in a
 // temporary directory.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/TarvikRunner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-    // The last line of stderr (where the command's error message goes).
-    std::string LastErrorLine() const {
-        std::string text = err;
-        while (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        std::size_t nl = text.rfind('\n');
-        return nl == std::string::npos ? text : text.substr(nl + 1);
-    }
-};
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string Quoted(const std::string& arg) {
-    std::string out = "'";
-    for (char c : arg) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
+using Result = TarvikResult;
 
 class SitemapCommandsTest : public testing::Test {
   protected:
@@ -61,16 +31,7 @@ class SitemapCommandsTest : public testing::Test {
     }
 
     Result Run(const std::vector<std::string>& args) {
-        std::string command = Quoted(TARVIK_EXE);
-        for (const std::string& arg : args)
-            command += " " + Quoted(arg);
-        command += " >" + Quoted((dir / "out").string()) + " 2>" + Quoted((dir / "err").string());
-        Result r;
-        int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = ReadAll(dir / "out");
-        r.err = ReadAll(dir / "err");
-        return r;
+        return RunTarvik({args, {"HOME=" + dir.string()}}, (dir / "run").string());
     }
 
     std::string Site() const { return (dir / "site").string(); }

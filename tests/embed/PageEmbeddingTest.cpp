@@ -53,6 +53,10 @@ TEST(PageEmbedding, AppletTextFollowsTheTemplateExactly) {
     ASSERT_TRUE(BuildAppletText("/a/b/page.html", "/tarvik", "/tarvik/fetch7x0.qvf", applet));
     EXPECT_EQ(applet.View(), kDeepApplet);
     EXPECT_EQ(applet.View().find("startQuorvane()"), std::string_view::npos);
+    // With the script loader, its tag follows the template's script, with the same Codebase.
+    ASSERT_TRUE(BuildAppletText("/a/b/page.html", "/tarvik", "/tarvik/fetch7x0.qvf", applet, true));
+    EXPECT_EQ(applet.View(),
+              std::string(kDeepApplet) + "<script src=\"../../tarvik/quorvane.js\"></script>");
 
     // A page at the root, and a page without prefetch entries.
     ASSERT_TRUE(BuildAppletText("/index.html", "/tarvik", "tarvik\\fetch0x0.qvf/", applet));

@@ -13,6 +13,7 @@
 #include "agent/AgentSettings.h"
 #include "agent/AgentTestUtil.h"
 #include "hive/HiveFile.h"
+#include "support/Scoped.h"
 
 namespace {
 
@@ -271,14 +272,8 @@ TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
     const std::string before = ReadAll(regFile);
 
     // A full disk: the file-size limit makes the write of the new file fail.
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit old;
-    getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = static_cast<rlim_t>(before.size() + 16);
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = key.SetString("Big", std::string(4096, 'b'));
-    setrlimit(RLIMIT_FSIZE, &old);
+    const bool written = WithFileSizeLimit(
+        before.size() + 16, [&] { return key.SetString("Big", std::string(4096, 'b')); });
 
     EXPECT_FALSE(written);
     EXPECT_EQ(UserHive().LastError(), "Could not write settings file " + regFile.string() + " (" +

@@ -6,19 +6,13 @@
 #include <random>
 
 #include "log/LocalTimeCache.h"
+#include "support/Scoped.h"
 
 namespace {
 
 class LocalTimeCacheTest : public testing::TestWithParam<const char*> {
   protected:
-    void SetUp() override {
-        setenv("TZ", GetParam(), 1);
-        tzset();
-    }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
+    ScopedTimeZone zone{GetParam()};
 };
 
 TEST_P(LocalTimeCacheTest, AgreesWithMktimeSecondBySecondAroundTheYear) {

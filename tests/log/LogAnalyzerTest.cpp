@@ -241,7 +241,7 @@ TEST_F(LogAnalyzerTest, ALogOutsideTheRangeIsNotReadThrough) {
         Analyzer(start, end, &sink);
         EXPECT_EQ(Feed(log), 0);
         EXPECT_TRUE(sink.progress.empty());
-        EXPECT_EQ(sink.stopPolls, 0);  // the record loop never started
+        EXPECT_EQ(sink.polls.load(), 0);  // the record loop never started
     }
 }
 
@@ -259,10 +259,10 @@ TEST_F(LogAnalyzerTest, ProgressEveryThousandParsedRecords) {
     EXPECT_EQ(Feed(log), 1999);
     ASSERT_EQ(sink.progress.size(), 1u);
     EXPECT_NEAR(sink.progress[0], 50, 1);
-    EXPECT_EQ(sink.stopPolls, 1999);  // once per parsed record
+    EXPECT_EQ(sink.polls.load(), 1999);  // once per parsed record
     // The stop request is honoured at the next parsed record.
     RecordingSink stopping;
-    stopping.stopAfterPolls = 5;
+    stopping.stopAfter = 5;
     Analyzer(0, kLatestLogTime - 1, &stopping);
     int32_t before = map.HitCount;
     EXPECT_EQ(Feed(log), -2);

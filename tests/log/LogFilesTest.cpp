@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
@@ -91,22 +93,10 @@ TEST_F(LogFilesTest, FilesWithoutDigitsAreDroppedUntilTheLastFile) {
     EXPECT_TRUE(ListLogFiles(pattern, dir.path + "/z.log", 0).empty());
 }
 
-TEST_F(LogFilesTest, FormatTable) {
-    const char* names[] = {"Auto Detect",
-                           "Microsoft IIS",
-                           "Microsoft IIS (USA Date)",
-                           "Microsoft IIS (European Date)",
-                           "Microsoft IIS 4.0 (Extended)",
-                           "NCSA",
-                           "Apache",
-                           "Netscape",
-                           "W3C Extended"};
-    for (int32_t format = 0; format < kLogFormatCount; ++format) {
-        EXPECT_STREQ(LogFormatName(format), names[format]);
-    }
-    EXPECT_STREQ(LogFormatName(42), "Auto Detect");
+// Which readers each format tries, in order (the IIS ones with their date order).
+TEST_F(LogFilesTest, ReadersOfEachFormat) {
+    EXPECT_STREQ(LogFormatName(42), "Auto Detect");  // out of range: read as auto detect
     EXPECT_STREQ(LogFormatName(-1), "Auto Detect");
-
     auto kinds = [](int32_t format) {
         std::vector<std::pair<LogReaderKind, int32_t>> kinds;
         for (const LogReaderChoice& c : LogReadersOf(format)) {
@@ -295,7 +285,7 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     dir.Write("ex1.log", Log(1, 50));
     dir.Write("ex2.log", Log(2, 50));
     RecordingSink sink;
-    sink.stopAfterPolls = 10;
+    sink.stopAfter = 10;
     Phase phase(&sink);
     EXPECT_FALSE(phase.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(GetLastMessage(), "Process Stopped");
@@ -315,7 +305,7 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_EQ(next.lastFile, dir.path + "/ex2.log");
     // Stopped in the resumed file: the listed files are not started either.
     RecordingSink sink2;
-    sink2.stopAfterPolls = 10;
+    sink2.stopAfter = 10;
     Phase resumed(&sink2);
     resumed.lastFile = dir.path + "/ex1.log";
     resumed.lastNumber = 1;
@@ -325,6 +315,80 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_EQ(sink2.statuses, (std::vector<std::string>{"Processing log file ex1.log"}));
     EXPECT_EQ(resumed.lastFile, dir.path + "/ex1.log");
     EXPECT_EQ(resumed.position, static_cast<int64_t>(Log(1, 10).size()));
+}
+
+TEST_F(LogFilesTest, RotatedAndCompressedLogsTeachWhatPlainOnesDo) {
+    // Rotation names the newest file plainly and older ones by rising numbers, compressing the
+    // oldest: numbers and names give no order, the first records' times do.
+    TempDir plain, rotated;
+    const std::pair<std::string, int> days[] = {
+        {"access.log", 12}, {"access.log.1", 11}, {"access.log.2.gz", 10}, {"access.log.3.gz", 9}};
+    for (const auto& [name, day] : days) {
+        std::string log = Log(day, 4) + Line(T(day, 11), "10.0.0.2", "GET", "/p3.html",
+                                             "http://www.example.com/p1.html");
+        plain.Write("ex" + std::to_string(day) + ".log", log);
+        rotated.Write(name, name.ends_with(".gz") ? logtest::Gzip(log) : log);
+    }
+    RecordingSink sink;
+    Phase fromPlain, fromRotated(&sink);
+    ASSERT_TRUE(fromPlain.Run(plain.path + "/ex*.log", kLogAutoDetect));
+    ASSERT_TRUE(fromRotated.Run(rotated.path + "/access.log*", kLogAutoDetect));
+    EXPECT_EQ(sink.statuses,
+              (std::vector<std::string>{
+                  "Processing log file access.log.3.gz", "Processing log file access.log.2.gz",
+                  "Processing log file access.log.1", "Processing log file access.log"}));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{});
+    auto saved = [](CSiteMap& map, const TempDir& dir) {
+        EXPECT_TRUE(map.Save(dir.Path("graph")));
+        std::ifstream in(dir.Path("graph"), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(saved(fromRotated.map, rotated), saved(fromPlain.map, plain));
+    EXPECT_EQ(fromRotated.lastFile, rotated.Path("access.log"));
+
+    // A compressed file read last: its offset counts decompressed bytes, so a later run learns
+    // none of it twice.
+    Phase zipped;
+    ASSERT_TRUE(zipped.Run(rotated.path + "/*.gz", kLogAutoDetect));
+    EXPECT_EQ(zipped.position,
+              static_cast<int64_t>(std::filesystem::file_size(plain.Path("ex10.log"))));
+    Phase again;
+    again.lastFile = zipped.lastFile;
+    again.lastNumber = zipped.lastNumber;
+    again.position = zipped.position;
+    ASSERT_TRUE(again.Run(rotated.path + "/*.gz", kLogAutoDetect));
+    EXPECT_EQ(again.map.HitCount, 0);
+}
+
+TEST_F(LogFilesTest, ADamagedCompressedLogEndsOnlyItself) {
+    const std::string good = logtest::Gzip(Log(10, 40));
+    std::string badCheck = good;
+    badCheck[badCheck.size() - 8] ^= 1;  // the stored checksum
+    const struct {
+        std::string bytes;
+        std::string reason;
+    } rows[] = {
+        {good.substr(0, good.size() / 2), "unexpected end of data"},
+        {badCheck, "incorrect data check"},
+        {"\x1f\x8bnot deflate at all", "unknown compression method"},
+    };
+    for (const auto& row : rows) {
+        TempDir dir;
+        dir.Write("access.log.1.gz", row.bytes);
+        dir.Write("access.log", Log(11));
+        RecordingSink sink;
+        Phase phase(&sink);
+        ASSERT_TRUE(phase.Run(dir.path + "/access.log*", kLogAutoDetect)) << row.reason;
+        const std::string message = "Log file access.log.1.gz is damaged (" + row.reason +
+                                    "): it was read up to the damage, and the run goes on with "
+                                    "the other files.";
+        EXPECT_EQ(sink.messages, std::vector<std::string>{message});
+        EXPECT_EQ(sink.statuses.back(), "Processing log file access.log");
+        EXPECT_EQ(phase.lastFile, dir.Path("access.log"));
+        if (row.reason == "incorrect data check") {
+            EXPECT_EQ(phase.map.HitCount, 40 + 3);  // every line came before the damage
+        }
+    }
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "LogTestUtil.h"
 #include "log/FileLogStream.h"
+#include "log/GzipLogStream.h"
 #include "log/LogFields.h"
 #include "log/MemoryLogStream.h"
 
@@ -133,7 +135,7 @@ TEST(LogStream, SeekLikeAFileStream) {
     EXPECT_EQ(stream.Get(), '0');
 }
 
-TEST(LogStream, FileAndMemoryAndViewsReadTheSameLines) {
+TEST(LogStream, FileAndMemoryAndViewsAndGzipReadTheSameLines) {
     // Random bytes rich in terminators, long lines and lines that cross the file stream's blocks.
     std::mt19937 random(7);
     std::string data;
@@ -146,12 +148,20 @@ TEST(LogStream, FileAndMemoryAndViewsReadTheSameLines) {
     }
     TempDir dir;
     std::string path = dir.Write("random.log", data);
+    // Two gzip members one after the other read as one stream of the decompressed bytes.
+    std::string zipped = logtest::Gzip(data.substr(0, 100000)) + logtest::Gzip(data.substr(100000));
+    std::string zipPath = dir.Write("random.log.gz", zipped);
     for (std::size_t size : {std::size_t{4096}, std::size_t{1024}, std::size_t{7}}) {
         CMemoryLogStream memory(data);
         auto expected = Lines(memory, size);
         CFileLogStream file;
         ASSERT_TRUE(file.Open(path));
         EXPECT_EQ(Lines(file, size), expected);
+        CGzipLogStream gzip;
+        ASSERT_TRUE(gzip.Open(zipPath));
+        EXPECT_EQ(Lines(gzip, size), expected);
+        EXPECT_EQ(gzip.Size(), static_cast<int64_t>(data.size()));
+        EXPECT_EQ(gzip.Damage(), "");
         CMemoryLogStream memoryViews(data);
         EXPECT_EQ(ViewLines(memoryViews, size), expected);
         ASSERT_TRUE(file.Open(path));
@@ -161,19 +171,31 @@ TEST(LogStream, FileAndMemoryAndViewsReadTheSameLines) {
     CMemoryLogStream memory(data);
     CFileLogStream file;
     ASSERT_TRUE(file.Open(path));
-    char a[4096], b[4096 + kLinePadding];
+    CGzipLogStream gzip;
+    ASSERT_TRUE(gzip.OpenMemory(zipped));
+    char a[4096], b[4096 + kLinePadding], c[4096];
     for (int i = 0; i < 2000; ++i) {
         int64_t offset = static_cast<int64_t>(random() % (data.size() + 10));
+        if (i == 1000) {
+            // From the end, which the size probe keeps at hand, and on from there.
+            offset = gzip.Size() - 1000;
+        }
         ASSERT_TRUE(memory.Seek(offset, SEEK_SET));
         ASSERT_TRUE(file.Seek(offset, SEEK_SET));
+        ASSERT_TRUE(gzip.Seek(offset, SEEK_SET));
+        std::size_t lc = 0;
+        const char* unzipped = gzip.ReadLine(c, sizeof c, &lc);
         std::size_t la = 0;
         std::string_view view;
         const char* got = memory.ReadLine(a, sizeof a, &la);
         bool viewed = file.ReadLineView(b, 4096, kLinePadding, view);
         ASSERT_EQ(got != nullptr, viewed);
+        ASSERT_EQ(got != nullptr, unzipped != nullptr);
         if (got) {
             ASSERT_EQ(std::string_view(a, la), view);
+            ASSERT_EQ(std::string_view(a, la), std::string_view(c, lc));
         }
+        ASSERT_EQ(memory.Tell(), gzip.Tell());
         ASSERT_EQ(memory.Tell(), file.Tell());
         ASSERT_EQ(memory.Eof(), file.Eof());
     }

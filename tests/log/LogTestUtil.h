@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -11,12 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "base/ProgressSink.h"
 #include "log/LogClock.h"
+#include "support/RecordingSink.h"
+#include "support/Scoped.h"
 
 namespace logtest {
+
+using ::RecordingSink;
 
 class TempDir {
   public:
@@ -48,28 +53,6 @@ class TempDir {
     std::string path;
 };
 
-// Records every call, as a display would see them; stops when asked to.
-class RecordingSink : public CProgressSink {
-  public:
-    void ShowMessage(const std::string& t) override { messages.push_back(t); }
-    void SetProgress(int p) override { progress.push_back(p); }
-    void SetTitle(const std::string& t) override { titles.push_back(t); }
-    void SetStatus(const std::string& t) override { statuses.push_back(t); }
-    void Close() override {}
-    bool IsStopped() override {
-        ++stopPolls;
-        return stopAfterPolls >= 0 && stopPolls > stopAfterPolls;
-    }
-    void EnableStop(bool) override {}
-
-    std::vector<std::string> messages;
-    std::vector<int> progress;
-    std::vector<std::string> titles;
-    std::vector<std::string> statuses;
-    long stopPolls = 0;
-    long stopAfterPolls = -1;  // -1: never stops
-};
-
 // A wall clock that moves only when the test says, or by a step at every reading.
 class StepClock : public CLogClock {
   public:
@@ -86,14 +69,7 @@ class StepClock : public CLogClock {
 // Sets TZ for a test's life: local-time rules are checked in a zone with daylight saving.
 class ZoneTest : public testing::Test {
   protected:
-    void SetUp() override {
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
+    ScopedTimeZone zone{"Europe/Berlin"};
 };
 
 // One combined-format line at the given local time.
@@ -108,6 +84,21 @@ inline std::string Line(time_t t, const std::string& client, const std::string& 
                   kMonths[f.tm_mon], f.tm_year + 1900, f.tm_hour, f.tm_min, f.tm_sec);
     return client + " - - [" + date + "] \"" + method + " " + url + " HTTP/1.1\" 200 100 \"" +
            referer + "\" \"test\"\n";
+}
+
+// The bytes as one gzip member, as gzip and logrotate write them.
+inline std::string Gzip(std::string_view data) {
+    z_stream z{};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, data.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
 }
 
 }  // namespace logtest

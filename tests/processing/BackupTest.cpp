@@ -10,7 +10,6 @@
 
 #include "ArchiveReader.h"
 #include "base/LastMessage.h"
-#include "common/RecordingSink.h"
 #include "processing/Dzip.h"
 #include "processing/SiteBackup.h"
 #include "processing/SiteZipper.h"
@@ -18,6 +17,7 @@
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 #include "support/FtpServer.h"
+#include "support/RecordingSink.h"
 #include "support/TempDir.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // A small real site for the processing-run tests: three pages and an image in a temporary
-// directory, an access log of two visitors, the applet's six files in a working directory of
-// their own, and an agent set up to run all of it with a backup. Also a sink that answers
-// "stopped" from a given phase title on.
+// directory, an access log of two visitors, the applet's six files (as built) in a working
+// directory of their own, and an agent set up to run all of it with a backup. Also a sink that
+// answers "stopped" from a given phase title on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,10 +15,10 @@
 #include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
 #include "base/LastMessage.h"
-#include "common/RecordingSink.h"
 #include "log/LogTestUtil.h"
 #include "processing/AgentRunTask.h"
 #include "sitemap/SiteMap.h"
+#include "support/RecordingSink.h"
 #include "support/TempDir.h"
 
 namespace runtest {
@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 
 inline const std::vector<std::string> kAppletFiles = {"qvan.zip",       "qvan.cab", "qvan.jar",
                                                       "quorvane.class", "a.class",  "b.class"};
+// The runtime files as the build made them.
+inline const std::string kBuiltRuntime = TARVIK_BINARY_DIR "/runtime/";
 
 inline const std::string kIndexHtml =
     "<html><body><a href=\"a.html\">A</a> <a href=\"b.html\">B</a>"
@@ -40,25 +42,6 @@ inline const std::string kLogoGif = "GIF89a tiny";
 inline std::string LogLine(time_t t, const std::string& client, const std::string& url) {
     return logtest::Line(t, client, "GET", url);
 }
-
-// A display that records everything and, once the run shows the given title, answers every
-// later IsStopped with true (as if Stop was pressed when that phase began), or only after the
-// given number of further polls.
-class StopAtTitleSink : public RecordingSink {
-  public:
-    explicit StopAtTitleSink(std::string title, int pollsAllowed = 0)
-        : m_title(std::move(title)), m_pollsAllowed(pollsAllowed) {}
-    void SetTitle(const std::string& t) override {
-        RecordingSink::SetTitle(t);
-        if (t == m_title && stopAfter.load() < 0) {
-            stopAfter = polls.load() + m_pollsAllowed;
-        }
-    }
-
-  private:
-    std::string m_title;
-    int m_pollsAllowed;
-};
 
 class RunFixture : public testing::Test {
   public:
@@ -93,7 +76,7 @@ class RunFixture : public testing::Test {
 
     static void WriteApplets(const std::string& work) {
         for (const std::string& name : kAppletFiles) {
-            ASSERT_TRUE(CTempDir::WriteFileAt(work, name, "applet file " + name));
+            ASSERT_TRUE(CTempDir::WriteFileAt(work, name, ReadWholeFile(kBuiltRuntime + name)));
         }
     }
     void WriteLog(const std::string& name, const std::string& text) const {
@@ -109,8 +92,8 @@ class RunFixture : public testing::Test {
         return ReadWholeFile(dir / ("site/" + name));
     }
 
-    bool Run(CProgressSink* sink, bool doMap = true, bool doLog = true, bool doEmbed = true) {
-        return RunAgent(list, agent, sink, doMap, doLog, doEmbed);
+    bool Run(CProgressSink* sink, unsigned phases = kFullRun) {
+        return RunAgent(list, agent, sink, phases);
     }
 
     CSiteMap& Map() { return *agent.SiteMap; }

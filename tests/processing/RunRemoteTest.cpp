@@ -58,7 +58,8 @@ TEST_F(RemoteRunTest, AStaticSiteOnAnFtpServer) {
         EXPECT_TRUE(HasApplet(ReadWholeFile(server.Root() + page))) << page;
     }
     for (const std::string& name : kAppletFiles) {
-        EXPECT_EQ(ReadWholeFile(server.Root() + "/tarvik/" + name), "applet file " + name);
+        EXPECT_EQ(ReadWholeFile(server.Root() + "/tarvik/" + name),
+                  ReadWholeFile(kBuiltRuntime + name));
     }
     EXPECT_FALSE(ReadWholeFile(server.Root() + "/tarvik/index.qvf").empty());
     EXPECT_EQ(ArchiveNames(dir / "backup/site.zip"),
@@ -116,7 +117,7 @@ TEST_F(RemoteRunTest, ADynamicSiteOnAWebServer) {
         EXPECT_EQ(ReadWholeFile(nginx.DocRoot() + "/b.html"), kBHtml);
         EXPECT_FALSE(fs::exists(dir / "backup/site.zip"));
         for (const std::string& name : kAppletFiles) {
-            EXPECT_EQ(ReadWholeFile(dir / ("agent/" + name)), "applet file " + name);
+            EXPECT_EQ(ReadWholeFile(dir / ("agent/" + name)), ReadWholeFile(kBuiltRuntime + name));
         }
         EXPECT_FALSE(ReadWholeFile(dir / "agent/index.qvf").empty());
         EXPECT_EQ(ReadWholeFile(dir / "agent/quorvane.properties"), "ShowPrefetch=no\n");

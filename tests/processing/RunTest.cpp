@@ -83,7 +83,8 @@ TEST_F(RunTest, AFullRunBacksUpAnalysesAndEmbedsTheSite) {
     EXPECT_EQ(Site("logo.gif"), kLogoGif);
     const std::set<std::string> agentFiles = FileNames(dir / "site/tarvik");
     for (const std::string& name : kAppletFiles) {
-        EXPECT_EQ(ReadWholeFile(dir / ("site/tarvik/" + name)), "applet file " + name);
+        EXPECT_EQ(ReadWholeFile(dir / ("site/tarvik/" + name)),
+                  ReadWholeFile(kBuiltRuntime + name));
     }
     EXPECT_TRUE(agentFiles.count("index.qvf"));
     EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/quorvane.properties"), "ShowPrefetch=no\n");
@@ -129,7 +130,7 @@ TEST_F(RunTest, WithoutASinkARunIsSilentAndGoesToTheEnd) {
 // The three steps of the step-by-step processing, one after the other.
 TEST_F(RunTest, EachPhaseRunsAlone) {
     RecordingSink map;
-    ASSERT_TRUE(Run(&map, true, false, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(&map, kRunMap)) << GetLastMessage();
     EXPECT_EQ(map.titles,
               (std::vector<std::string>{"Analyzing site ...", "Analyzing site's files",
                                         "Analyzing site's files", "Concluding Caching Instructions",
@@ -143,7 +144,7 @@ TEST_F(RunTest, EachPhaseRunsAlone) {
     EXPECT_FALSE(fs::exists(dir / "backup/site.zip"));
 
     RecordingSink log;
-    ASSERT_TRUE(Run(&log, false, true, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(&log, kRunLog)) << GetLastMessage();
     EXPECT_EQ(log.titles,
               (std::vector<std::string>{"Analyzing site's files", "Analyzing log files ...",
                                         "Analyzing site's files", "Concluding Caching Instructions",
@@ -153,7 +154,7 @@ TEST_F(RunTest, EachPhaseRunsAlone) {
     EXPECT_TRUE(PagesUntouched());
 
     RecordingSink embed;
-    ASSERT_TRUE(Run(&embed, false, false, true)) << GetLastMessage();
+    ASSERT_TRUE(Run(&embed, kRunEmbed)) << GetLastMessage();
     EXPECT_EQ(embed.titles, (std::vector<std::string>{
                                 "Analyzing site's files", "Analyzing site's files",
                                 "Site Backup to site.zip", "Concluding Caching Instructions",
@@ -385,8 +386,7 @@ TEST_F(RunTest, PagesFoundAgainKeepTheirStatistics) {
 
     for (int step = 0; step < 2; ++step) {
         SCOPED_TRACE(step == 0 ? "full run" : "site map step");
-        ASSERT_TRUE(step == 0 ? Run(nullptr) : Run(nullptr, true, false, false))
-            << GetLastMessage();
+        ASSERT_TRUE(step == 0 ? Run(nullptr) : Run(nullptr, kRunMap)) << GetLastMessage();
         ASSERT_EQ(Map().PageCount(), 3);
         EXPECT_EQ(Map().PageAt(0)->Name, "/index.html");
         EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
@@ -403,7 +403,7 @@ TEST_F(RunTest, PagesFoundAgainKeepTheirStatistics) {
     for (const auto& page : Map().Pages()) {
         page->RemoveLinksIf([b](const CPageLink& link) { return link.Target == b; });
     }
-    ASSERT_TRUE(Run(nullptr, true, false, false)) << GetLastMessage();
+    ASSERT_TRUE(Run(nullptr, kRunMap)) << GetLastMessage();
     EXPECT_EQ(Page("/b.html"), nullptr);
     ASSERT_NE(Page("/a.html"), nullptr);
     EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
@@ -442,7 +442,7 @@ TEST_F(RunTest, AStoppedLogPhaseIsNotLearntTwice) {
         for (std::size_t i = 0; i < c.logs.size(); ++i) {
             WriteLog("ex" + std::to_string(i + 1) + ".log", c.logs[i]);
         }
-        StopAtTitleSink sink("Analyzing log files ...", c.recordsRead);
+        RecordingSink sink("Analyzing log files ...", c.recordsRead);
         EXPECT_FALSE(Run(&sink));
         EXPECT_EQ(GetLastMessage(), "Process Stopped");
         EXPECT_TRUE(sink.messages.empty());
@@ -488,7 +488,7 @@ TEST_F(RunTest, StopInEachPhase) {
         ASSERT_TRUE(dir.WriteFile("site/b.html", kBHtml));
         SetLastMessageText("");
 
-        StopAtTitleSink sink(c.title);
+        RecordingSink sink(c.title);
         EXPECT_EQ(Run(&sink), c.succeeded);
         EXPECT_TRUE(sink.messages.empty());
         EXPECT_EQ(sink.calls.back(), "close");
@@ -613,7 +613,7 @@ TEST_F(RunTest, AFreshStartThatCannotCrawlKeepsTheEarlierGraph) {
     for (bool stop : {false, true}) {
         SCOPED_TRACE(stop ? "stopped" : "unreadable home page");
         RecordingSink failing;
-        StopAtTitleSink stopping("Analyzing site ...");
+        RecordingSink stopping("Analyzing site ...");
         if (!stop) {
             fs::rename(dir / "site/index.html", dir / "site/index.away");
         }
@@ -641,25 +641,7 @@ TEST_F(RunTest, AFreshStartThatCannotCrawlKeepsTheEarlierGraph) {
 
 class ProcessTimeTest : public testing::Test {
   protected:
-    void SetUp() override {
-        const char* tz = getenv("TZ");
-        m_hadZone = tz != nullptr;
-        m_zone = tz ? tz : "";
-        setenv("TZ", "Europe/Berlin", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (m_hadZone) {
-            setenv("TZ", m_zone.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-  private:
-    bool m_hadZone = false;
-    std::string m_zone;
+    ScopedTimeZone zone{"Europe/Berlin"};
 };
 
 TEST_F(ProcessTimeTest, MonthAndDayWithoutLeadingZeros) {
@@ -690,7 +672,7 @@ TEST_F(RunTest, RunAgentRecordsTheTimeAndTheOutcome) {
     EXPECT_TRUE(agent.IsProcessed);
 
     agent.ProcessTime = "old";
-    StopAtTitleSink stop("Analyzing log files ...");
+    RecordingSink stop("Analyzing log files ...");
     EXPECT_FALSE(Run(&stop));
     EXPECT_FALSE(agent.IsProcessed);
     EXPECT_NE(agent.ProcessTime, "old");

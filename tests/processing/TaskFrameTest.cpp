@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "base/LastMessage.h"
-#include "common/RecordingSink.h"
 #include "processing/ProcessingTask.h"
 #include "processing/WorkerThread.h"
 #include "res/StringTable.h"
+#include "support/RecordingSink.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "support/FtpServer.h"
 #include "support/ServerProcess.h"
 #include "support/TempDir.h"
+#include "support/TestCertificate.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -307,6 +308,49 @@ TEST_F(FtpSiteAccessTest, MadeFromAgentSettings) {
     ASSERT_TRUE(access->ReadFile("/sub/page.html", buffer)) << access->LastError();
     EXPECT_EQ(buffer.View(), "page");
     EXPECT_EQ(server.CountCommands("USER " + server.User()), 1);
+}
+
+// TLS whenever the server offers it, with its certificate verified; with FtpTls, no login at
+// all on a server without it, so the password never travels in the clear.
+TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
+    CFtpServer secure;
+    ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
+    ASSERT_TRUE(CTempDir::WriteFileAt(secure.Root(), "index.html", "<html>home</html>"));
+    CFtpServer::Options options;
+    options.tlsDir = secure.Dir();
+    ASSERT_TRUE(secure.Start(options));
+    const std::string bundle = secure.Dir() + "/cert.pem";
+    const struct {
+        CFtpServer* server;
+        std::string caFile;
+        bool required;
+        std::string error;
+    } rows[] = {
+        {&secure, bundle, false, ""},
+        {&secure, bundle, true, ""},
+        {&secure, "", false,
+         "FTP server '" + secure.Address() + "': SSL certificate problem: self-signed certificate"},
+        {&server, "", true, "FTP server '" + server.Address() + "': Requested SSL level failed"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.server->Address() + " " + row.caFile);
+        CAgentSettings agent(0);
+        agent.SiteFileType = kSiteFtp;
+        agent.RootDirectory = row.server->Address();
+        agent.Username = row.server->User();
+        agent.Password = row.server->Password();
+        agent.CaFile = row.caFile;
+        agent.FtpTls = row.required;
+        std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
+        auto* ftp = dynamic_cast<CFtpSiteAccess*>(access.get());
+        ASSERT_NE(ftp, nullptr);
+        EXPECT_EQ(ftp->TestConnection(), row.error.empty());
+        EXPECT_EQ(ftp->LastError(), row.error);
+    }
+    // Every login went over TLS; the verified ones alone sent the password.
+    EXPECT_EQ(secure.CountCommands("AUTH"), 3);
+    EXPECT_EQ(secure.CountCommands("PASS"), 2);
+    EXPECT_EQ(server.CountCommands("PASS"), 0);
 }
 
 // Names that climb out of the root are refused before anything is sent.

@@ -17,6 +17,7 @@
 #include "support/CannedServer.h"
 #include "support/NginxServer.h"
 #include "support/ServerProcess.h"
+#include "support/TestCertificate.h"
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -57,6 +58,15 @@ const char* const kSecondServer = R"(
         server_name localhost;
         root {root}/second;
     }
+    server {
+        listen 127.0.0.1:{port2} ssl;
+        server_name localhost;
+        ssl_certificate {dir}/cert.pem;
+        ssl_certificate_key {dir}/key.pem;
+        root {root};
+        location = /moved { return 302 https://127.0.0.1:{port2}/sub/page.html; }
+        location = /to-http { return 302 http://127.0.0.1:{port2}/sub/page.html; }
+    }
 )";
 
 std::string BinaryBytes() {
@@ -85,7 +95,8 @@ class HttpSiteAccessTest : public testing::Test {
         CNginxServer::Options options;
         options.serverDirectives = kLocations;
         options.httpDirectives = kSecondServer;
-        options.extraPorts = 1;
+        options.extraPorts = 2;
+        ASSERT_TRUE(MakeTestCertificate(nginx.Dir()));
         ASSERT_TRUE(nginx.Start(options));
         server = "127.0.0.1:" + std::to_string(nginx.Port());
         SetLastMessageText("");
@@ -335,6 +346,41 @@ TEST_F(HttpSiteAccessTest, MadeFromAgentSettings) {
     access = CreateSiteAccess(agent);
     ASSERT_NE(access, nullptr);
     EXPECT_EQ(access->GetFileSize("/sub/page.html"), 4);
+}
+
+// An https:// root: the certificate is verified against the agent's bundle (or the system's
+// store), for the host asked for; a redirect must stay on HTTPS.
+TEST_F(HttpSiteAccessTest, HttpsRootsVerifyTheirCertificate) {
+    const std::string port = std::to_string(nginx.ExtraPort(2));
+    const std::string bundle = nginx.Dir() + "/cert.pem";
+    const struct {
+        std::string root, caFile, name, content, error;
+    } rows[] = {
+        {"https://127.0.0.1:" + port, bundle, "/index.html", "<html>home</html>", ""},
+        {"https://127.0.0.1:" + port + "/", bundle, "/moved", "page", ""},
+        {"https://127.0.0.1:" + port, bundle, "/to-http", "",
+         "Not following the redirect of '/to-http' to 'http://127.0.0.1:" + port +
+             "/sub/page.html': it leaves server '127.0.0.1'"},
+        {"https://127.0.0.1:" + port, "", "/index.html", "",
+         "HTTP server 'https://127.0.0.1:" + port +
+             "': SSL certificate problem: self-signed certificate"},
+        {"https://localhost:" + port, bundle, "/index.html", "",
+         "HTTP server 'https://localhost:" + port +
+             "': SSL: no alternative certificate subject name matches target host name "
+             "'localhost'"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.root + row.name + " " + row.caFile);
+        CAgentSettings agent(0);
+        agent.SiteFileType = kSiteHttp;
+        agent.RootDirectory = row.root;
+        agent.CaFile = row.caFile;
+        std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
+        CTextBuffer buffer;
+        EXPECT_EQ(access->ReadFile(row.name, buffer), row.error.empty());
+        EXPECT_EQ(buffer.View(), row.content);
+        EXPECT_EQ(access->LastError(), row.error);
+    }
 }
 
 // Many reads in a row, on one access object, all arrive.

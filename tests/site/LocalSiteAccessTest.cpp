@@ -14,6 +14,7 @@
 #include "RefusedName.h"
 #include "site/AtomicFile.h"
 #include "site/LocalSiteAccess.h"
+#include "support/Scoped.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -195,19 +196,9 @@ TEST_F(LocalSiteAccessTest, FailedWriteLeavesTheOldFileWhole) {
     CLocalSiteAccess access(root);
     CTextBuffer large;
     large.Assign(std::string(300000, 'x'));
-    struct rlimit old;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(sigaction(SIGXFSZ, &ignore, &previous), 0);
-    struct rlimit limit = old;
-    limit.rlim_cur = 100000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool written = access.WriteFile("/index.html", large);
+    const bool written =
+        WithFileSizeLimit(100000, [&] { return access.WriteFile("/index.html", large); });
     const std::string error = access.LastError();
-    setrlimit(RLIMIT_FSIZE, &old);
-    sigaction(SIGXFSZ, &previous, nullptr);
 
     EXPECT_FALSE(written);
     EXPECT_EQ(error, "Could not write '" + root + "//index.html': File too large");

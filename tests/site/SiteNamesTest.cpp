@@ -239,7 +239,7 @@ TEST(SiteNames, BadAddressesFailEveryOperation) {
     EXPECT_EQ(ftp.GetFileSize("/index.html"), 0);
     EXPECT_FALSE(ftp.IsConnected());
 
-    for (const char* server : {"", "www.example.com/shop", "https://www.example.com"}) {
+    for (const char* server : {"", "www.example.com/shop", "ftp://www.example.com"}) {
         CHttpSiteAccess http(server);
         EXPECT_FALSE(http.ReadFile("/index.html", buffer)) << server;
         EXPECT_EQ(http.LastError(), std::string("'") + server + "' is not an HTTP server address");

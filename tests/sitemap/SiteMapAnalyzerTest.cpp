@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/LastMessage.h"
-#include "base/ProgressSink.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
+#include "support/RecordingSink.h"
 
 namespace {
 
@@ -30,28 +30,6 @@ class CountingAccess : public CLocalSiteAccess {
         return CLocalSiteAccess::ReadFile(name, buffer);
     }
     std::map<std::string, int> reads;
-};
-
-class RecordingSink : public CProgressSink {
-  public:
-    void ShowMessage(const std::string& t) override { messages.push_back(t); }
-    void SetProgress(int p) override { progress.push_back(p); }
-    void SetTitle(const std::string&) override {}
-    void SetStatus(const std::string& t) override {
-        statuses.push_back(t);
-        if (stopAtStatus > 0 && static_cast<int>(statuses.size()) >= stopAtStatus) {
-            stopped = true;
-        }
-    }
-    void Close() override {}
-    bool IsStopped() override { return stopped; }
-    void EnableStop(bool) override {}
-
-    std::vector<int> progress;
-    std::vector<std::string> statuses;
-    std::vector<std::string> messages;
-    int stopAtStatus = 0;  // the sink answers "stopped" from this status call on
-    bool stopped = false;
 };
 
 class SiteMapAnalyzerTest : public testing::Test {

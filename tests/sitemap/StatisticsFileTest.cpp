@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 
 #include "sitemap/SiteMap.h"
+#include "support/Scoped.h"
 
 namespace {
 
@@ -197,14 +198,7 @@ TEST_F(StatisticsFileTest, AFailedSaveLeavesTheOldFileWhole) {
     }
 
     // A disk that fills up: the file-size limit makes every write past 64 bytes fail.
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit old;
-    getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 64;
-    setrlimit(RLIMIT_FSIZE, &small);
-    bool saved = map.Save(file.string());
-    setrlimit(RLIMIT_FSIZE, &old);
+    bool saved = WithFileSizeLimit(64, [&] { return map.Save(file.string()); });
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadAll(file), before);
 

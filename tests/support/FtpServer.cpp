@@ -19,10 +19,15 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
-root, user, password, anonymous, size_command, port_file, log_file = sys.argv[1:8]
+root, user, password, anonymous, size_command, port_file, log_file, tls_dir = sys.argv[1:9]
+if tls_dir:
+    # Explicit TLS (AUTH TLS) offered, not demanded.
+    TLS_FTPHandler.certfile = tls_dir + "/cert.pem"
+    TLS_FTPHandler.keyfile = tls_dir + "/key.pem"
+    FTPHandler = TLS_FTPHandler
 logging.basicConfig(filename=log_file, level=logging.DEBUG,
                     format="%(asctime)s %(message)s")
 authorizer = DummyAuthorizer()
@@ -106,7 +111,7 @@ testing::AssertionResult CFtpServer::Start(const Options& options) {
     std::string error;
     if (!m_process.Start(
             {TARVIK_PYTHON, scriptPath, m_root, options.user, options.password, anonymous,
-             options.sizeCommand ? "yes" : "no", portFile, m_dir / "ftp.log"},
+             options.sizeCommand ? "yes" : "no", portFile, m_dir / "ftp.log", options.tlsDir},
             m_dir / "ftp.out", error)) {
         return testing::AssertionFailure() << "FTP server: " << error;
     }

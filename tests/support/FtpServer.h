@@ -23,6 +23,9 @@ class CFtpServer {
         std::string root;
         // Whether the server knows the SIZE command (older servers do not).
         bool sizeCommand = true;
+        // A certificate and key file (MakeTestCertificate) make the server offer AUTH TLS;
+        // empty for a server without TLS.
+        std::string tlsDir;
     };
 
     // Makes the directory and the empty root; nothing runs yet.

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "base/ProgressSink.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
+#include "support/RecordingSink.h"
 
 namespace fs = std::filesystem;
 
@@ -83,12 +83,13 @@ class SiteFixture : public testing::Test {
         link->Weight = weight;
         return link;
     }
-    // The applet's files in the working directory, each holding its own name.
+    // The applet's files in the working directory, as the build made them.
     void WriteAppletFiles(const std::vector<std::string>& names = {"qvan.zip", "qvan.cab",
                                                                    "qvan.jar", "quorvane.class",
                                                                    "a.class", "b.class"}) {
         for (const std::string& name : names) {
-            WriteFile(work / name, "applet file " + name);
+            fs::copy_file(fs::path(TARVIK_BINARY_DIR "/runtime") / name, work / name,
+                          fs::copy_options::overwrite_existing);
         }
     }
 
@@ -96,19 +97,4 @@ class SiteFixture : public testing::Test {
     fs::path site;
     fs::path work;
     std::unique_ptr<CSiteMap> map;
-};
-
-// A display that records what a task shows.
-class RecordingSink : public CProgressSink {
-  public:
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void SetProgress(int percent) override { progress.push_back(percent); }
-    void SetTitle(const std::string& text) override { titles.push_back(text); }
-    void SetStatus(const std::string& text) override { statuses.push_back(text); }
-    void Close() override {}
-    bool IsStopped() override { return false; }
-    void EnableStop(bool) override {}
-
-    std::vector<std::string> messages, titles, statuses;
-    std::vector<int> progress;
 };

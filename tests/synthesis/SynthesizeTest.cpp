@@ -187,6 +187,25 @@ TEST_F(Synthesis, AMissingAppletFileStopsAfterTheOnesBeforeIt) {
     }
 }
 
+TEST_F(Synthesis, TheScriptLoaderIsCopiedLikeAnAppletFile) {
+    Page("/index.html");
+    WriteAppletFiles();
+    CachingParams params = Params(true);
+    params.ScriptPrefetch = true;
+    CSiteSynthesizer missing(work.string(), "tarvik", params, false, nullptr);
+    EXPECT_FALSE(Run(missing));
+    EXPECT_EQ(GetLastMessage(), "Could not copy file 'quorvane.js' into the Agent directory");
+    EXPECT_FALSE(fs::exists(site / "tarvik/quorvane.properties"));
+
+    WriteFile(work / "quorvane.js", "loader");
+    CSiteSynthesizer synth(work.string(), "tarvik", params, false, nullptr);
+    ASSERT_TRUE(Run(synth)) << GetLastMessage();
+    EXPECT_EQ(ReadFile(site / "tarvik/quorvane.js"), "loader");
+    EXPECT_NE(ReadFile(SitePath("/index.html"))
+                  .find("</script><script src=\"tarvik/quorvane.js\"></script>\r\n</Quorvane>"),
+              std::string::npos);
+}
+
 TEST_F(Synthesis, AgentDirectoryChecks) {
     WriteFile(site / "plain", "a file");
     WriteFile(base / "local-file", "a file");

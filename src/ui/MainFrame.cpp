@@ -1,0 +1,384 @@
+#include "ui/MainFrame.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWhatsThis>
+#include <set>
+
+#include "agent/BrevDoc.h"
+#include "agent/RunLock.h"
+#include "base/LastMessage.h"
+#include "hive/HiveFile.h"
+#include "processing/AgentRunTask.h"
+#include "res/StringTable.h"
+#include "ui/AboutDlg.h"
+#include "ui/CompletionDialog.h"
+#include "ui/HelpLinks.h"
+#include "ui/MessagePrompt.h"
+#include "ui/ProgressDialog.h"
+#include "ui/ResText.h"
+#include "ui/SiteView.h"
+
+namespace {
+
+// The commands whose dialogs this version does not have yet; they are shown, disabled.
+bool IsPending(int command) {
+    return command == kCmdAddAgent || command == kCmdProperties || command == kCmdOptions ||
+           command == kCmdAnalyzeAndEmbed;
+}
+
+bool IsAgentCommand(int command) {
+    return command == kCmdAddAgent || command == kCmdRemoveAgent || command == kCmdRunAgent ||
+           command == kCmdOptions || command == kCmdAddIfEmpty || command == kCmdAnalyzeAndEmbed ||
+           command == kCmdProperties;
+}
+
+}  // namespace
+
+// Marks the document busy for the life of a command's run, question or dialog.
+class CMainFrame::BusyScope {
+  public:
+    explicit BusyScope(CMainFrame* frame) : m_frame(frame) {
+        m_frame->m_doc.SetBusy(true);
+        m_frame->UpdateCommands();
+    }
+    ~BusyScope() {
+        m_frame->m_doc.SetBusy(false);
+        m_frame->UpdateCommands();
+        if (m_frame->m_closePending)
+            QTimer::singleShot(0, m_frame, &QWidget::close);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    CMainFrame* m_frame;
+};
+
+CMainFrame::CMainFrame(CBrevDoc& doc, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc), m_view(new CPSiteView(this)) {
+    setWindowIcon(QIcon(":/images/program.svg"));
+    setMinimumSize(kMinWidth, kMinHeight);
+    resize(kMinWidth, kMinHeight);
+    setCentralWidget(m_view);
+    BuildMenus();
+    BuildToolBar();
+
+    // One pane; "Ready" whenever no prompt is shown.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->showMessage(ResText(IDS_READY));
+    });
+    statusBar()->showMessage(ResText(IDS_READY));
+
+    connect(m_view, &CPSiteView::selectionChanged, this, [this] {
+        UpdateCommands();
+        UpdateTitle();
+    });
+    connect(m_view, &CPSiteView::rowActivated, this, [this] { PostCommand(kCmdProperties); });
+    connect(m_view, &CPSiteView::contextMenuRequested, this, &CMainFrame::ShowContextMenu);
+    qApp->installEventFilter(this);
+    RefreshView();
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+}
+
+QAction* CMainFrame::MakeAction(int command, int textId, int promptId, int labelId) {
+    auto* action = new QAction(ResText(textId), this);
+    QString status = PromptLine(promptId);
+    QString tip = PromptTip(promptId);
+    if (IsPending(command)) {
+        status = ResFormat(IDS_NOT_YET, status);
+        tip = ResFormat(IDS_NOT_YET, tip);
+    }
+    action->setStatusTip(status);
+    action->setToolTip(tip);
+    if (labelId != 0)
+        action->setIconText(ResText(labelId));
+    connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    m_actions.insert(command, action);
+    addAction(action);  // accelerators work while the menus are closed
+    return action;
+}
+
+void CMainFrame::BuildMenus() {
+    QMenu* agent = menuBar()->addMenu(ResText(IDS_MENU_AGENT));
+    agent->addAction(MakeAction(kCmdAddAgent, IDS_ITEM_ADD, IDS_CMD_ADD_AGENT, IDS_TB_ADD));
+    Action(kCmdAddAgent)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    agent->addAction(
+        MakeAction(kCmdRemoveAgent, IDS_ITEM_REMOVE, IDS_CMD_REMOVE_AGENT, IDS_TB_REMOVE));
+    Action(kCmdRemoveAgent)->setShortcut(QKeySequence(Qt::Key_Delete));
+    agent->addAction(
+        MakeAction(kCmdProperties, IDS_ITEM_PROPERTIES, IDS_CMD_PROPERTIES, IDS_TB_PROPERTIES));
+    Action(kCmdProperties)
+        ->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    agent->addAction(MakeAction(kCmdRunAgent, IDS_ITEM_RUN, IDS_CMD_RUN_AGENT, IDS_TB_RUN));
+    agent->addAction(
+        MakeAction(kCmdAnalyzeAndEmbed, IDS_ITEM_ANALYZE, IDS_CMD_ANALYZE, IDS_TB_EMBED));
+    agent->addSeparator();
+    agent->addAction(MakeAction(kCmdExit, IDS_ITEM_EXIT, IDS_PROMPT_EXIT));
+
+    QMenu* view = menuBar()->addMenu(ResText(IDS_MENU_VIEW));
+    auto* modes = new QActionGroup(this);
+    const int modeItems[][3] = {
+        {CPSiteView::kLargeIcons, IDS_ITEM_LARGE_ICONS, IDS_PROMPT_LARGE_ICONS},
+        {CPSiteView::kSmallIcons, IDS_ITEM_SMALL_ICONS, IDS_PROMPT_SMALL_ICONS},
+        {CPSiteView::kList, IDS_ITEM_LIST, IDS_PROMPT_LIST},
+        {CPSiteView::kDetails, IDS_ITEM_DETAILS, IDS_PROMPT_DETAILS}};
+    for (const auto& item : modeItems) {
+        QAction* action = MakeAction(item[0], item[1], item[2]);
+        action->setCheckable(true);
+        action->setChecked(item[0] == m_view->GetMode());
+        modes->addAction(action);
+        view->addAction(action);
+    }
+    view->addSeparator();
+    view->addAction(MakeAction(kCmdOptions, IDS_ITEM_OPTIONS, IDS_CMD_OPTIONS, IDS_TB_OPTIONS));
+    Action(kCmdOptions)->setShortcut(QKeySequence(Qt::Key_F10));
+
+    QMenu* quorvane = menuBar()->addMenu(ResText(IDS_MENU_QUORVANE));
+    quorvane->addAction(MakeAction(kCmdHomePage, IDS_ITEM_HOME, IDS_CMD_HOME, IDS_TB_HOME));
+    quorvane->addAction(MakeAction(kCmdFaq, IDS_ITEM_FAQ, IDS_CMD_FAQ));
+
+    QMenu* help = menuBar()->addMenu(ResText(IDS_MENU_HELP));
+    help->addAction(
+        MakeAction(kCmdHelpContents, IDS_ITEM_CONTENTS, IDS_PROMPT_CONTENTS, IDS_TB_HELP));
+    Action(kCmdHelpContents)->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addAction(MakeAction(kCmdHelpFinder, IDS_ITEM_SEARCH, IDS_PROMPT_SEARCH));
+    help->addSeparator();
+    help->addAction(MakeAction(kCmdAbout, IDS_ITEM_ABOUT, IDS_PROMPT_ABOUT));
+
+    // Alt+F1: context help; the next click on any window opens the manual.
+    auto* contextHelp = new QAction(this);
+    contextHelp->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F1));
+    contextHelp->setStatusTip(PromptLine(IDS_PROMPT_CONTEXT_HELP));
+    connect(contextHelp, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    addAction(contextHelp);
+}
+
+void CMainFrame::BuildToolBar() {
+    QToolBar* bar = addToolBar(ResText(IDS_DOC_TITLE));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(24, 22));
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    const std::pair<int, const char*> buttons[] = {
+        {kCmdAddAgent, "add"},     {kCmdRemoveAgent, "remove"},    {kCmdProperties, "properties"},
+        {kCmdRunAgent, "run"},     {kCmdAnalyzeAndEmbed, "embed"}, {kCmdHomePage, "home"},
+        {kCmdHelpContents, "help"}};
+    for (const auto& [command, image] : buttons) {
+        QAction* action = Action(command);
+        action->setIcon(QIcon(QString(":/images/tb_%1.svg").arg(image)));
+        bar->addAction(action);
+        if (QWidget* button = bar->widgetForAction(action))
+            button->setMinimumSize(55, 47);
+    }
+}
+
+bool CMainFrame::IsCommandEnabled(int command) const {
+    if (IsAgentCommand(command)) {
+        if (m_doc.IsBusy() || !m_doc.IsOpen() || IsPending(command))
+            return false;
+        return IsAgentCommandEnabled(command, m_view->SelectedAgent(), m_view->SelectedCount());
+    }
+    return m_actions.contains(command) ? m_actions.value(command)->isEnabled() : false;
+}
+
+void CMainFrame::UpdateCommands() {
+    for (auto it = m_actions.begin(); it != m_actions.end(); ++it) {
+        if (IsAgentCommand(it.key()))
+            it.value()->setEnabled(IsCommandEnabled(it.key()));
+    }
+}
+
+void CMainFrame::UpdateTitle() {
+    const QString app = ResText(IDS_DOC_TEMPLATE).section(QLatin1Char('\n'), 0, 0);
+    setWindowTitle(QString::fromStdString(CBrevDoc::Title(m_view->SelectedAgent())) +
+                   QStringLiteral(" - ") + app);
+}
+
+void CMainFrame::RefreshView() {
+    m_view->Refill(m_doc.IsOpen() ? &m_doc.Agents() : nullptr);
+    UpdateCommands();
+    UpdateTitle();
+}
+
+void CMainFrame::PostCommand(int command) {
+    QMetaObject::invokeMethod(
+        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnCommand(int command) {
+    switch (command) {
+        case CPSiteView::kLargeIcons:
+        case CPSiteView::kSmallIcons:
+        case CPSiteView::kList:
+        case CPSiteView::kDetails:
+            m_view->SetMode(static_cast<CPSiteView::Mode>(command));
+            Action(command)->setChecked(true);
+            return;
+        case kCmdExit:
+            close();
+            return;
+        case kCmdHomePage:
+            OpenInBrowser(this, HomePageUrl());
+            return;
+        case kCmdFaq:
+            OpenInBrowser(this, FaqUrl());
+            return;
+        case kCmdHelpContents:
+        case kCmdHelpFinder:
+            OpenHelp();
+            return;
+        case kCmdAbout: {
+            CAboutDlg about(this);
+            about.exec();
+            return;
+        }
+        default:
+            break;
+    }
+    if (!IsCommandEnabled(command))
+        return;
+    switch (command) {
+        case kCmdRemoveAgent:
+            RemoveAgent();
+            break;
+        case kCmdRunAgent:
+            RunAgent();
+            break;
+        case kCmdAddIfEmpty:
+            // The new-agent wizard opens here for an empty list once it exists; until then the
+            // main window is all there is.
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::RemoveAgent() {
+    const CAgentSettings* current = m_view->SelectedAgent();
+    if (current == nullptr)
+        return;
+    std::set<const CAgentSettings*> selected;
+    for (int i = 0; i < m_doc.Agents().GetCount(); ++i) {
+        if (m_view->IsSelected(m_doc.Agents().GetAt(i)))
+            selected.insert(m_doc.Agents().GetAt(i));
+    }
+    bool stored = true;
+    int removed = 0;
+    {
+        BusyScope busy(this);
+        removed = m_doc.RemoveAgents(
+            current, [&selected](const CAgentSettings& a) { return selected.count(&a) > 0; },
+            &stored);
+        if (removed > 0)
+            RefreshView();
+    }
+    if (!stored)
+        ShowPlainMessage(this, QString::fromStdString(UserHive().LastError()),
+                         ResText(IDS_APP_TITLE));
+}
+
+void CMainFrame::RunAgent() {
+    CAgentSettings* agent = m_view->SelectedAgent();
+    if (agent == nullptr)
+        return;
+    BusyScope busy(this);
+    // One run per agent at a time, across programs; held until what the run recorded is saved.
+    std::unique_ptr<CRunLock> lock = m_doc.LockForRun(*agent);
+    if (!lock) {
+        ShowPlainMessage(this, QString::fromStdString(ShownText(GetLastMessage())),
+                         ResText(IDS_APP_TITLE));
+        return;
+    }
+    const bool succeeded = RunAgentWith(m_doc.Agents(), *agent, [this](CProcessingTask& task) {
+        CProgressDialog dialog(&task, this);
+        m_progress = &dialog;
+        const bool ran = dialog.RunModal();
+        m_progress = nullptr;
+        return ran;
+    });
+    // The outcome and what the run learnt are saved now, not only when the program ends.
+    if (!m_doc.SaveAgentState(*agent)) {
+        const std::string why =
+            UserHive().LastError().empty() ? GetLastMessage() : UserHive().LastError();
+        ShowPlainMessage(this, ResFormat(IDS_RUN_NOT_SAVED, QString::fromStdString(why)),
+                         ResText(IDS_APP_TITLE));
+    }
+    lock.reset();
+    RefreshView();
+    if (succeeded && !m_closePending) {
+        CCompletionDialog done(this);
+        done.exec();
+    }
+}
+
+void CMainFrame::OpenHelp() {
+    OpenInBrowser(this, HelpUrl(kHelpContents));
+}
+
+void CMainFrame::ShowContextMenu(const QPoint& globalPos) {
+    if (m_doc.IsBusy())
+        return;
+    QMenu menu(ResText(IDS_MENU_SITE), this);
+    const std::pair<int, int> items[] = {{kCmdRemoveAgent, IDS_ITEM_REMOVE_CONTEXT},
+                                         {kCmdProperties, IDS_ITEM_PROPERTIES_CONTEXT},
+                                         {0, 0},
+                                         {kCmdRunAgent, IDS_ITEM_RUN},
+                                         {kCmdAnalyzeAndEmbed, IDS_ITEM_ANALYZE}};
+    for (const auto& [command, textId] : items) {
+        if (command == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* item = menu.addAction(ResText(textId));
+        item->setEnabled(IsCommandEnabled(command));
+        item->setStatusTip(Action(command)->statusTip());
+        connect(item, &QAction::triggered, this, [this, command] { PostCommand(command); });
+    }
+    menu.exec(globalPos);
+}
+
+void CMainFrame::RequestClose() {
+    m_closePending = true;
+    if (m_progress != nullptr)
+        m_progress->RequestStop();
+    if (!m_doc.IsBusy())
+        close();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_doc.IsBusy()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // The rows let go of the agents before the document is closed and its list destroyed: the
+    // window still lays its children out while it hides.
+    m_view->Refill(nullptr);
+    emit closed();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // Context help: whatever was clicked, the answer is the manual.
+    if (event->type() == QEvent::WhatsThis && QWhatsThis::inWhatsThisMode()) {
+        event->accept();
+        QTimer::singleShot(0, this, [this] {
+            QWhatsThis::leaveWhatsThisMode();
+            OpenHelp();
+        });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,450 @@
+// The desktop program through its real widgets (offscreen): start-up and splash, the list view's
+// modes, selection rules and removal, runs through the progress dialog, and the close that keeps
+// what another process wrote. Every window shown is saved under build/screenshots/.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeView>
+#include <atomic>
+#include <csignal>
+#include <functional>
+#include <thread>
+
+#include "agent/BrevDoc.h"
+#include "agent/UserPrompt.h"
+#include "hive/HiveFile.h"
+#include "log/LogTestUtil.h"
+#include "processing/ProcessingTask.h"
+#include "support/TempDir.h"
+#include "ui/AgentListModel.h"
+#include "ui/BrevApp.h"
+#include "ui/CompletionDialog.h"
+#include "ui/MainFrame.h"
+#include "ui/ProgressDialog.h"
+#include "ui/SiteView.h"
+#include "ui/SplashWnd.h"
+
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << list.join("|").toStdString();
+}
+
+namespace {
+
+void Shot(QWidget* w, const QString& name) {
+    const QString dir = TARVIK_SOURCE_DIR "/build/screenshots";
+    QDir().mkpath(dir);
+    w->grab().save(dir + "/" + name + ".png");
+}
+
+// Runs answer on the first message box that opens (from the event loop), then closes it with the
+// button; returns what the box said.
+struct BoxWatch {
+    QString text, caption;
+    QTimer timer;
+    void Arm(QMessageBox::StandardButton button, std::function<void(QMessageBox*)> seen = {}) {
+        QObject::connect(&timer, &QTimer::timeout, [=, this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            timer.stop();
+            text = box->text();
+            caption = box->windowTitle();
+            if (seen)
+                seen(box);
+            box->button(button)->click();
+        });
+        timer.start(20);
+    }
+};
+
+// Records the pages the program asks the browser to open.
+class UrlSink : public QObject {
+    Q_OBJECT
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void Open(const QUrl& url) { urls.append(url); }
+};
+
+class NoPrompt : public CUserPrompt {
+  public:
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+};
+
+class GuiTest : public testing::Test {
+  public:
+    GuiTest() : dir("gui") {}
+    void SetUp() override {
+        ASSERT_TRUE(dir.WriteFile("site/index.html",
+                                  "<html><body><a href=\"a.html\">A</a>"
+                                  "</body></html>\n"));
+        ASSERT_TRUE(dir.WriteFile("site/a.html",
+                                  "<html><body><a href=\"index.html\">home"
+                                  "</a></body></html>\n"));
+        for (const char* name :
+             {"qvan.zip", "qvan.cab", "qvan.jar", "quorvane.class", "a.class", "b.class"})
+            ASSERT_TRUE(dir.WriteFile(std::string("work/") + name, "applet"));
+        const time_t t0 = time(nullptr) - 86400;
+        ASSERT_TRUE(
+            dir.WriteFile("logs/access.log", logtest::Line(t0, "v1", "GET", "/index.html") +
+                                                 logtest::Line(t0 + 20, "v1", "GET", "/a.html")));
+        SetUserHivePath(Reg());
+        QDesktopServices::setUrlHandler("file", &browser, "Open");
+    }
+    void TearDown() override {
+        app.reset();
+        QDesktopServices::unsetUrlHandler("file");
+        SetUserHivePath(dir / "unused.reg");
+    }
+    std::string Reg() const { return dir / "tarvik.reg"; }
+
+    // Stores agents with these descriptions (in this order) as the program would.
+    void AddAgents(const std::vector<std::string>& descriptions) {
+        NoPrompt prompt;
+        CBrevDoc doc(prompt);
+        ASSERT_TRUE(doc.Open(dir / "work"));
+        for (std::size_t i = 0; i < descriptions.size(); ++i) {
+            const std::string& d = descriptions[i];
+            CAgentSettings agent;
+            agent.Description = d;
+            // Keys follow the domain names, and the store lists keys in name order.
+            agent.DomainName = std::to_string(i) + d + ".example.com";
+            agent.RootDirectory = dir / "site";
+            agent.LogFile = dir / "logs/access.log";
+            agent.StatRange = kRangeAll;
+            agent.IsBackup = false;
+            ASSERT_NE(doc.AddAgent(agent), nullptr);
+        }
+        ASSERT_TRUE(doc.Close());
+    }
+    // Starts the program as tarvik-gui --registry --workdir would, past the splash.
+    CMainFrame* Start(bool splash = false) {
+        GuiOptions options;
+        options.registry = Reg();
+        options.workDir = dir / "work";
+        app = std::make_unique<CBrevApp>(options);
+        EXPECT_TRUE(app->InitInstance(splash));
+        if (!splash) {
+            app->MainFrame()->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(app->MainFrame()));
+        }
+        return app->MainFrame();
+    }
+    QStringList Column(int column) {
+        QStringList texts;
+        const auto* model = app->MainFrame()->View()->Model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            texts << model->index(r, column).data().toString();
+        return texts;
+    }
+    void Select(const QList<int>& rows) {
+        QTreeView* tree = app->MainFrame()->View()->DetailsView();
+        tree->selectionModel()->clearSelection();
+        for (int r : rows)
+            tree->selectionModel()->select(tree->model()->index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    CTempDir dir;
+    UrlSink browser;
+    std::unique_ptr<CBrevApp> app;
+};
+
+TEST_F(GuiTest, StartsBehindTheSplashWhichAClickClosesWithoutPassingItOn) {
+    AddAgents({"first", "second", ""});
+    QPushButton below("below");
+    below.show();
+    int clicks = 0;
+    QObject::connect(&below, &QPushButton::clicked, [&] { ++clicks; });
+    CMainFrame* frame = Start(true);
+    ASSERT_NE(app->Splash(), nullptr);
+    EXPECT_FALSE(frame->isVisible());
+    Shot(app->Splash(), "splash");
+    QTest::mouseClick(&below, Qt::LeftButton);
+    EXPECT_EQ(clicks, 0);
+    QTRY_VERIFY(frame->isVisible());
+    EXPECT_EQ(app->Splash(), nullptr);
+    // Shown in reverse order, the first row selected, the title from it.
+    EXPECT_EQ(Column(0), QStringList({"<No Description>", "second", "first"}));
+    EXPECT_EQ(frame->windowTitle(), "Tarvik - Quorvane");
+    EXPECT_GE(frame->width(), 510);
+    Select({1});
+    EXPECT_EQ(frame->windowTitle(), "second - Quorvane");
+    QTest::qWait(50);  // the start-up command on a non-empty list opens nothing
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(GuiTest, SplashTimesOutAndAnEmptyListStartsWithTheMainWindowOnly) {
+    CMainFrame* frame = Start(true);
+    QTRY_VERIFY_WITH_TIMEOUT(frame->isVisible(), CSplashWnd::kTimeoutMs + 2000);
+    EXPECT_EQ(Column(0), QStringList());
+    EXPECT_FALSE(frame->Action(kCmdRemoveAgent)->isEnabled());
+    EXPECT_FALSE(frame->Action(kCmdRunAgent)->isEnabled());
+    Shot(frame, "main-empty");
+}
+
+TEST_F(GuiTest, ViewModesKeepTheDetailsColumns) {
+    AddAgents({"one", "two"});
+    CMainFrame* frame = Start();
+    CPSiteView* view = frame->View();
+    const struct {
+        int mode;
+        const char* name;
+    } modes[] = {{CPSiteView::kLargeIcons, "large-icons"},
+                 {CPSiteView::kSmallIcons, "small-icons"},
+                 {CPSiteView::kList, "list"},
+                 {CPSiteView::kDetails, "details"}};
+    for (const auto& m : modes) {
+        frame->Action(m.mode)->trigger();
+        EXPECT_EQ(view->GetMode(), m.mode);
+        for (const auto& other : modes)
+            EXPECT_EQ(frame->Action(other.mode)->isChecked(), other.mode == m.mode);
+        if (m.mode == CPSiteView::kLargeIcons) {
+            EXPECT_EQ(view->IconView()->viewMode(), QListView::IconMode);
+        }
+        Shot(frame, QString("main-") + m.name);
+    }
+    QHeaderView* header = view->DetailsView()->header();
+    EXPECT_EQ(QList<int>({header->sectionSize(0), header->sectionSize(1), header->sectionSize(2),
+                          header->sectionSize(3)}),
+              QList<int>({160, 120, 120, 70}));
+    EXPECT_EQ(view->DetailsView()->model()->headerData(3, Qt::Horizontal).toString(), "Succeded");
+
+    QString aboutTitle;
+    QTimer::singleShot(0, [&] {
+        QWidget* about = QApplication::activeModalWidget();
+        aboutTitle = about->windowTitle();
+        Shot(about, "about");
+        about->close();
+    });
+    frame->Action(kCmdAbout)->trigger();
+    EXPECT_EQ(aboutTitle, "About Quorvane Tarvik");
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_F1);
+    ASSERT_EQ(browser.urls.size(), 1);
+    EXPECT_TRUE(QFileInfo(browser.urls[0].toLocalFile()).exists());
+}
+
+TEST_F(GuiTest, SelectionRulesAndRemovalWithItsQuestion) {
+    AddAgents({"a", "b", "c"});
+    CMainFrame* frame = Start();
+    const struct {
+        QList<int> rows;
+        bool remove, run;
+    } rules[] = {{{}, false, false}, {{1}, true, true}, {{0, 2}, true, false}};
+    for (const auto& rule : rules) {
+        Select(rule.rows);
+        EXPECT_EQ(frame->Action(kCmdRemoveAgent)->isEnabled(), rule.remove);
+        EXPECT_EQ(frame->Action(kCmdRunAgent)->isEnabled(), rule.run);
+        for (int pending : {kCmdAddAgent, kCmdProperties, kCmdAnalyzeAndEmbed, kCmdOptions})
+            EXPECT_FALSE(frame->Action(pending)->isEnabled());
+    }
+    // Two rows: Del asks nothing and removes nothing.
+    QTest::keyClick(frame->View()->DetailsView(), Qt::Key_Delete);
+    EXPECT_EQ(Column(0), QStringList({"c", "b", "a"}));
+
+    Select({1});
+    BoxWatch no, yes;
+    no.Arm(QMessageBox::No, [](QMessageBox* box) { Shot(box, "remove-question"); });
+    QTest::keyClick(frame->View()->DetailsView(), Qt::Key_Delete);
+    EXPECT_EQ(no.text, "Are you sure you want to remove the agent 'b' from the list?");
+    EXPECT_EQ(no.caption, "Quorvane Tarvik");
+    EXPECT_EQ(Column(0), QStringList({"c", "b", "a"}));
+    yes.Arm(QMessageBox::Yes);
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame->View()->DetailsView(), Qt::Key_Delete);
+    EXPECT_EQ(Column(0), QStringList({"c", "a"}));
+    EXPECT_EQ(frame->View()->SelectedAgent()->Description, "c");
+    EXPECT_EQ(ReadWholeFile(Reg()).find("1b.example.com"), std::string::npos);
+}
+
+TEST_F(GuiTest, RunShowsProgressSavesAtOnceAndOffersTheManual) {
+    AddAgents({"site"});
+    CMainFrame* frame = Start();
+    bool sawProgress = false;
+    QString failure;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            failure = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+        if (frame->RunningProgress() != nullptr && !sawProgress) {
+            sawProgress = true;
+            Shot(frame->RunningProgress(), "progress");
+        }
+        if (auto* done = qobject_cast<CCompletionDialog*>(QApplication::activeModalWidget())) {
+            poll.stop();
+            Shot(done, "completion");
+            done->UploadButton()->click();
+            done->CheckButton()->click();
+            done->accept();
+        }
+    });
+    poll.start(5);
+    frame->Action(kCmdRunAgent)->trigger();
+    EXPECT_TRUE(sawProgress);
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(Column(3), QStringList({"Yes"}));
+    ASSERT_EQ(browser.urls.size(), 2);
+    EXPECT_EQ(browser.urls[0].fragment(), "upload");
+    EXPECT_EQ(browser.urls[1].fragment(), "check");
+    EXPECT_TRUE(QFileInfo(browser.urls[1].toLocalFile()).exists());
+    // Saved before the program ends: outcome in the settings file, the statistics file written.
+    EXPECT_NE(ReadWholeFile(Reg()).find("\"IsProcessed\"=\"true\""), std::string::npos);
+    EXPECT_EQ(QDir(QString::fromStdString(dir / "work")).entryList({"*.qvs"}).size(), 1);
+    EXPECT_NE(ReadWholeFile(dir / "site/index.html").find("tarvik/"), std::string::npos);
+}
+
+// A task that reports, then waits for Stop (or stops itself after a while when Stop is off), and
+// keeps using the task for a moment after Close.
+class WaitingTask : public CProcessingTask {
+  public:
+    int report = 50;
+    bool stoppable = true;
+    std::atomic<bool> finished{false};
+    std::atomic<bool> sawStop{false};
+    void Run() override {
+        SinkEnableStop(m_sink, stoppable);
+        SinkSetTitle(m_sink, "Waiting");
+        SinkSetProgress(m_sink, report);
+        SinkSetStatus(m_sink, "<b>page</b>");
+        for (int i = 0; i < 300 && !sawStop; ++i) {
+            sawStop = SinkIsStopped(m_sink);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        SinkClose(m_sink);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        finished = true;
+    }
+};
+
+TEST_F(GuiTest, StopEscapeAndCloseBoxStopOnlyWhileStopIsEnabled) {
+    const struct {
+        const char* how;
+        bool stoppable;
+        std::function<void(CProgressDialog*)> act;
+    } rows[] = {
+        {"stop", true,
+         [](CProgressDialog* d) { QTest::mouseClick(d->StopButton(), Qt::LeftButton); }},
+        {"escape", true, [](CProgressDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }},
+        {"close box", true, [](CProgressDialog* d) { d->close(); }},
+        {"stop off", false, [](CProgressDialog* d) {
+             d->StopButton()->setEnabled(true);  // the look does not decide; the worker does
+             QTest::mouseClick(d->StopButton(), Qt::LeftButton);
+             QTest::keyClick(d, Qt::Key_Escape);
+             d->close();
+         }}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.how);
+        WaitingTask task;
+        task.stoppable = row.stoppable;
+        CProgressDialog dialog(&task);
+        QTimer::singleShot(100, &dialog, [&] {
+            EXPECT_TRUE(dialog.isVisible());
+            row.act(&dialog);
+        });
+        EXPECT_TRUE(dialog.RunModal());
+        EXPECT_TRUE(task.finished);  // never returns while the worker still uses the task
+        EXPECT_EQ(task.sawStop.load(), row.stoppable);
+        EXPECT_EQ(dialog.StatusLine()->text(), "<b>page</b>");
+        EXPECT_EQ(dialog.StatusLine()->textFormat(), Qt::PlainText);
+    }
+}
+
+// A task that reports a value and then shows a message, waiting for it to be closed.
+class MessageTask : public CProcessingTask {
+  public:
+    int report = 0;
+    std::atomic<bool> returned{false};
+    void Run() override {
+        SinkSetProgress(m_sink, report);
+        SinkShowMessage(m_sink, "Expected <i>5</i> minutes");
+        returned = true;
+        SinkClose(m_sink);
+    }
+};
+
+TEST_F(GuiTest, BarShowsZeroToNinetyNineAndShowMessageWaitsForOk) {
+    for (const auto& [report, shown] : {std::pair{100, 99}, {-5, 0}, {42, 42}}) {
+        MessageTask task;
+        task.report = report;
+        CProgressDialog dialog(&task);
+        BoxWatch box;
+        int barWhileShown = -1;
+        bool returnedWhileShown = true;
+        box.Arm(QMessageBox::Ok, [&](QMessageBox* b) {
+            barWhileShown = dialog.Bar()->value();
+            returnedWhileShown = task.returned;
+            if (report == 100)
+                Shot(b, "progress-message");
+        });
+        EXPECT_TRUE(dialog.RunModal());
+        EXPECT_EQ(barWhileShown, shown);
+        EXPECT_FALSE(returnedWhileShown);
+        EXPECT_EQ(box.text, "Expected <i>5</i> minutes");
+        EXPECT_EQ(box.caption, "");
+    }
+}
+
+TEST_F(GuiTest, SigtermClosesKeepingWhatAnotherProcessWroteMeanwhile) {
+    AddAgents({"mine"});
+    CMainFrame* frame = Start();
+    Shot(frame, "main");
+    const std::string add =
+        std::string(TARVIK_EXE) + " --registry " + Reg() + " --workdir " + (dir / "work") +
+        " add Description=theirs DomainName=theirs.example " + "RootDirectory=" + (dir / "site") +
+        " LogFile=" + (dir / "logs/access.log") + " IsBackup=false --create-dirs >/dev/null";
+    ASSERT_EQ(std::system(add.c_str()), 0);
+    std::raise(SIGTERM);
+    QTRY_VERIFY(!frame->isVisible());
+    EXPECT_FALSE(app->Doc().IsOpen());
+    const std::string reg = ReadWholeFile(Reg());
+    EXPECT_NE(reg.find("theirs.example"), std::string::npos);
+    EXPECT_NE(reg.find("0mine.example.com"), std::string::npos);
+}
+
+TEST(GuiArguments, PositionalArgumentsAndBadOptionsAreRefused) {
+    const struct {
+        QStringList args;
+        const char* error;
+    } rows[] = {
+        {{"site.reg"},
+         "tarvik-gui: unexpected argument 'site.reg': the program takes no file or agent names"},
+        {{"--bogus"}, "tarvik-gui: unknown option '--bogus'"},
+        {{"--workdir"}, "tarvik-gui: option '--workdir' needs a value"},
+        {{"--registry=/r.reg", "--workdir", "/w"}, ""}};
+    for (const auto& row : rows) {
+        GuiOptions options;
+        std::string error;
+        EXPECT_EQ(ParseGuiArguments(row.args, options, error), *row.error == '\0');
+        EXPECT_EQ(error, row.error);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "GuiTest.moc"
