@@ -102,6 +102,7 @@ CLoaderDirectory ReadDeployedLoader(CSiteMap& map, const std::string& filesDirec
     CLoaderDirectory out(names.AgentDirectoryPath());
     StringList own;
     Tokenize(CSiteSynthesizer::kAppletFiles, own, ",; ");
+    own.push_back(CSiteSynthesizer::kLoaderFile);
     own.push_back("index.qvf");
     own.push_back("quorvane.properties");
     for (const std::string& name : own) {
