@@ -1,4 +1,5 @@
-// Arbitrary bytes through the whole record loop with format detection into a page graph, and
+// Arbitrary bytes through the whole record loop with format detection into a page graph (with a
+// deployed loader and a purpose field), and
 // the line reading of the stream compared with its in-place variant.
 #include <cstddef>
 #include <cstdint>
@@ -36,6 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CSiteMap map("index.html");
     map.SetDecay(kLogDecayPeriod, DecayFactorOf(2));
     CLogAnalyzer analyzer(map, "www.example.com", 0, kLatestLogTime - 1, nullptr);
+    // A deployed loader: two pages whose lists name each other, the second in two parts.
+    static const CLoaderDirectory loader = [] {
+        CLoaderDirectory d("/tarvik");
+        d.AddFetchFile("/tarvik/fetch0x0.qvf", "/index.html", {"/a.html", "/i.gif"});
+        d.AddFetchFile("/tarvik/fetch1x0.qvf", "/a.html", {"/tarvik/fetch1x1.qvf", "/index.html"});
+        d.AddFetchFile("/tarvik/fetch1x1.qvf", "/a.html", {"/b.html"});
+        return d;
+    }();
+    analyzer.SetLoader(&loader, 120);
+    analyzer.SetPurposeField("Sec-Purpose");
     CMemoryLogStream stream(bytes);
     analyzer.SetFileSize(static_cast<int64_t>(size));
     int64_t position = 0;

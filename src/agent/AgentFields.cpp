@@ -96,6 +96,8 @@ const AgentField kAgentFields[] = {
     Text("CaFile", &A::CaFile),
     Flag("FtpTls", &A::FtpTls),
     Flag("CleanUrls", &A::CleanUrls),
+    Number("LoaderWorkingTime", &A::LoaderWorkingTime),
+    Text("PurposeField", &A::PurposeField),
     {nullptr, K::kString, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -100,6 +100,8 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     IsShowPrefetch = other.IsShowPrefetch;
     IsScriptPrefetch = other.IsScriptPrefetch;
     CleanUrls = other.CleanUrls;
+    LoaderWorkingTime = other.LoaderWorkingTime;
+    PurposeField = other.PurposeField;
     Username = other.Username;
     Password = other.Password;
     CaFile = other.CaFile;

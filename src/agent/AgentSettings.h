@@ -101,6 +101,12 @@ class CAgentSettings {
     // Pages are also named as visitors see them: "/blog/" for blog/ + HomePage, "/about" for
     // about.html, about.htm or about/ + HomePage (the first the site has).
     bool CleanUrls = false;
+    // Seconds after a page view's fetch-file request within which the loader's own requests for
+    // the names on that list are prefetches, not visits.
+    int32_t LoaderWorkingTime = 120;
+    // The name of the extra field of combined-format lines that carries a request's purpose
+    // (a line ending in `name=prefetch`); empty: the format has none.
+    std::string PurposeField;
     std::string Username;
     std::string Password;
     // A bundle of trusted certificates for the site's HTTPS or FTP server, in place of the

@@ -23,6 +23,7 @@
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
+#include "synthesis/DeployedLoader.h"
 
 namespace {
 
@@ -175,6 +176,14 @@ int RunLogs(const LogsOptions& options) {
             sink->SetTitle(ResString(IDS_ANALYZING_LOGS));
     }
     CLogAnalyzer analyzer(map, options.domain, start, end, sink.get());
+    // A local site that carries the loader in the default agent directory: its own requests
+    // are not visits.
+    CLoaderDirectory loader;
+    if (!options.site.empty()) {
+        const CAgentSettings defaults(0);
+        loader = ReadDeployedLoader(map, defaults.FilesDirectory, false);
+        analyzer.SetLoader(&loader, defaults.LoaderWorkingTime);
+    }
     std::string lastFile;
     int32_t lastNumber = -1;
     int64_t position = -1;

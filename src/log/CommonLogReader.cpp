@@ -22,6 +22,25 @@ int32_t MonthOf(std::string_view name) {
     return 12;
 }
 
+// The value of key ("name=") in rest, where key starts the text or follows a blank or a double
+// quote; the value ends at a blank, a double quote or the end. Empty when key is not there.
+std::string_view FieldValue(std::string_view rest, std::string_view key) {
+    std::size_t from = 0;
+    while (from < rest.size()) {
+        std::ptrdiff_t at = FindNoCase(rest.data() + from, rest.size() - from, key);
+        if (at < 0) {
+            break;
+        }
+        std::size_t start = from + static_cast<std::size_t>(at);
+        if (start == 0 || rest[start - 1] == ' ' || rest[start - 1] == '"') {
+            std::string_view value = rest.substr(start + key.size());
+            return value.substr(0, value.find_first_of(" \""));
+        }
+        from = start + 1;
+    }
+    return {};
+}
+
 }  // namespace
 
 bool CCommonLogReader::ParseDate(std::string_view date, time_t* time) {
@@ -65,6 +84,9 @@ bool CCommonLogReader::ParseNextLine(CLogRecord& record) {
     record.BytesSent = fields.Number(' ');
     record.Referer = fields.QuotedText();
     record.AgentText = fields.QuotedText();
+    if (!m_purposeKey.empty()) {
+        record.Purpose = FieldValue(fields.Rest(), m_purposeKey);
+    }
     if (!ParseDate(date, &record.Time)) {
         return false;
     }

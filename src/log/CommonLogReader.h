@@ -3,6 +3,8 @@
 // CLogReader).
 #pragma once
 
+#include <string>
+
 #include "log/LogReader.h"
 
 class CCommonLogReader : public CLogReader {
@@ -20,7 +22,12 @@ class CCommonLogReader : public CLogReader {
     // December.
     bool ParseDate(std::string_view date, time_t* time);
 
+    // The name of an extra field after the agent that carries the request's purpose, written
+    // name=value (the value ends at a blank or a double quote); empty: none is read.
+    void SetPurposeField(std::string name) { m_purposeKey = name.empty() ? name : name + "="; }
+
   private:
+    std::string m_purposeKey;
     // The rule reads the first 20 characters only, and lines of the same second follow each
     // other: the last date text read and its time.
     static constexpr std::size_t kDateLength = 20;

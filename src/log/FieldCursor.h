@@ -64,6 +64,9 @@ class CFieldCursor {
         return LeadingNumber(field);
     }
 
+    // What the fields taken so far left of the line.
+    std::string_view Rest() const { return m_rest; }
+
   private:
     bool Take(std::size_t start, char end, std::string_view& field) {
         const char* from = m_rest.data() + start;

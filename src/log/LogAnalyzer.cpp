@@ -6,6 +6,7 @@
 #include "base/LastMessage.h"
 #include "base/PathRules.h"
 #include "base/ProgressSink.h"
+#include "log/CommonLogReader.h"
 #include "log/LogReader.h"
 #include "log/VisitListener.h"
 #include "res/StringTable.h"
@@ -151,6 +152,9 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
             stream.Rewind();
         }
         std::unique_ptr<CLogReader> reader = MakeLogReader(choice, stream);
+        if (auto* common = dynamic_cast<CCommonLogReader*>(reader.get())) {
+            common->SetPurposeField(m_purposeField);
+        }
         result = ProcessRecords(*reader);
         if (result != -1) {
             break;
@@ -330,6 +334,20 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
     }
+    if (!m_loader.Idle(record)) {
+        const LoaderFetchFile* marked = nullptr;
+        CLogVisitor* visitor = nullptr;
+        switch (m_loader.Classify(record, m_visitors, &marked, &visitor)) {
+            case LoaderRequest::kVisit:
+                break;
+            case LoaderRequest::kViewMarker:
+                HitMarker(marked, record, visitor);
+                return;
+            case LoaderRequest::kLoaderFile:
+            case LoaderRequest::kPrefetch:
+                return;
+        }
+    }
     ++m_visitHits;
     CSiteFile* target = TargetOf(record.Url);
     if (target->IsPage()) {
@@ -438,6 +456,38 @@ void CLogAnalyzer::HitFile(CSiteFile* file, const CLogRecord& record) {
     if (visitor->Page != nullptr) {
         visitor->LoadEndTime = std::max(visitor->LoadEndTime, record.Time + LoadSeconds(file));
     }
+}
+
+void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& record,
+                             CLogVisitor* visitor) {
+    if (visitor == nullptr) {
+        visitor = m_visitors.FindOrCreate(record.Client);
+    }
+    CSiteFile* target = TargetOf(file->page);
+    if (target->IsPage()) {
+        auto* page = static_cast<CSitePage*>(target);
+        // The page's own request just before: the marker confirms that view. The window is the
+        // timing rules' one: the page's estimated load, or the limit of its timing samples.
+        bool confirms = false;
+        if (visitor->Page == page && record.Time <= visitor->LoadEndTime) {
+            confirms = true;
+        } else if (visitor->Page == page) {
+            time_t window = std::max<time_t>(visitor->LoadEndTime - visitor->LastHitTime,
+                                             8 * (page->TotalSize() / kBytesPerSecond));
+            confirms = record.Time - visitor->LastHitTime <= window;
+        }
+        if (!confirms) {
+            // Served from the cache: a visit from the client's current page (the marker's
+            // referer is the page itself).
+            ++m_visitHits;
+            CSitePage* current = visitor->Page;
+            m_map.RecordHit(nullptr, current, page);
+            if (current != nullptr) {
+                UpdateVisitor(visitor, current, record.Time);
+            }
+        }
+    }
+    m_loader.NoteFetch(visitor, file, record.Time);
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {

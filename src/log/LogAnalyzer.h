@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "log/LoaderTraffic.h"
 #include "log/LogClock.h"
 #include "log/LogFiles.h"
 #include "log/LogRecord.h"
@@ -56,6 +57,14 @@ class CLogAnalyzer {
 
     // The clock of the processing-time estimate (borrowed; nullptr: the system clock).
     void SetClock(CLogClock* clock) { m_clock = clock ? clock : &m_systemClock; }
+
+    // The site's deployed loader (borrowed for the analyzer's life; nullptr or empty: none), and
+    // the seconds after a fetch file's request within which its list's names are prefetches.
+    void SetLoader(const CLoaderDirectory* directory, time_t workingTime) {
+        m_loader = CLoaderTraffic(directory, workingTime);
+    }
+    // The extra field of combined-format lines that carries the request's purpose (empty: none).
+    void SetPurposeField(std::string name) { m_purposeField = std::move(name); }
 
     // --- Files --------------------------------------------------------------------------------
     // Processes the files pattern names with the readers format allows and updates the resume
@@ -106,6 +115,10 @@ class CLogAnalyzer {
     bool IsBot(const CLogRecord& record);
     void HitPage(CSitePage* page, const CLogRecord& record);
     void HitFile(CSiteFile* file, const CLogRecord& record);
+    // A request for the fetch file of a page: a view of the page served from the cache, unless
+    // it follows the page's own request within the page's load window.
+    // visitor: the record's client when already looked up, else nullptr.
+    void HitMarker(const LoaderFetchFile* file, const CLogRecord& record, CLogVisitor* visitor);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
     void Sweep(time_t t);
     // The page a referer names, or nullptr; *lasting tells whether that answer stays (it does
@@ -168,6 +181,8 @@ class CLogAnalyzer {
     // site not known yet are looked up again each time. Emptied as m_targets is.
     CNameMemo m_referers;
     CSiteFile m_foreign{std::string()};
+    CLoaderTraffic m_loader{nullptr, 0};
+    std::string m_purposeField;
     // Reused by ResolveReferer, so that splitting a referer allocates nothing.
     std::string m_scheme;
     std::string m_host;

@@ -78,6 +78,7 @@ void CLogRecord::Reset() {
     Referer = {};
     Protocol = {};
     AgentText = {};
+    Purpose = {};
 }
 
 void CLogRecord::ComposeUrl(std::string_view stem, std::string_view query) {

@@ -69,6 +69,7 @@ class CLogRecord {
     std::string_view Referer;
     std::string_view Protocol;
     std::string_view AgentText;  // the trailing optional text of the format
+    std::string_view Purpose;    // why the client asked ("prefetch"), where the log records it
 
   private:
     std::string m_url;  // Url when ComposeUrl made it

@@ -11,6 +11,7 @@
 #include <vector>
 
 class CSitePage;
+struct LoaderFetchFile;
 
 // One visitor: the client it is known by, the page it is on and the times of that page.
 class CLogVisitor {
@@ -26,6 +27,13 @@ class CLogVisitor {
     bool RefererKnown = false;
     std::string RefererText;
     CSitePage* RefererPage = nullptr;
+
+    // The fetch files the client's loader read last (one per tab), newest last, and when.
+    struct LoaderList {
+        const LoaderFetchFile* file;
+        time_t time;
+    };
+    std::vector<LoaderList> LoaderLists;
 };
 
 class CVisitorTable {

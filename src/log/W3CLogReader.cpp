@@ -80,6 +80,8 @@ W3CField W3CFieldOf(std::string_view name) {
         {"cs(User-Agent)", kW3CUserAgent},
         {"cs(Cookie)", kW3CCookie},
         {"cs(Referer)", kW3CReferer},
+        {"cs(Sec-Purpose)", kW3CPurpose},
+        {"cs(Purpose)", kW3CPurpose},
     };
     for (const Column& column : kColumns) {
         if (EqualsNoCase(name, column.name)) {
@@ -197,6 +199,9 @@ bool CW3CLogReader::ParseNextLine(CLogRecord& record) {
                 break;
             case kW3CReferer:
                 record.Referer = token;
+                break;
+            case kW3CPurpose:
+                record.Purpose = token;
                 break;
             default:
                 break;

@@ -31,6 +31,7 @@ enum W3CField : int32_t {
     kW3CUserAgent = 19,
     kW3CCookie = 20,
     kW3CReferer = 21,
+    kW3CPurpose = 22,  // cs(Sec-Purpose) or cs(Purpose)
 };
 
 // The identifier of a column name (compared without regard to case); kW3CUnknown for others.

@@ -14,6 +14,7 @@
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
+#include "synthesis/DeployedLoader.h"
 #include "synthesis/SiteSynthesizer.h"
 
 CAgentRunTask::CAgentRunTask(CAgentList* agentList, CAgentSettings* agent)
@@ -233,6 +234,11 @@ bool LearnFromLogs(CSiteMap& map, const CAgentSettings& agent, const LogParams& 
     // Accumulated statistics go on from the resume state: hits newer than this range are left
     // for the run that will have them in its range.
     analyzer.SetLeaveLateRecords(params.Accumulate);
+    // What the last run deployed: its loader's own requests are not visits.
+    const CLoaderDirectory loader =
+        ReadDeployedLoader(map, agent.FilesDirectory, agent.IsDynamicSite);
+    analyzer.SetLoader(&loader, agent.LoaderWorkingTime);
+    analyzer.SetPurposeField(agent.PurposeField);
     const bool analysed = analyzer.AnalyzeLogFiles(pattern ? *pattern : agent.LogFile,
                                                    format ? *format : agent.LogFromat, lastFile,
                                                    lastNumber, position);
