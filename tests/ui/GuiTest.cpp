@@ -413,12 +413,18 @@ TEST_F(GuiTest, SigtermClosesKeepingWhatAnotherProcessWroteMeanwhile) {
         " add Description=theirs DomainName=theirs.example " + "RootDirectory=" + (dir / "site") +
         " LogFile=" + (dir / "logs/access.log") + " IsBackup=false --create-dirs >/dev/null";
     ASSERT_EQ(std::system(add.c_str()), 0);
+    // A value of an agent this program holds too, changed by another process meanwhile.
+    const std::string set = std::string(TARVIK_EXE) + " --registry " + Reg() + " --workdir " +
+                            (dir / "work") + " set mine Description=renamed >/dev/null";
+    ASSERT_EQ(std::system(set.c_str()), 0);
     std::raise(SIGTERM);
     QTRY_VERIFY(!frame->isVisible());
     EXPECT_FALSE(app->Doc().IsOpen());
     const std::string reg = ReadWholeFile(Reg());
     EXPECT_NE(reg.find("theirs.example"), std::string::npos);
     EXPECT_NE(reg.find("0mine.example.com"), std::string::npos);
+    EXPECT_NE(reg.find("\"Description\"=\"renamed\""), std::string::npos) << reg;
+    EXPECT_EQ(reg.find("\"Description\"=\"mine\""), std::string::npos) << reg;
 }
 
 TEST(GuiArguments, PositionalArgumentsAndBadOptionsAreRefused) {
