@@ -38,7 +38,11 @@ struct StepResult {
 // (CBrevDoc::LockForRun) from before the run until what it recorded is saved
 // (CBrevDoc::SaveAgentState: ProcessTime, IsProcessed, the edited settings, and the statistics
 // file when the graph changed; a stopped or failed crawl or log analysis changed nothing of
-// it). Borrows doc, agent and runTask for the call.
+// it). A statistics file that could not be read and is kept aside is told through the doc's
+// prompt. The agent's page graph may be another object afterwards (the lock reloads what
+// another program saved; a stopped run puts a copy back): pointers into the graph taken before
+// the step are not valid after it; find pages again by name. Borrows doc, agent and runTask for
+// the call.
 StepResult RunAgentStep(CBrevDoc& doc, CAgentSettings& agent, const TaskRunner& runTask,
                         unsigned phases);
 
