@@ -9,6 +9,7 @@
 #include "RunFixture.h"
 #include "agent/AgentTestUtil.h"
 #include "agent/BrevDoc.h"
+#include "agent/RunLock.h"
 #include "agent/SettingsStore.h"
 #include "hive/HiveFile.h"
 
@@ -127,21 +128,61 @@ TEST_F(StepRunTest, AStoppedOrFailedMapOrLogStepLeavesTheGraphAsItWas) {
     }
 }
 
-TEST_F(StepRunTest, AStatisticsFileThatCannotBeWrittenIsSaidExactly) {
-    // The working directory goes away while the step runs.
+// A step that another program's run keeps from starting, or whose files cannot be written, says
+// exactly why; the outcome of a run that did not start is not recorded.
+TEST_F(StepRunTest, AStepThatCannotRunOrSaveSaysWhy) {
     const std::string work = dir / "work";
-    const StepResult result = RunAgentStep(
-        doc, *step,
-        [&](CProcessingTask& task) {
-            const bool ran = RunTask(task, nullptr);
-            fs::rename(work, work + ".away");
-            return ran;
-        },
-        kRunMap);
-    fs::rename(work + ".away", work);
-    EXPECT_TRUE(result.succeeded) << result.runMessage;
-    EXPECT_EQ(result.save, StepSave::kStatisticsNotSaved);
-    EXPECT_EQ(result.message, "Could not write site statistics file (" + stats + ")");
+    const std::string config = dir / "config";
+    struct Case {
+        const char* what;
+        std::function<void()> during;  // while the step runs
+        std::function<void()> after;
+        StepSave save;
+        std::string message;
+    };
+    std::unique_ptr<CRunLock> other;
+    const Case cases[] = {
+        {"another program runs the agent",
+         [&] { other = CRunLock::Acquire(stats, step->AgentKey); }, [&] { other.reset(); },
+         StepSave::kNotRun,
+         "Agent \"www.example.com 0\" is being run by another program; try again when that run "
+         "has ended"},
+        {"the working directory went away", [&] { fs::rename(work, work + ".away"); },
+         [&] { fs::rename(work + ".away", work); }, StepSave::kStatisticsNotSaved,
+         "Could not write site statistics file (" + stats + ")"},
+        {"the settings directory is a file",
+         [&] {
+             fs::rename(config, config + ".away");
+             ASSERT_TRUE(dir.WriteFile("config", "not a directory"));
+         },
+         [&] {
+             fs::remove(config);
+             fs::rename(config + ".away", config);
+         },
+         StepSave::kSettingsNotSaved,
+         "Could not write settings file " + config + "/tarvik.reg (Not a directory)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        step->ProcessTime = "before";
+        const bool lockFirst = c.save == StepSave::kNotRun;
+        if (lockFirst) {
+            c.during();
+        }
+        const StepResult result = RunAgentStep(
+            doc, *step,
+            [&](CProcessingTask& task) {
+                const bool ran = RunTask(task, nullptr);
+                c.during();
+                return ran;
+            },
+            kRunMap);
+        c.after();
+        EXPECT_EQ(result.save, c.save);
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(result.succeeded, !lockFirst) << result.runMessage;
+        EXPECT_EQ(step->ProcessTime == "before", lockFirst);
+    }
 }
 
 // An embedding after the site's location was edited writes into the new location only.
