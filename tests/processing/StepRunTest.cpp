@@ -5,6 +5,7 @@
 #include "processing/AgentStep.h"
 
 #include <functional>
+#include <tuple>
 
 #include "RunFixture.h"
 #include "agent/AgentTestUtil.h"
@@ -83,6 +84,11 @@ TEST_F(StepRunTest, AStoppedOrFailedMapOrLogStepLeavesTheGraphAsItWas) {
     index->ForcedPrefetchPages = {step->SiteMap->FindPage("/b.html")};
     ASSERT_TRUE(doc.SaveAgentState(*step));
     const std::string before = ReadWholeFile(stats);
+    const auto resumeState = [](const CSiteMap& map) {
+        return std::make_tuple(map.LastLogFile, map.LastLogPosition, map.LastLogNumber);
+    };
+    const auto resumeBefore = resumeState(*step->SiteMap);
+    ASSERT_GT(step->SiteMap->LastLogPosition, 0);
     const std::string homePage = step->HomePage;
     const std::string logFile = step->LogFile;
 
@@ -122,6 +128,7 @@ TEST_F(StepRunTest, AStoppedOrFailedMapOrLogStepLeavesTheGraphAsItWas) {
         EXPECT_FALSE(step->IsProcessed);
         ASSERT_NE(step->SiteMap, nullptr);
         EXPECT_EQ(step->SiteMap->Serialize(), before);
+        EXPECT_EQ(resumeState(*step->SiteMap), resumeBefore);
         EXPECT_EQ(ReadWholeFile(stats), before);
         step->HomePage = homePage;
         step->LogFile = logFile;
