@@ -8,6 +8,7 @@
 
 #include "agent/AgentChecks.h"
 #include "base/PathRules.h"
+#include "ui/AuthenticateDialog.h"
 #include "ui/FileChooser.h"
 #include "ui/MessagePrompt.h"
 #include "ui/ResText.h"
@@ -114,7 +115,6 @@ void CSiteLocationProp::UpdateControls() {
     const bool ftp = m_location->currentIndex() == kFtp || m_location->currentIndex() == kSftp;
     m_rootButton->setText(ResText(local ? IDS_BROWSE : IDS_AUTHENTICATE));
     // Choosing files needs the files on this machine.
-    m_rootButton->setEnabled(local);
     m_homeBrowse->setEnabled(local);
     m_agentDirBrowse->setEnabled(local);
     m_ftpTls->setEnabled(ftp);
@@ -134,7 +134,15 @@ void CSiteLocationProp::OnRootButton() {
             FileChooser().ChooseFolder(this, ResText(IDS_CHOOSE_WORKDIR), m_root->text());
         if (!dir.isEmpty())
             m_root->setText(dir);
+        return;
     }
+    CAgentSettings site;
+    PageToSettings(site);
+    NormalizeAgentPaths(site);
+    CAuthenticateDialog login(site.RootDirectory, m_username, m_password, this);
+    login.SetTls(site.CaFile, site.FtpTls);
+    if (login.exec() == QDialog::Accepted)
+        SetCredentials(login.UserName(), login.Password());
 }
 
 void CSiteLocationProp::BrowseHomePage() {

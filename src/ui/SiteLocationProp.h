@@ -29,7 +29,8 @@ class CSiteLocationProp : public CSitePropPage {
     QLineEdit* AgentDirEdit() const { return m_agentDir; }
     QLineEdit* CaFileEdit() const { return m_caFile; }
     QCheckBox* FtpTlsCheck() const { return m_ftpTls; }
-    // 1032: "Browse ..." for a local root, "Authenticate" for the others.
+    // 1032: "Browse ..." for a local root (the folder chooser), "Authenticate" for the others
+    // (the login dialog, whose OK replaces the user name and password the page keeps).
     QPushButton* RootButton() const { return m_rootButton; }
     QPushButton* HomePageBrowse() const { return m_homeBrowse; }
     QPushButton* AgentDirBrowse() const { return m_agentDirBrowse; }

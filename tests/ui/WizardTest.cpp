@@ -26,6 +26,7 @@
 #include "log/LogTestUtil.h"
 #include "res/StringTable.h"
 #include "support/TempDir.h"
+#include "ui/AuthenticateDialog.h"
 #include "ui/BrevApp.h"
 #include "ui/CompletionDialog.h"
 #include "ui/FileChooser.h"
@@ -427,6 +428,28 @@ TEST_F(WizardTest, BrowsedNamesMustLieUnderTheRoot) {
         EXPECT_EQ(chooser.title, row.home ? "Home page" : "Choose a Working Directory");
     }
     EXPECT_EQ(chooser.filter, "HTML Files (*.htm *.html);;ASP Files (*.asp);;All Files (*)");
+
+    // An FTP site's button logs in instead: what its dialog holds on OK is what the agent keeps.
+    agent.SiteFileType = kSiteFtp;
+    agent.RootDirectory = "127.0.0.1:2121/www";
+    agent.Username = "old";
+    CNewSiteDialog sheet(IDS_SITE_PROPERTIES, false);
+    sheet.SettingsToPages(agent);
+    sheet.AddPages();
+    QString shown;
+    QTimer::singleShot(50, [&] {
+        auto* login = qobject_cast<CAuthenticateDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(login, nullptr);
+        shown = login->UserNameEdit()->text();
+        login->UserNameEdit()->setText("webmaster");
+        login->PasswordEdit()->setText("secret");
+        login->accept();
+    });
+    ASSERT_EQ(sheet.LocationPage()->RootButton()->text(), "Authenticate");
+    sheet.LocationPage()->RootButton()->click();
+    EXPECT_EQ(shown, "old");
+    sheet.PagesToSettings(agent);
+    EXPECT_EQ(agent.Username + ":" + agent.Password, "webmaster:secret");
 }
 
 // Enter on the selected agent opens its properties; OK without a change asks to run the agent and
