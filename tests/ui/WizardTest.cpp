@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <functional>
 
+#include <unistd.h>
+
 #include "agent/BrevDoc.h"
 #include "agent/UserPrompt.h"
 #include "hive/HiveFile.h"
@@ -193,8 +195,8 @@ TEST_F(WizardTest, BranchesEndToEndFromTheMainWindow) {
     const auto* row = &rows[0];
     QStringList pages, failures;
     bool completed = false;
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
+    QTimer driver, answer;  // a timer's slot is not re-entered: boxes need their own
+    QObject::connect(&answer, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             failures << box->text();
@@ -204,7 +206,10 @@ TEST_F(WizardTest, BranchesEndToEndFromTheMainWindow) {
             completed = true;
             done->accept();
         }
-        auto* w = qobject_cast<CNewSiteDialog*>(modal);
+    });
+    answer.start(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* w = qobject_cast<CNewSiteDialog*>(QApplication::activeModalWidget());
         if (w == nullptr || !pages.isEmpty())
             return;
         EXPECT_EQ(w->windowTitle(), "New Site Wizard");
@@ -276,6 +281,51 @@ TEST_F(WizardTest, BranchesEndToEndFromTheMainWindow) {
         completed = false;
     }
     EXPECT_EQ(failures, QStringList());
+}
+
+// The key and the save happen inside Finish: a settings file that cannot be written keeps the
+// wizard open with what was typed, and the next Finish stores it.
+TEST_F(WizardTest, FinishThatCannotSaveKeepsTheWizardOpen) {
+    const std::string lock = dir / "tarvik.reg.lock";
+    QStringList boxes;
+    bool stayed = false, done = false;
+    QTimer driver, answer;  // a timer's slot is not re-entered: boxes need their own
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    answer.start(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* w = qobject_cast<CNewSiteDialog*>(QApplication::activeModalWidget());
+        if (w == nullptr || done)
+            return;
+        done = true;
+        w->DomainPage()->DescriptionEdit()->setText("late");
+        w->DomainPage()->DomainEdit()->setText("late.example.com");
+        w->LocationPage()->RootEdit()->setText(QString::fromStdString(dir / "site"));
+        w->LogPage()->IgnoreCheck()->setChecked(true);
+        w->BackupPage()->BackupCheck()->setChecked(false);
+        w->ThanksPage()->NoRadio()->setChecked(true);
+        while (w->NextPage(w->CurrentPage()) != nullptr)
+            w->Next();
+        ::unlink(lock.c_str());
+        ASSERT_TRUE(dir.MakeDir("tarvik.reg.lock"));
+        w->FinishButton()->click();
+        stayed = w->isVisible() && w->DomainPage()->DescriptionEdit()->text() == "late";
+        ::rmdir(lock.c_str());
+        w->FinishButton()->click();
+    });
+    driver.start(20);
+    Start();  // an empty list: the wizard opens by itself
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return done && QApplication::activeModalWidget() == nullptr; }));
+    EXPECT_EQ(boxes, QStringList("Could not write settings file " +
+                                 QString::fromStdString(dir / "tarvik.reg") + " (Is a directory)"));
+    EXPECT_TRUE(stayed);
+    EXPECT_NE(Agent("late"), nullptr);
+    EXPECT_NE(ReadWholeFile(dir / "tarvik.reg").find("late.example.com"), std::string::npos);
 }
 
 // Each refusal of the pages on OK of the sheet holding them (and one on the wizard's Next): the
