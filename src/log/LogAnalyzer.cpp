@@ -337,9 +337,10 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
     }
+    // The record's visitor, when classifying it looked the client up.
+    CLogVisitor* visitor = nullptr;
     if (!m_loader.Idle(record)) {
         const LoaderFetchFile* marked = nullptr;
-        CLogVisitor* visitor = nullptr;
         switch (m_loader.Classify(record, m_visitors, &marked, &visitor)) {
             case LoaderRequest::kVisit:
                 break;
@@ -354,7 +355,7 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     ++m_visitHits;
     CSiteFile* target = TargetOf(record.Url);
     if (target->IsPage()) {
-        HitPage(static_cast<CSitePage*>(target), record);
+        HitPage(static_cast<CSitePage*>(target), record, visitor);
     } else {
         HitFile(target, record);
     }
@@ -436,8 +437,10 @@ CSitePage* CLogAnalyzer::VisitorReferer(CLogVisitor* visitor, const CLogRecord& 
     return page;
 }
 
-void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
-    CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
+void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record, CLogVisitor* visitor) {
+    if (visitor == nullptr) {
+        visitor = m_visitors.FindOrCreate(record.Client);
+    }
     FollowHit(visitor, VisitorReferer(visitor, record), page, record.Time);
 }
 

@@ -113,7 +113,8 @@ class CLogAnalyzer {
   private:
     // A bot's record (skipBots): its user agent names a bot, or its client asked for robots.txt.
     bool IsBot(const CLogRecord& record);
-    void HitPage(CSitePage* page, const CLogRecord& record);
+    // visitor: the record's client when already looked up, else nullptr.
+    void HitPage(CSitePage* page, const CLogRecord& record, CLogVisitor* visitor);
     void HitFile(CSiteFile* file, const CLogRecord& record);
     // Every page hit, by request or by marker: the visitor moves from its current page (or the
     // referer) to page at t; the transition is learnt, or with a listener told to it.
