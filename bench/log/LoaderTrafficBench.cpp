@@ -104,7 +104,7 @@ void BM_LoaderTraffic(benchmark::State& state) {
         CMemoryLogStream stream(log);
         CCommonLogReader reader(stream);
         analyzer.SetFileSize(static_cast<int64_t>(log.size()));
-        hits += analyzer.ProcessRecords(reader);
+        hits += analyzer.ProcessRecords(reader).hits;
         state.counters["visits"] = static_cast<double>(analyzer.VisitHits());
     }
     state.counters["lines/s"] =
