@@ -121,7 +121,7 @@ TEST_F(AgentCommandsTest, AddedAgentsSurviveListAndShow) {
     for (const std::string& line : expected) {
         EXPECT_NE(std::find(shown.begin(), shown.end(), line), shown.end()) << line;
     }
-    EXPECT_EQ(shown.size(), 1u + 42u + 3u);
+    EXPECT_EQ(shown.size(), 1u + 43u + 3u);
     // Commands that only look write no statistics file.
     EXPECT_FALSE(fs::exists(work / "example.com 0.qvs"));
 }
