@@ -1,4 +1,5 @@
-// The FTP site access against a real FTP server (pyftpdlib) on loopback.
+// The FTP site access against a real FTP server (pyftpdlib) on loopback, and over SFTP
+// against sshd.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
