@@ -34,10 +34,8 @@ void CLoaderDirectory::AddFetchFile(const std::string& file, std::string page,
     }
     entry->page = std::move(page);
     for (const std::string& name : names) {
-        std::size_t nameHash = LoaderNameHash{}(name);
-        if (!entry->Holds(name, nameHash)) {
+        if (!entry->Holds(name)) {
             entry->names.push_back(name);
-            entry->hashes.push_back(nameHash);
         }
     }
 }
@@ -52,9 +50,9 @@ std::size_t CLoaderDirectory::SlotOf(std::string_view file, uint64_t hash) const
     return i;
 }
 
-bool LoaderFetchFile::Holds(std::string_view name, std::size_t hash) const {
-    for (std::size_t i = 0; i < hashes.size(); ++i) {
-        if (hashes[i] == hash && names[i] == name) {
+bool LoaderFetchFile::Holds(std::string_view name) const {
+    for (const std::string& held : names) {
+        if (held.size() == name.size() && held == name) {
             return true;
         }
     }
@@ -95,8 +93,7 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
     if (m_directory != nullptr && m_directory->MayHold(record.Url)) {
         if (const LoaderFetchFile* file = m_directory->FetchFile(record.Url)) {
             *visitor = m_anyFetch ? visitors.Find(record.Client) : nullptr;
-            if (*visitor != nullptr &&
-                OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
+            if (*visitor != nullptr && OnList(*visitor, record.Url, record.Time)) {
                 NoteFetch(*visitor, file, record.Time);
                 return LoaderRequest::kPrefetch;
             }
@@ -113,7 +110,7 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
     if (m_anyFetch && record.Time - m_lastFetch <= m_workingTime) {
         *visitor = visitors.Find(record.Client);
         if (*visitor != nullptr && (*visitor)->LoaderListCount != 0 &&
-            OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
+            OnList(*visitor, record.Url, record.Time)) {
             return LoaderRequest::kPrefetch;
         }
     }
@@ -132,11 +129,10 @@ void CLoaderTraffic::NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file
     m_lastFetch = std::max(m_lastFetch, t);
 }
 
-bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash,
-                            time_t t) const {
+bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, time_t t) const {
     for (std::size_t i = 0; i < visitor->LoaderListCount; ++i) {
         const CLogVisitor::LoaderList& list = visitor->LoaderLists[i];
-        if (t - list.time <= m_workingTime && t >= list.time && list.file->Holds(name, hash)) {
+        if (t - list.time <= m_workingTime && t >= list.time && list.file->Holds(name)) {
             return true;
         }
     }

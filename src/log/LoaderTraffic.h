@@ -32,11 +32,10 @@ using LoaderNameSet = std::unordered_set<std::string, LoaderNameHash, std::equal
 struct LoaderFetchFile {
     std::string file;  // its own site path
     std::string page;
-    // The names and their hashes (LoaderNameHash), side by side: a list is short, and a scan of
-    // its hashes costs less than a set lookup per list.
+    // The names: a list is short, and a scan of their lengths, comparing only the names of the
+    // same length, costs less than hashing the name asked for.
     std::vector<std::string> names;
-    std::vector<std::size_t> hashes;
-    bool Holds(std::string_view name, std::size_t hash) const;
+    bool Holds(std::string_view name) const;
 };
 
 // What the deployed loader of a site consists of, by site path.
@@ -114,8 +113,8 @@ class CLoaderTraffic {
     void NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file, time_t t);
 
   private:
-    // name (of hash) is on a list the client read at most the working time before t.
-    bool OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash, time_t t) const;
+    // name is on a list the client read at most the working time before t.
+    bool OnList(CLogVisitor* visitor, std::string_view name, time_t t) const;
 
     const CLoaderDirectory* m_directory;
     time_t m_workingTime;
