@@ -473,7 +473,10 @@ void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& reco
     if (visitor == nullptr) {
         visitor = m_visitors.FindOrCreate(record.Client);
     }
-    CSiteFile* target = TargetOf(file->page);
+    // Most markers follow the request of the page the client is on: no lookup for those.
+    CSiteFile* target = visitor->Page != nullptr && visitor->Page->Name == file->page
+                            ? visitor->Page
+                            : TargetOf(file->page);
     if (target->IsPage() && !ConfirmsView(visitor, static_cast<CSitePage*>(target), record.Time)) {
         // Served from the cache: a visit from the client's current page (the marker's referer
         // is the page itself).
