@@ -27,6 +27,7 @@
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
 #include "ui/NewSiteDialog.h"
+#include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ResText.h"
 #include "ui/SiteView.h"
@@ -35,7 +36,7 @@ namespace {
 
 // The commands whose dialogs this version does not have yet; they are shown, disabled.
 bool IsPending(int command) {
-    return command == kCmdOptions || command == kCmdAnalyzeAndEmbed;
+    return command == kCmdAnalyzeAndEmbed;
 }
 
 bool IsAgentCommand(int command) {
@@ -262,6 +263,16 @@ void CMainFrame::OnCommand(int command) {
         case kCmdAddAgent:
             AddAgent();
             break;
+        case kCmdOptions: {
+            BusyScope busy(this);
+            CPOptionsDialog options(m_doc.Agents(), this);
+            if (options.exec() == QDialog::Accepted &&
+                !m_doc.ApplyOptions(options.WorkDir(), options.SuffixLists())) {
+                ShowPlainMessage(this, QString::fromStdString(UserHive().LastError()),
+                                 ResText(IDS_APP_TITLE));
+            }
+            break;
+        }
         case kCmdAddIfEmpty:
             if (m_doc.WantsFirstAgent())
                 AddAgent();

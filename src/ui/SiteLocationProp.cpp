@@ -1,5 +1,7 @@
 #include "ui/SiteLocationProp.h"
 
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -31,6 +33,8 @@ CSiteLocationProp::CSiteLocationProp(QWidget* parent) : CSitePropPage(IDS_SITE_P
     AddNote(IDS_LOCATION_FTP_TLS_NOTE);
     m_caFile = AddEdit(IDS_LOCATION_CA_FILE, nullptr, &m_caBrowse);
     AddNote(IDS_LOCATION_CA_FILE_NOTE);
+    m_sshKey = AddEdit(IDS_LOCATION_SSH_KEY, nullptr, &m_sshBrowse);
+    AddNote(IDS_LOCATION_SSH_KEY_NOTE);
 
     connect(m_location, &QComboBox::currentIndexChanged, this, [this] { UpdateControls(); });
     connect(m_root, &QLineEdit::textChanged, this, [this] { UpdateControls(); });
@@ -42,6 +46,12 @@ CSiteLocationProp::CSiteLocationProp(QWidget* parent) : CSitePropPage(IDS_SITE_P
                                                       m_caFile->text(), ResText(IDS_CA_FILTER));
         if (!file.isEmpty())
             m_caFile->setText(file);
+    });
+    connect(m_sshBrowse, &QPushButton::clicked, this, [this] {
+        const QString file = FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_SSH_KEY),
+                                                      m_sshKey->text(), QString());
+        if (!file.isEmpty())
+            m_sshKey->setText(file);
     });
     UpdateControls();
 }
@@ -70,6 +80,7 @@ void CSiteLocationProp::SettingsToPage(const CAgentSettings& agent) {
     m_agentDir->setText(QString::fromStdString(agent.FilesDirectory));
     m_ftpTls->setChecked(agent.FtpTls);
     m_caFile->setText(QString::fromStdString(agent.CaFile));
+    m_sshKey->setText(QString::fromStdString(agent.SshKey));
     SetCredentials(agent.Username, agent.Password);
     UpdateControls();
 }
@@ -89,6 +100,7 @@ void CSiteLocationProp::PageToSettings(CAgentSettings& agent) const {
     agent.FilesDirectory = m_agentDir->text().toStdString();
     agent.FtpTls = m_ftpTls->isChecked();
     agent.CaFile = m_caFile->text().toStdString();
+    agent.SshKey = m_sshKey->text().trimmed().toStdString();
     agent.Username = m_username;
     agent.Password = m_password;
 }
@@ -104,6 +116,11 @@ bool CSiteLocationProp::CheckPage(CUserPrompt& prompt) {
     if (location != kLocal) {
         std::string caFile = m_caFile->text().toStdString();
         NormalizeLocalPath(caFile, false);
+        const std::string sshKey = m_sshKey->text().trimmed().toStdString();
+        if (location == kSftp && !sshKey.empty() && ::access(sshKey.c_str(), R_OK) != 0) {
+            prompt.ShowMessage(FormatString(IDS_SSH_KEY_NOT_FOUND, sshKey.c_str()));
+            return false;
+        }
         return CheckCaFile(caFile, prompt);
     }
     return CheckLocationPage(kSiteLocal, m_root->text().toStdString(), m_home->text().toStdString(),
@@ -120,6 +137,8 @@ void CSiteLocationProp::UpdateControls() {
     m_ftpTls->setEnabled(ftp);
     m_caFile->setEnabled(!local);
     m_caBrowse->setEnabled(!local);
+    m_sshKey->setEnabled(m_location->currentIndex() == kSftp);
+    m_sshBrowse->setEnabled(m_location->currentIndex() == kSftp);
     const QString root = m_root->text().trimmed();
     const QString under = root.isEmpty() ? QString()
                                          : QStringLiteral(" (") + ResText(IDS_UNDER) +

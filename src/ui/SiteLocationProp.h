@@ -1,7 +1,7 @@
 // The "Site Properties" page of a static site: how the files are reached ("File://", "ftp://",
 // "http:://", and "https://" and "sftp://" beside them), the root, the home page and the agent
 // directory below it, with their choosers; the FTP user name and password kept through the page;
-// TLS for FTP and the trusted certificates. User-interface thread.
+// TLS for FTP, the trusted certificates and an SFTP login's key. User-interface thread.
 #pragma once
 
 #include <string>
@@ -29,6 +29,7 @@ class CSiteLocationProp : public CSitePropPage {
     QLineEdit* AgentDirEdit() const { return m_agentDir; }
     QLineEdit* CaFileEdit() const { return m_caFile; }
     QCheckBox* FtpTlsCheck() const { return m_ftpTls; }
+    QLineEdit* SshKeyEdit() const { return m_sshKey; }
     // 1032: "Browse ..." for a local root (the folder chooser), "Authenticate" for the others
     // (the login dialog, whose OK replaces the user name and password the page keeps).
     QPushButton* RootButton() const { return m_rootButton; }
@@ -62,6 +63,8 @@ class CSiteLocationProp : public CSitePropPage {
     QCheckBox* m_ftpTls;
     QLineEdit* m_caFile;
     QPushButton* m_caBrowse;
+    QLineEdit* m_sshKey;
+    QPushButton* m_sshBrowse;
     std::string m_username;
     std::string m_password;
 };
