@@ -36,6 +36,8 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 std::vector<Case> ReadTranscripts() {
     std::ifstream in(TARVIK_SOURCE_DIR "/tests/cli/transcripts.txt");
+    if (!in)
+        ADD_FAILURE() << "transcripts.txt cannot be read";
     std::vector<Case> cases;
     std::map<std::string, std::vector<Step>> parts;  // ":: name" blocks, spliced in by "use name"
     std::vector<Step>* steps = nullptr;
