@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -21,9 +22,11 @@
 #include "processing/AgentRunTask.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/AgentListModel.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
+#include "ui/NewSiteDialog.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ResText.h"
@@ -33,7 +36,7 @@ namespace {
 
 // The commands whose dialogs this version does not have yet; they are shown, disabled.
 bool IsPending(int command) {
-    return command == kCmdAddAgent || command == kCmdProperties || command == kCmdAnalyzeAndEmbed;
+    return command == kCmdAnalyzeAndEmbed;
 }
 
 bool IsAgentCommand(int command) {
@@ -257,6 +260,9 @@ void CMainFrame::OnCommand(int command) {
         case kCmdRunAgent:
             RunAgent();
             break;
+        case kCmdAddAgent:
+            AddAgent();
+            break;
         case kCmdOptions: {
             BusyScope busy(this);
             CPOptionsDialog options(m_doc.Agents(), this);
@@ -268,8 +274,11 @@ void CMainFrame::OnCommand(int command) {
             break;
         }
         case kCmdAddIfEmpty:
-            // The new-agent wizard opens here for an empty list once it exists; until then the
-            // main window is all there is.
+            if (m_doc.WantsFirstAgent())
+                AddAgent();
+            break;
+        case kCmdProperties:
+            EditProperties();
             break;
         default:
             break;
@@ -300,8 +309,77 @@ void CMainFrame::RemoveAgent() {
                          ResText(IDS_APP_TITLE));
 }
 
-void CMainFrame::RunAgent() {
+void CMainFrame::AddAgent() {
+    CAgentSettings* added = nullptr;
+    bool runNow = false;
+    {
+        BusyScope busy(this);
+        // Agents made here start with the script loader and clean URLs on.
+        CAgentSettings agent;
+        agent.IsScriptPrefetch = true;
+        agent.CleanUrls = true;
+        CNewSiteDialog wizard(IDS_NEW_SITE_WIZARD, true, this);
+        wizard.SettingsToPages(agent);
+        wizard.AddPages();
+        // The key and the save happen inside Finish: a failure keeps the wizard open.
+        wizard.SetFinishHandler([&](CAgentSettings& made) {
+            added = m_doc.AddAgent(made);
+            if (added == nullptr) {
+                const std::string why = UserHive().LastError();
+                ShowPlainMessage(&wizard,
+                                 QString::fromStdString(why.empty() ? GetLastMessage() : why),
+                                 ResText(IDS_APP_TITLE));
+            }
+            return added != nullptr;
+        });
+        if (wizard.exec() != QDialog::Accepted || added == nullptr)
+            return;
+        runNow = wizard.RunNow();
+        RefreshView();
+        const int row = m_view->FindRow(added);
+        if (row >= 0) {
+            m_view->ActiveView()->selectionModel()->setCurrentIndex(
+                m_view->Model()->index(row, 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+    }
+    if (runNow)
+        RunAgent(added);
+    RefreshView();
+}
+
+void CMainFrame::EditProperties() {
     CAgentSettings* agent = m_view->SelectedAgent();
+    if (agent == nullptr)
+        return;
+    bool runNow = false;
+    {
+        BusyScope busy(this);
+        CNewSiteDialog sheet(IDS_SITE_PROPERTIES, false, this);
+        sheet.SettingsToPages(*agent);
+        sheet.AddPages();
+        if (sheet.exec() != QDialog::Accepted)
+            return;
+        CAgentSettings edited;
+        edited.AssignSettings(*agent);
+        sheet.PagesToSettings(edited);
+        if (!m_doc.ApplyProperties(*agent, edited)) {
+            ShowPlainMessage(this, QString::fromStdString(UserHive().LastError()),
+                             ResText(IDS_APP_TITLE));
+        }
+        RefreshView();
+        // Asked after every OK, changed or not.
+        runNow = CMessagePrompt(this).AskYesNo(ResString(IDS_PROPERTIES_CHANGED),
+                                               ResString(IDS_PROCESS_SITE));
+    }
+    if (runNow)
+        RunAgent(agent);
+    RefreshView();
+}
+
+void CMainFrame::RunAgent(CAgentSettings* agent) {
+    if (agent == nullptr)
+        agent = m_view->SelectedAgent();
     if (agent == nullptr)
         return;
     BusyScope busy(this);
@@ -364,6 +442,9 @@ void CMainFrame::RequestClose() {
     m_closePending = true;
     if (m_progress != nullptr)
         m_progress->RequestStop();
+    // An agent sheet or the wizard is cancelled: nothing typed there is stored.
+    if (auto* sheet = qobject_cast<CSiteSheet*>(QApplication::activeModalWidget()))
+        sheet->reject();
     if (!m_doc.IsBusy())
         close();
 }

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMap>
 
+class CAgentSettings;
 class CBrevDoc;
 class CPSiteView;
 class CProgressDialog;
@@ -72,7 +73,10 @@ class CMainFrame : public QMainWindow {
     void UpdateTitle();
     void ShowContextMenu(const QPoint& globalPos);
     void RemoveAgent();
-    void RunAgent();
+    // agent: the one to run (an entry of the list), or nullptr for the current one.
+    void RunAgent(CAgentSettings* agent = nullptr);
+    void AddAgent();
+    void EditProperties();
     void OpenHelp();
 
     CBrevDoc& m_doc;
