@@ -34,19 +34,6 @@ TEST_F(AgentSettingsTest, DefaultStartTimeIsAYearBack) {
     EXPECT_EQ(start.tm_sec, 15);
 }
 
-// The end of a fresh "Specify Range" lies in the future: the last year-end that the stored
-// 32-bit time can hold.
-TEST_F(AgentSettingsTest, DefaultEndTimeIsTheEndOf2037) {
-    CAgentSettings a;
-    struct tm end = Local(a.EndTime);
-    EXPECT_EQ(end.tm_year + 1900, 2037);
-    EXPECT_EQ(end.tm_mon, 11);
-    EXPECT_EQ(end.tm_mday, 31);
-    EXPECT_EQ(end.tm_hour, 0);
-    EXPECT_GT(a.EndTime, time(nullptr));
-    EXPECT_LE(a.EndTime, INT32_MAX);
-}
-
 TEST_F(AgentSettingsTest, StartTimeOf29FebruaryIsFirstOfMarch) {
     CAgentSettings a(LocalTime(2024, 2, 29, 10, 0, 0));
     struct tm start = Local(a.StartTime);
