@@ -181,15 +181,6 @@ TEST_F(AgentChecksTest, LogPage) {
     }
 }
 
-TEST_F(AgentChecksTest, SizeLimitPage) {
-    EXPECT_TRUE(Run([](CUserPrompt& p) { return CheckSizeLimitPage(0, 999999, p); }).passed);
-    EXPECT_EQ(Run([](CUserPrompt& p) { return CheckSizeLimitPage(1000000, 1, p); }).messages,
-              Msgs{"CachePageLimit: please enter an integer between 0 and 999999."});
-    EXPECT_EQ(Run([](CUserPrompt& p) { return CheckSizeLimitPage(2, -1, p); }).messages,
-              Msgs{"CacheKBLimit: please enter an integer between 0 and 999999."});
-}
-
-// Rows: "$B" stands for the backup directory, "$R" for the site root.
 TEST_F(AgentChecksTest, BackupPage) {
     const std::string ask = "Backup directory \"";
     const std::string create = "\" does not exist. Create directory?";
