@@ -93,29 +93,25 @@ TEST_F(LogFilesTest, FilesWithoutDigitsAreDroppedUntilTheLastFile) {
     EXPECT_TRUE(ListLogFiles(pattern, dir.path + "/z.log", 0).empty());
 }
 
-// Which readers each format tries, in order (the IIS ones with their date order).
+// The readers of the formats no case below reads a file under (the IIS ones with their date
+// order); out-of-range formats read as Auto Detect.
 TEST_F(LogFilesTest, ReadersOfEachFormat) {
-    EXPECT_STREQ(LogFormatName(42), "Auto Detect");  // out of range: read as auto detect
-    EXPECT_STREQ(LogFormatName(-1), "Auto Detect");
-    auto kinds = [](int32_t format) {
-        std::vector<std::pair<LogReaderKind, int32_t>> kinds;
-        for (const LogReaderChoice& c : LogReadersOf(format)) {
-            kinds.emplace_back(c.kind, c.kind == LogReaderKind::Iis ? c.iisDateOrder : 0);
-        }
-        return kinds;
-    };
     using K = LogReaderKind;
-    EXPECT_EQ(kinds(kLogAutoDetect),
-              (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}));
-    EXPECT_EQ(kinds(kLogIis), (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}}));
-    EXPECT_EQ(kinds(kLogIisUsaDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 1}}));
-    EXPECT_EQ(kinds(kLogIisEuropeanDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 2}}));
-    for (int32_t format : {kLogIisExtended, kLogW3CExtended}) {
-        EXPECT_EQ(kinds(format), (std::vector<std::pair<K, int32_t>>{{K::W3C, 0}}));
+    const std::pair<int32_t, std::vector<std::pair<K, int32_t>>> rows[] = {
+        {kLogIis, {{K::Iis, 0}}},
+        {kLogIisUsaDate, {{K::Iis, 1}}},
+        {kLogIisEuropeanDate, {{K::Iis, 2}}},
+        {kLogNetscape, {{K::Common, 0}}},
+        {42, {{K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}},
+    };
+    for (const auto& [format, expected] : rows) {
+        std::vector<std::pair<K, int32_t>> kinds;
+        for (const LogReaderChoice& c : LogReadersOf(format)) {
+            kinds.emplace_back(c.kind, c.kind == K::Iis ? c.iisDateOrder : 0);
+        }
+        EXPECT_EQ(kinds, expected) << format;
     }
-    for (int32_t format : {kLogNcsa, kLogApache, kLogNetscape}) {
-        EXPECT_EQ(kinds(format), (std::vector<std::pair<K, int32_t>>{{K::Common, 0}}));
-    }
+    EXPECT_STREQ(LogFormatName(-1), "Auto Detect");
 }
 
 // Runs the file loop as the log phase does, over all time.

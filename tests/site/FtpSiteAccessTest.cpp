@@ -59,22 +59,15 @@ class FtpSiteAccessTest : public testing::Test {
     CFtpServer server;
 };
 
-TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
+// What the table of SecureProtocolsServeTheSite does not ask of plain FTP: reads append, writes
+// replace, large files, and failures that leave the buffer and the server's files alone.
+TEST_F(FtpSiteAccessTest, ReadsAppendAndWritesReplace) {
     auto access = Access();
     CTextBuffer buffer;
     buffer.Assign("before:");
     ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
     EXPECT_EQ(buffer.View(), "before:<html>home</html>");
-    EXPECT_EQ(access->GetRoot(), "/");
-
-    CTextBuffer binary;
-    ASSERT_TRUE(access->ReadFile("/binary.bin", binary));
-    EXPECT_EQ(binary.View(), BinaryBytes());
-
     CTextBuffer upload;
-    upload.Assign(BinaryBytes() + "uploaded");
-    ASSERT_TRUE(access->WriteFile("/sub/new.bin", upload)) << access->LastError();
-    EXPECT_EQ(ReadWholeFile(server.Root() + "/sub/new.bin"), BinaryBytes() + "uploaded");
     upload.Assign("replaced");
     ASSERT_TRUE(access->WriteFile("/index.html", upload));
     EXPECT_EQ(ReadWholeFile(server.Root() + "/index.html"), "replaced");
@@ -92,13 +85,7 @@ TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
     CTextBuffer back;
     ASSERT_TRUE(access->ReadFile("/large.txt", back));
     EXPECT_EQ(back.View(), large);
-
     EXPECT_EQ(access->GetFileSize("/large.txt"), 300000);
-    EXPECT_EQ(access->GetFileSize("/index.html"), 8);
-    EXPECT_EQ(access->GetFileSize("/empty.html"), 0);
-    EXPECT_EQ(access->GetFileSize("/missing.html"), -1);
-    EXPECT_EQ(access->LastError(), "'/missing.html' not found");
-    EXPECT_EQ(access->GetFileSize("/sub"), -1);
 
     // Failures leave the buffer as it was and say why.
     buffer.Assign("kept");
@@ -108,8 +95,9 @@ TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
         << access->LastError();
     EXPECT_FALSE(access->ReadFile("/sub", buffer));
     EXPECT_EQ(buffer.View(), "kept");
-    EXPECT_FALSE(access->WriteFile("/nodir/x.html", upload));
-    EXPECT_FALSE(fs::exists(server.Root() + "/nodir"));
+    EXPECT_TRUE(access->CreateDirectory("/tarvik")) << access->LastError();
+    EXPECT_FALSE(access->CreateDirectory("/tarvik"));  // exists already
+    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
 }
 
 // Names with blanks, "#", ";" and "%" are file names on the server, not URL syntax.
@@ -142,19 +130,10 @@ TEST_F(FtpSiteAccessTest, ListingFindsEntries) {
         bool readOnly;
     };
     const Case cases[] = {
-        {"/index.html", true, false, false},
-        {"/INDEX.HTML", true, false, false},
-        {"/mixed case.html", true, false, false},
-        {"/sub", true, true, false},
-        {"/SUB/", true, true, false},
-        {"/sub/page.html", true, false, false},
-        {"/sub/deeper", true, true, false},
-        {"/sub/deeper/leaf.html", true, false, false},
-        {"/readonly.html", true, false, true},
-        {"/emptydir", true, true, false},
-        {"/emptydir/x.html", false, false, false},
-        {"/missing.html", false, false, false},
-        {"/nodir/x.html", false, false, false},
+        {"/INDEX.HTML", true, false, false},    {"/mixed case.html", true, false, false},
+        {"/SUB/", true, true, false},           {"/sub/page.html", true, false, false},
+        {"/sub/deeper", true, true, false},     {"/sub/deeper/leaf.html", true, false, false},
+        {"/emptydir", true, true, false},       {"/emptydir/x.html", false, false, false},
         {"/index.html/x", false, false, false},
     };
     for (const auto& c : cases) {
@@ -177,18 +156,6 @@ TEST_F(FtpSiteAccessTest, RootIsADirectoryWithoutAServer) {
     auto real = Access();
     EXPECT_TRUE(real->IsDirectory("/"));
     EXPECT_EQ(server.CountCommands("USER"), 0);
-}
-
-TEST_F(FtpSiteAccessTest, CreatesOneDirectory) {
-    auto access = Access();
-    EXPECT_TRUE(access->CreateDirectory("/tarvik")) << access->LastError();
-    EXPECT_TRUE(fs::is_directory(server.Root() + "/tarvik"));
-    EXPECT_TRUE(access->CreateDirectory("/sub/agent dir/"));
-    EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/agent dir"));
-    EXPECT_FALSE(access->CreateDirectory("/tarvik"));  // exists already
-    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
-    EXPECT_FALSE(access->CreateDirectory("/a/b"));  // parents are not made
-    EXPECT_FALSE(fs::exists(server.Root() + "/a"));
 }
 
 // One login serves every operation until Disconnect; the destructor says goodbye.
@@ -357,8 +324,8 @@ TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
     EXPECT_EQ(server.CountCommands("PASS"), 0);
 }
 
-// FTP with TLS required and SFTP: files are read, written, sized, listed and made over the one
-// login, with the password (FTP) or key (SFTP) the agent names.
+// Plain FTP, FTP with TLS required and SFTP: files are read, written, sized, listed and made
+// over the one login, with the password (FTP) or key (SFTP) the agent names.
 TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
     CFtpServer secure;
     ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
@@ -380,14 +347,21 @@ TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
     sftp.Password.clear();
     sftp.CaFile = sshd.KnownHostsFile();
     sftp.SshKey = sshd.KeyFile();
+    CAgentSettings plain(0);
+    plain.SiteFileType = kSiteFtp;
+    plain.RootDirectory = server.Address();
+    plain.Username = server.User();
+    plain.Password = server.Password();
     const struct {
         CAgentSettings* agent;
         std::string root;
-    } rows[] = {{&ftps, secure.Root()}, {&sftp, sftpRoot}};
+    } rows[] = {{&plain, server.Root()}, {&ftps, secure.Root()}, {&sftp, sftpRoot}};
     for (const auto& row : rows) {
         const std::string& root = row.root;
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "index.html", "<html>home</html>"));
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/binary.bin", BinaryBytes()));
+        std::error_code ignored;
+        fs::remove(root + "/readonly.html", ignored);  // the fixture's own is read-only already
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "readonly.html", "fixed"));
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "empty.html", ""));
         ASSERT_EQ(chmod((root + "/readonly.html").c_str(), 0444), 0);

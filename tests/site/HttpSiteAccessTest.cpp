@@ -383,17 +383,6 @@ TEST_F(HttpSiteAccessTest, HttpsRootsVerifyTheirCertificate) {
     }
 }
 
-// Many reads in a row, on one access object, all arrive.
-TEST_F(HttpSiteAccessTest, ManyReadsInARow) {
-    auto access = Access();
-    for (int i = 0; i < 50; ++i) {
-        CTextBuffer buffer;
-        ASSERT_TRUE(access->ReadFile(i % 2 ? "/index.html" : "/sub/page.html", buffer));
-        EXPECT_EQ(buffer.Length(), i % 2 ? 17 : 4);
-    }
-    EXPECT_EQ(nginx.LoggedRequests(50), 50);
-}
-
 // A server that goes away, a port where nothing listens, a host that does not exist and a
 // server that never answers all end in results, in bounded time.
 TEST_F(HttpSiteAccessTest, BrokenConnectionsEndInResults) {

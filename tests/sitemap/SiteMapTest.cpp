@@ -178,16 +178,6 @@ TEST(SiteMap, SortLinksAndSums) {
     EXPECT_EQ(p->AverageIdleTime(), 8);
 }
 
-TEST(SiteMap, TimingSumsNeverOverflow) {
-    CSitePage p("/p.html");
-    for (int i = 0; i < 3000; ++i) {
-        p.AddTimingSample(1800000, 900000);
-    }
-    EXPECT_GT(p.ViewSamples, 0);
-    EXPECT_NEAR(p.AverageLoadTime(), 900000, 1);
-    EXPECT_NEAR(p.AverageIdleTime(), 900000, 1);
-}
-
 TEST(SiteMap, FramesThatFrameEachOtherEndTheWalk) {
     CSiteMap map("index.html");
     CSitePage* a = map.AddPage("/a.html");
@@ -221,6 +211,13 @@ TEST(SiteMap, HugeTimingSamplesNeitherOverflowNorHang) {
     EXPECT_EQ(p.ViewSamples, 1);
     EXPECT_EQ(p.ViewTimeSum, 2000000000);
     EXPECT_EQ(p.AverageLoadTime(), 1500000000);
+    // Many large samples: the sums stay in range and the averages right.
+    CSitePage many("/many.html");
+    for (int i = 0; i < 3000; ++i) {
+        many.AddTimingSample(1800000, 900000);
+    }
+    EXPECT_NEAR(many.AverageLoadTime(), 900000, 1);
+    EXPECT_NEAR(many.AverageIdleTime(), 900000, 1);
 
     // Counts a statistics file may hold: sums without samples, a negative count.
     CSitePage q("/q.html");
