@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "RefusedName.h"
+#include "SiteChecks.h"
 #include "agent/AgentSettings.h"
 #include "agent/SiteAccessFactory.h"
 #include "site/FtpSiteAccess.h"
@@ -21,17 +21,8 @@
 #include "support/TestCertificate.h"
 
 namespace fs = std::filesystem;
-using namespace std::string_literals;
 
 namespace {
-
-// Every byte value, line ends of both kinds and a NUL: a text-mode transfer would change them.
-std::string BinaryBytes() {
-    std::string bytes = "line\r\nline\nline\r\0end"s;
-    for (int i = 0; i < 256; ++i)
-        bytes.push_back(static_cast<char>(i));
-    return bytes;
-}
 
 class FtpSiteAccessTest : public testing::Test {
   protected:

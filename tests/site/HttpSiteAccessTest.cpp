@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "RefusedName.h"
+#include "SiteChecks.h"
 #include "agent/AgentSettings.h"
 #include "agent/SiteAccessFactory.h"
 #include "base/LastMessage.h"
@@ -68,13 +68,6 @@ const char* const kSecondServer = R"(
         location = /to-http { return 302 http://127.0.0.1:{port2}/sub/page.html; }
     }
 )";
-
-std::string BinaryBytes() {
-    std::string bytes = "line\r\nline\nline\r\0end"s;
-    for (int i = 0; i < 256; ++i)
-        bytes.push_back(static_cast<char>(i));
-    return bytes;
-}
 
 class HttpSiteAccessTest : public testing::Test {
   protected:

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "RefusedName.h"
+#include "SiteChecks.h"
 #include "site/AtomicFile.h"
 #include "site/LocalSiteAccess.h"
 #include "support/Scoped.h"
@@ -302,7 +302,7 @@ TEST(AtomicFile, ReplacesOnlyOnCommit) {
         ASSERT_TRUE(file.Open());
         ASSERT_TRUE(file.Write("new contents"));
         EXPECT_EQ(ReadWholeFile(path), "old");  // not yet
-        EXPECT_TRUE(fs::exists(file.TempPath()));
+        EXPECT_EQ(TempFilesIn(dir.Path()).size(), 1u);
         // Destroyed without Commit: discarded.
     }
     EXPECT_EQ(ReadWholeFile(path), "old");
