@@ -121,6 +121,13 @@ struct Phase {
     bool Run(const std::string& pattern, int32_t format) {
         return analyzer.AnalyzeLogFiles(pattern, format, lastFile, lastNumber, position);
     }
+    // Takes up where an earlier run left off.
+    Phase& After(const Phase& earlier) {
+        lastFile = earlier.lastFile;
+        lastNumber = earlier.lastNumber;
+        position = earlier.position;
+        return *this;
+    }
     CSiteMap map;
     CLogAnalyzer analyzer;
     std::string lastFile;
@@ -223,9 +230,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
     dir.Write("ex3.log", Log(3, 3));
     RecordingSink sink;
     Phase run2(&sink);
-    run2.lastFile = run1.lastFile;
-    run2.lastNumber = run1.lastNumber;
-    run2.position = run1.position;
+    run2.After(run1);
     ASSERT_TRUE(run2.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(sink.statuses, (std::vector<std::string>{"Processing log file ex2.log",
                                                        "Processing log file ex3.log"}));
@@ -238,9 +243,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
 
     // Nothing new at all: the old hits still count as hits in range, so the phase succeeds.
     Phase run3;
-    run3.lastFile = run2.lastFile;
-    run3.lastNumber = run2.lastNumber;
-    run3.position = run2.position;
+    run3.After(run2);
     ASSERT_TRUE(run3.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(run3.map.HitCount, 0);
     EXPECT_EQ(run3.analyzer.TotalHits(), 3);
@@ -248,9 +251,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
     // A resumed file that was replaced by a shorter one is read whole.
     dir.Write("ex3.log", Log(3, 1));
     Phase run4;
-    run4.lastFile = run2.lastFile;
-    run4.lastNumber = run2.lastNumber;
-    run4.position = run2.position;
+    run4.After(run2);
     ASSERT_TRUE(run4.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(run4.map.HitCount, 1);
     (void)first;
@@ -293,9 +294,7 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_EQ(phase.position, static_cast<int64_t>(Log(1, 10).size()));
     // A later run goes on from there: every record is learnt once.
     Phase next;
-    next.lastFile = phase.lastFile;
-    next.lastNumber = phase.lastNumber;
-    next.position = phase.position;
+    next.After(phase);
     ASSERT_TRUE(next.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(next.map.HitCount, 40 + 50);
     EXPECT_EQ(next.lastFile, dir.path + "/ex2.log");
@@ -349,9 +348,7 @@ TEST_F(LogFilesTest, RotatedAndCompressedLogsTeachWhatPlainOnesDo) {
     EXPECT_EQ(zipped.position,
               static_cast<int64_t>(std::filesystem::file_size(plain.Path("ex10.log"))));
     Phase again;
-    again.lastFile = zipped.lastFile;
-    again.lastNumber = zipped.lastNumber;
-    again.position = zipped.position;
+    again.After(zipped);
     ASSERT_TRUE(again.Run(rotated.path + "/*.gz", kLogAutoDetect));
     EXPECT_EQ(again.map.HitCount, 0);
 }

@@ -57,7 +57,13 @@ TEST(SiteMap, RecordHitRules) {
     EXPECT_DOUBLE_EQ(left->FindLink(b)->Weight, 1.0);
     map.RecordHit(frameset, current, b);
     EXPECT_DOUBLE_EQ(left->FindLink(b)->Weight, 2.0);
-    EXPECT_EQ(map.HitCount, 4);
+    map.RecordHit(b, current, nullptr);  // no target: only counted
+    EXPECT_EQ(map.HitCount, 5);
+    EXPECT_EQ(current, b);
+    EXPECT_TRUE(b->Links.empty());
+    b->RecordTransition(nullptr, 10, 0.5);
+    EXPECT_TRUE(b->Links.empty());
+    EXPECT_EQ(b->TransitionsSinceDecay, 0);
 }
 
 TEST(SiteMap, DecayArithmetic) {
@@ -240,19 +246,6 @@ TEST(SiteMap, HugeTimingSamplesNeitherOverflowNorHang) {
     s.ViewTimeSum = std::numeric_limits<int32_t>::max();
     s.LoadTimeSum = std::numeric_limits<int32_t>::min();
     EXPECT_EQ(s.AverageIdleTime(), std::numeric_limits<int32_t>::max());
-}
-
-TEST(SiteMap, AHitWithoutATargetOnlyCounts) {
-    CSiteMap map("index.html");
-    CSitePage* a = map.AddPage("/a.html");
-    CSitePage* current = a;
-    map.RecordHit(a, current, nullptr);
-    EXPECT_EQ(map.HitCount, 1);
-    EXPECT_EQ(current, a);
-    EXPECT_TRUE(a->Links.empty());
-    a->RecordTransition(nullptr, 10, 0.5);
-    EXPECT_TRUE(a->Links.empty());
-    EXPECT_EQ(a->TransitionsSinceDecay, 0);
 }
 
 TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
