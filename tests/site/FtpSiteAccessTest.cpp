@@ -255,21 +255,6 @@ TEST_F(FtpSiteAccessTest, AddressWithADirectory) {
     EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/tarvik"));
 }
 
-// The agent's settings give the server (with its port) and the login.
-TEST_F(FtpSiteAccessTest, MadeFromAgentSettings) {
-    CAgentSettings agent(0);
-    agent.SiteFileType = kSiteFtp;
-    agent.RootDirectory = server.Address();
-    agent.Username = server.User();
-    agent.Password = server.Password();
-    std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
-    ASSERT_NE(access, nullptr);
-    CTextBuffer buffer;
-    ASSERT_TRUE(access->ReadFile("/sub/page.html", buffer)) << access->LastError();
-    EXPECT_EQ(buffer.View(), "page");
-    EXPECT_EQ(server.CountCommands("USER " + server.User()), 1);
-}
-
 // TLS whenever the server offers it, with its certificate verified; with FtpTls, no login at
 // all on a server without it, so the password never travels in the clear.
 TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {

@@ -331,14 +331,6 @@ TEST_F(HttpSiteAccessTest, MadeFromAgentSettings) {
     CTextBuffer buffer;
     ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
     EXPECT_EQ(buffer.View(), "<html>home</html>");
-
-    agent.IsDynamicSite = false;
-    agent.SiteFileType = kSiteHttp;
-    agent.DomainName = "www.example.com";
-    agent.RootDirectory = "http://" + server + "/";
-    access = CreateSiteAccess(agent);
-    ASSERT_NE(access, nullptr);
-    EXPECT_EQ(access->GetFileSize("/sub/page.html"), 4);
 }
 
 // An https:// root: the certificate is verified against the agent's bundle (or the system's
