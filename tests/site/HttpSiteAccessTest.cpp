@@ -307,13 +307,8 @@ TEST_F(HttpSiteAccessTest, NoDirectoriesOrAttributes) {
 // Names that climb out of the root are refused before anything is sent.
 TEST_F(HttpSiteAccessTest, NamesLeavingTheRootAreRefused) {
     auto access = Access();
-    const std::string names[] = {"/../../home/someone/notes.html",
-                                 "/sub/../../index.html",
-                                 "/%2e%2e/index.html",
-                                 "/%2E%2E%2Findex.html",
-                                 "\\..\\index.html",
-                                 "/..#top",
-                                 "/sub/../..?q=1"};
+    // The table of StaysInsideRoot holds the other spellings; HTTP cuts a fragment or a query.
+    const std::string names[] = {"/sub/../../index.html", "/..#top", "/sub/../..?q=1"};
     for (const auto& name : names) {
         ExpectEveryOperationRefuses(*access, name);
     }
