@@ -177,50 +177,39 @@ TEST_F(LogReaderTest, IisFieldRules) {
 }
 
 TEST_F(LogReaderTest, IisDateOrders) {
-    std::string log = IisLine("12/31/98") + IisLine("31/12/98") + IisLine("12/31/98");
-    const time_t expected = LocalTime(1998, 12, 31, 13, 55, 36);
+    const std::string mixed = IisLine("12/31/98") + IisLine("31/12/98") + IisLine("12/31/98");
+    const std::string dayFirst = IisLine("31/12/98") + IisLine("31/12/98") + IisLine("31/12/98");
     struct Case {
+        std::string log;
         int32_t order;
         std::vector<bool> accepted;
         std::vector<bool> monthFirstAfter;
     };
     const Case cases[] = {
         // Automatic: both orders read; the flag follows the data.
-        {kIisDateAuto, {true, true, true}, {true, false, true}},
+        {mixed, kIisDateAuto, {true, true, true}, {true, false, true}},
         // Month first: the day-first line fails and leaves the flag flipped; the next month-first
         // line flips it back and passes.
-        {kIisDateMonthFirst, {true, false, true}, {true, false, true}},
+        {mixed, kIisDateMonthFirst, {true, false, true}, {true, false, true}},
         // Day first: the month-first line fails (it flips the flag to month first), the second
         // flips it back and passes.
-        {kIisDateDayFirst, {false, true, false}, {true, false, true}},
+        {mixed, kIisDateDayFirst, {false, true, false}, {true, false, true}},
+        // The same date text line after line reads as the flag of each line says.
+        {dayFirst, kIisDateAuto, {true, true, true}, {false, false, false}},
+        {dayFirst, kIisDateMonthFirst, {false, false, false}, {false, false, false}},
+        {dayFirst, kIisDateDayFirst, {true, true, true}, {false, false, false}},
     };
     for (const Case& c : cases) {
-        CMemoryLogStream stream(log);
+        CMemoryLogStream stream(c.log);
         CIISLogReader reader(stream, c.order);
         EXPECT_EQ(reader.MonthFirst(), c.order != kIisDateDayFirst);
         for (std::size_t i = 0; i < c.accepted.size(); ++i) {
             CLogRecord r;
             EXPECT_EQ(reader.ParseNextLine(r), c.accepted[i]) << c.order << " line " << i;
             EXPECT_EQ(reader.MonthFirst(), c.monthFirstAfter[i]) << c.order << " line " << i;
-            if (c.order == kIisDateAuto) {
-                EXPECT_EQ(r.Time, expected);
+            if (c.accepted[i]) {
+                EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << c.order << " line " << i;
             }
-        }
-    }
-}
-
-TEST_F(LogReaderTest, IisRepeatedDatesFollowTheFlag) {
-    // The same date text line after line reads as the flag of each line says.
-    std::string log = IisLine("31/12/98") + IisLine("31/12/98") + IisLine("31/12/98");
-    for (int32_t order : {kIisDateAuto, kIisDateMonthFirst, kIisDateDayFirst}) {
-        CMemoryLogStream stream(log);
-        CIISLogReader reader(stream, order);
-        for (int i = 0; i < 3; ++i) {
-            CLogRecord r;
-            bool accepted = reader.ParseNextLine(r);
-            EXPECT_EQ(accepted, order != kIisDateMonthFirst) << order << " line " << i;
-            EXPECT_FALSE(reader.MonthFirst()) << order << " line " << i;
-            EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << order << " line " << i;
         }
     }
 }
