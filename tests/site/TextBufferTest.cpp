@@ -91,10 +91,6 @@ TEST(TextBuffer, ReplaceAll) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Many replacements in a large page: every occurrence replaced once, the rest kept in order.
 TEST(TextBuffer, ReplaceAllInALargePage) {
     std::string page;

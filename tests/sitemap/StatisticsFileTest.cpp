@@ -134,22 +134,6 @@ TEST_F(StatisticsFileTest, RoundTripKeepsEveryStoredField) {
     EXPECT_EQ(ReadAll(dir / "s.qvs"), ReadAll(dir / "t.qvs"));
 }
 
-TEST_F(StatisticsFileTest, PageRecordStartsWithNameThenSize) {
-    CSiteMap map("index.html");
-    map.AddPage("/index.html");
-    ASSERT_TRUE(map.Save((dir / "p.qvs").string()));
-    std::string bytes = ReadAll(dir / "p.qvs");
-    // 3, 1, tag 1, count 1, then the page: 1, 11, "/index.html", 9, -2
-    const int32_t head[] = {3, 1, 1, 1, 1, 11};
-    ASSERT_GE(bytes.size(), sizeof head + 11 + 8);
-    EXPECT_EQ(bytes.substr(0, sizeof head),
-              std::string(reinterpret_cast<const char*>(head), sizeof head));
-    EXPECT_EQ(bytes.substr(sizeof head, 11), "/index.html");
-    const int32_t size[] = {9, -2};
-    EXPECT_EQ(bytes.substr(sizeof head + 11, 8),
-              std::string(reinterpret_cast<const char*>(size), sizeof size));
-}
-
 TEST_F(StatisticsFileTest, CorruptFilesFailAndLeaveTheGraph) {
     CSiteMap good("index.html");
     CSitePage* a = good.AddPage("/a.html");
