@@ -21,6 +21,7 @@
 #include "processing/AgentRunTask.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/AnalyzeDialog.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
@@ -32,8 +33,7 @@ namespace {
 
 // The commands whose dialogs this version does not have yet; they are shown, disabled.
 bool IsPending(int command) {
-    return command == kCmdAddAgent || command == kCmdProperties || command == kCmdOptions ||
-           command == kCmdAnalyzeAndEmbed;
+    return command == kCmdAddAgent || command == kCmdProperties || command == kCmdOptions;
 }
 
 bool IsAgentCommand(int command) {
@@ -256,6 +256,13 @@ void CMainFrame::OnCommand(int command) {
             break;
         case kCmdRunAgent:
             RunAgent();
+            break;
+        case kCmdAnalyzeAndEmbed:
+            if (CAgentSettings* agent = m_view->SelectedAgent()) {
+                BusyScope busy(this);
+                CAnalyzeDialog::Open(m_doc, *agent, this);
+                RefreshView();
+            }
             break;
         case kCmdAddIfEmpty:
             // The new-agent wizard opens here for an empty list once it exists; until then the
