@@ -131,6 +131,10 @@ bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics) {
     return SaveState(agent, statistics, &statisticsSaved);
 }
 
+bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics, bool* statisticsSaved) {
+    return SaveState(agent, statistics, statisticsSaved);
+}
+
 std::unique_ptr<CRunLock> CBrevDoc::LockForRun(CAgentSettings& agent) {
     if (!m_list)
         return nullptr;

@@ -96,6 +96,10 @@ class CBrevDoc {
     // shown through the prompt in one line. False when a write failed (a statistics failure
     // leaves its message).
     bool SaveAgentState(CAgentSettings& agent, bool statistics = true);
+    // The same, and tells through *statisticsSaved (not null) whether the statistics file was
+    // written when it was due; false there leaves the statistics message in the last-message
+    // buffer (a settings failure leaves UserHive().LastError()).
+    bool SaveAgentState(CAgentSettings& agent, bool statistics, bool* statisticsSaved);
 
     // Before a run of the agent (all phases or some): takes the agent's run lock, then brings
     // what this program has not changed of the agent up to date with the files (settings

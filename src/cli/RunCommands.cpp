@@ -17,6 +17,7 @@
 #include "cli/TerminalSink.h"
 #include "cli/TimingSink.h"
 #include "processing/AgentRunTask.h"
+#include "processing/AgentStep.h"
 #include "processing/Estimates.h"
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
@@ -42,12 +43,6 @@ int Run(const RunOptions& options) {
         if (agent == nullptr) {
             return false;
         }
-        // One run per agent at a time, held until what it recorded is saved.
-        std::unique_ptr<CRunLock> lock = doc.LockForRun(*agent);
-        if (!lock) {
-            PrintCliError(GetLastMessage());
-            return false;
-        }
         unsigned phases = (options.map ? kRunMap : 0u) | (options.log ? kRunLog : 0u) |
                           (options.embed ? kRunEmbed : 0u);
         if (phases == 0)
@@ -64,17 +59,23 @@ int Run(const RunOptions& options) {
         CProgressSink* sink = options.timings ? static_cast<CProgressSink*>(&timing) : &terminal;
         CTerminalSink::InstallInterruptHandler(&terminal);
         const auto started = std::chrono::steady_clock::now();
-        const bool ok = RunAgent(doc.Agents(), *agent, sink, phases);
+        // The same step as the desktop program's: one run per agent at a time, held until what
+        // it recorded (whichever phases ran) is saved.
+        const StepResult step = RunAgentStep(
+            doc, *agent, [sink](CProcessingTask& task) { return RunTask(task, sink); }, phases);
         const double total =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         terminal.Finish();
         interrupted = terminal.IsStopped() || CTerminalSink::WasInterrupted();
-        const std::string runMessage = GetLastMessage();
-        const bool saved = doc.SaveAgentState(*agent);
-        lock.reset();
         CTerminalSink::InstallInterruptHandler(nullptr);
+        if (step.save == StepSave::kNotRun) {
+            PrintCliError(step.message);
+            return false;
+        }
+        const bool ok = step.succeeded;
+        const bool saved = step.save == StepSave::kSaved;
         if (!saved) {
-            PrintCliError(GetLastMessage());
+            PrintCliError(step.message);
         }
         if (options.timings) {
             PrintPhaseTimings(timing, total);
@@ -82,8 +83,8 @@ int Run(const RunOptions& options) {
         if (!ok) {
             // A failure the run showed already is not printed again; a stopped run showed
             // nothing and says so here.
-            if (runMessage != terminal.LastShown()) {
-                PrintCliError(runMessage);
+            if (step.runMessage != terminal.LastShown()) {
+                PrintCliError(step.runMessage);
             }
             return false;
         }
@@ -97,10 +98,7 @@ int Run(const RunOptions& options) {
 // values or "no direct links".
 struct PageRow {
     std::string name;
-    int load = 0;
-    int idle = 0;
-    bool direct = false;
-    NextClickEstimate estimate;
+    PageEstimates shown;
 };
 
 void PrintEstimateTable(const std::vector<PageRow>& rows, const std::string& site) {
@@ -109,12 +107,13 @@ void PrintEstimateTable(const std::vector<PageRow>& rows, const std::string& sit
                      ResString(IDS_CLI_EST_IDLE), ResString(IDS_CLI_EST_WITHOUT),
                      ResString(IDS_CLI_EST_WITH), ResString(IDS_CLI_EST_ACCELERATION)});
     for (const PageRow& row : rows) {
-        std::vector<std::string> line = {row.name, FormatString(IDS_SECONDS, row.load),
-                                         FormatString(IDS_SECONDS, row.idle)};
-        if (row.direct) {
-            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(row.estimate.w0 - 0.5)));
-            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(row.estimate.w1 - 0.5)));
-            line.push_back(FormatString(IDS_PERCENT, ShownPageAcceleration(row.estimate)));
+        const PageEstimates& e = row.shown;
+        std::vector<std::string> line = {row.name, FormatString(IDS_SECONDS, e.load),
+                                         FormatString(IDS_SECONDS, e.idle)};
+        if (e.direct) {
+            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(e.next.w0 - 0.5)));
+            line.push_back(FormatString(IDS_SECONDS, ShownSeconds(e.next.w1 - 0.5)));
+            line.push_back(FormatString(IDS_PERCENT, ShownPageAcceleration(e.next)));
         } else {
             line.insert(line.end(), 3, ResString(IDS_NO_DIRECT_LINKS));
         }
@@ -144,15 +143,15 @@ void PrintEstimateJson(const std::vector<PageRow>& rows, bool available, double 
     std::printf("  \"pages\": [");
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const PageRow& row = rows[i];
+        const PageEstimates& e = row.shown;
         std::printf(
             "%s\n    {\"name\": %s, \"loadSeconds\": %d, \"idleSeconds\": %d, "
             "\"directLinks\": %s",
-            i ? "," : "", JsonString(row.name).c_str(), row.load, row.idle,
-            row.direct ? "true" : "false");
-        if (row.direct) {
+            i ? "," : "", JsonString(row.name).c_str(), e.load, e.idle,
+            e.direct ? "true" : "false");
+        if (e.direct) {
             std::printf(", \"w0\": %.6g, \"w1\": %.6g, \"weight\": %.6g, \"percent\": %d",
-                        row.estimate.w0, row.estimate.w1, row.estimate.p,
-                        ShownPageAcceleration(row.estimate));
+                        e.next.w0, e.next.w1, e.next.p, ShownPageAcceleration(e.next));
         }
         std::printf("}");
     }
@@ -170,25 +169,24 @@ int Estimate(const std::string& agentName, bool json) {
             PrintCliError(FormatString(IDS_CLI_EST_NO_GRAPH, agent->AgentKey.c_str()));
             return false;
         }
-        CSiteMap& map = *agent->SiteMap;
+        // The estimates store each link's benefit in the graph: they work on a copy, so that this
+        // command, which only reads, never rewrites the statistics file (a run of the agent may
+        // be saving a newer one meanwhile).
+        // (A graph loaded from its file always reads back; the agent's own is the fallback.)
+        std::unique_ptr<CSiteMap> copy = CopyOfGraph(*agent->SiteMap);
+        CSiteMap& map = copy ? *copy : *agent->SiteMap;
         std::vector<PageRow> rows;
         for (const auto& page : map.Pages()) {
-            PageRow row;
-            row.name = page->Name;
-            row.load = page->AverageLoadTime();
-            row.idle = page->AverageIdleTime();
-            row.direct = page->HasStaticLink();
-            row.estimate = EstimateNextClick(*page);
-            rows.push_back(row);
+            rows.push_back(PageRow{page->Name, EstimatePage(*page)});
         }
-        const bool available = SiteStatisticsAvailable(map);
-        const double acceleration = available ? EstimateSiteAcceleration(map) : 0.0;
+        const SiteEstimates site = EstimateSite(map);
         if (json) {
-            PrintEstimateJson(rows, available, acceleration);
+            PrintEstimateJson(rows, site.available, site.acceleration);
         } else {
             PrintEstimateTable(
-                rows, available ? FormatString(IDS_PERCENT, ShownSiteAcceleration(acceleration))
-                                : std::string(ResString(IDS_NO_SITE_STATISTICS)));
+                rows, site.available
+                          ? FormatString(IDS_PERCENT, ShownSiteAcceleration(site.acceleration))
+                          : std::string(ResString(IDS_NO_SITE_STATISTICS)));
         }
         return true;
     });

@@ -61,32 +61,55 @@ LogParams CAgentRunTask::BuildLogParams(time_t now) const {
 void CAgentRunTask::Run() {
     const CachingParams params = BuildCachingParams();
     const LogParams logParams = BuildLogParams(time(nullptr));
+    CAgentSettings& agent = *m_agent;
 
     m_forcedOrders.clear();
     m_purgeAfterCrawl = false;
+    m_graphComplete = false;
+    m_previousMap.reset();
+    bool canRollBack = true;
+    // The site as the agent's settings name it now: a location edited since the graph was made
+    // (or loaded) is where this run reads and writes, never the old one.
+    if (agent.SiteMap) {
+        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+    }
+    const bool learns = doMap || doLog;
     if (doMap && doLog && !logParams.Accumulate) {
         // A fresh start. The prefetch orders the operator set by hand live in the graph; keep
-        // them by name so that the new crawl can give them back. The earlier graph is set aside
-        // until the crawl has succeeded: a site that cannot be read this time (or a Stop during
-        // the crawl) must not cost the statistics and the orders.
+        // them by name so that the new crawl can give them back.
         RememberForcedOrders();
-        m_previousMap = std::move(m_agent->SiteMap);
+        m_previousMap = std::move(agent.SiteMap);
+    } else if (learns && agent.SiteMap) {
+        m_previousMap = CopyOfGraph(*agent.SiteMap);
+        canRollBack = m_previousMap != nullptr;
     }
-    if (m_agent->SiteMap) {
+    if (agent.SiteMap) {
         if (doMap) {
             // The crawl marks again what is still in the HTML. Pages nothing refers to any more
             // are dropped only after it: a page it finds again keeps what the logs taught it,
             // also when only static links of weight 0 led to it (the home page, typically).
-            for (const auto& page : m_agent->SiteMap->Pages()) {
+            for (const auto& page : agent.SiteMap->Pages()) {
                 page->ForgetStatic();
             }
             m_purgeAfterCrawl = true;
         }
         if (doLog && !logParams.Accumulate) {
-            m_agent->SiteMap->ResetStatistics();
+            agent.SiteMap->ResetStatistics();
         }
     }
     m_succeeded = Pipeline(params, logParams);
+    if (!m_succeeded && learns && !m_graphComplete && canRollBack) {
+        // A crawl or a log analysis that failed or was stopped (or anything after them that
+        // failed before the instructions were concluded) leaves the graph as it was before the
+        // run: the statistics, the orders set by hand and the resume state are not given up for
+        // a site or a log that could not be read this time. An agent without a graph before
+        // the run has none after it.
+        agent.SiteMap = std::move(m_previousMap);
+        m_forcedOrders.clear();
+        if (agent.SiteMap) {
+            agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+        }
+    }
     m_previousMap.reset();
     SinkClose(m_sink);
 }
@@ -101,17 +124,11 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
 
     if (doMap) {
         map.SetHomePage(agent.HomePage);
-        map.SetAccess(CreateSiteAccess(agent));
         SinkSetTitle(m_sink, ResString(IDS_ANALYZING_SITE));
         if (!RunSiteMapAnalysis(map, agent.DomainName, m_sink)) {
-            if (m_previousMap) {
-                agent.SiteMap = std::move(m_previousMap);
-                m_forcedOrders.clear();
-            }
             ReportError(m_sink, GetLastMessage());
             return false;
         }
-        m_previousMap.reset();
         if (m_purgeAfterCrawl) {
             std::string home = agent.HomePage;
             if (home.empty() || home.front() != '/') {
@@ -150,8 +167,10 @@ bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logPa
         ReportError(m_sink, GetLastMessage());
         return false;
     }
-    // Pages are being rewritten: the user cannot interrupt that. Without embedding, Stop stays
-    // off for the rest of the run.
+    // What the run learnt is complete from here on: it stays, whatever follows. Pages are being
+    // rewritten: the user cannot interrupt that. Without embedding, Stop stays off for the rest
+    // of the run.
+    m_graphComplete = true;
     SinkEnableStop(m_sink, false);
     if (doEmbed) {
         SinkSetTitle(m_sink, ResString(IDS_EMBEDDING));
@@ -301,6 +320,21 @@ void CAgentRunTask::RestoreForcedOrders() {
         }
     }
     m_forcedOrders.clear();
+}
+
+std::unique_ptr<CSiteMap> CopyOfGraph(CSiteMap& map) {
+    auto copy = std::make_unique<CSiteMap>(map.GetHomePage());
+    const std::string bytes = map.Serialize();
+    if (!copy->LoadFromMemory(bytes.data(), bytes.size())) {
+        return nullptr;
+    }
+    copy->LastLogFile = map.LastLogFile;
+    copy->LastLogPosition = map.LastLogPosition;
+    copy->LastLogNumber = map.LastLogNumber;
+    copy->ResumeStateLost = map.ResumeStateLost;
+    copy->HitCount = map.HitCount;
+    copy->SetDecay(map.DecayPeriod, map.DecayFactor);
+    return copy;
 }
 
 bool RunTask(CProcessingTask& task, CProgressSink* sink) {

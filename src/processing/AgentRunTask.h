@@ -61,11 +61,20 @@ class CAgentRunTask : public CProcessingTask {
     CAgentList* m_agentList;
     CAgentSettings* m_agent;
     std::vector<ForcedOrder> m_forcedOrders;
-    // The graph before a fresh start, put back when the new crawl fails or is stopped.
+    // The graph as it was before a run that crawls or reads logs (the graph itself for a fresh
+    // start, else a copy), put back when the run fails or is stopped before its graph is
+    // complete.
     std::unique_ptr<CSiteMap> m_previousMap;
+    // The instructions were concluded: what the run learnt stays, also after a later failure.
+    bool m_graphComplete = false;
     // The kept graph forgot its static structure; unreferenced pages go once the crawl is done.
     bool m_purgeAfterCrawl = false;
 };
+
+// A copy of map as its statistics file holds it, with its hit count, resume state and decay
+// settings; without an access object. nullptr when the graph cannot be read back (a name longer
+// than the file format allows).
+std::unique_ptr<CSiteMap> CopyOfGraph(CSiteMap& map);
 
 // Readies map for planning as a run does just before it concludes the caching instructions:
 // every page accelerated, every page's links sorted.
@@ -93,8 +102,13 @@ enum RunPhase : unsigned {
 
 // Runs the given phases of the agent (a set of RunPhase values) and then records the outcome in
 // the agent: ProcessTime (now, formatted by FormatProcessTime) and IsProcessed (the run's
-// success), whether or not it succeeded. On failure the last message says why (unless stopped).
-// Borrows everything; the settings are not written here.
+// success), whether or not it succeeded. On failure the last message says why ("Process
+// Stopped" when stopped). Every run reaches the site through an access object made from the
+// agent's settings as they are when it starts. A run with the map or the log phase that fails
+// or is stopped before its caching instructions are concluded leaves the agent's page graph as
+// it was before the run (none when it had none); that graph may be another object than the one
+// the run began with, so pointers into the graph do not outlive a run. Borrows everything; the
+// settings are not written here (RunAgentStep runs and saves).
 bool RunAgent(CAgentList& agentList, CAgentSettings& agent, CProgressSink* sink,
               unsigned phases = kFullRun);
 

@@ -6,6 +6,10 @@
 #include "sitemap/SiteMap.h"
 
 std::vector<CPageLink*> CandidateOrder(CSitePage& page) {
+    return CandidateOrder(page, nullptr);
+}
+
+std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks) {
     std::vector<CPageLink*> order;
     order.reserve(page.Links.size());
     if (page.ForcePrefetchOrder) {
@@ -16,12 +20,18 @@ std::vector<CPageLink*> CandidateOrder(CSitePage& page) {
                 }
             }
         }
+        if (forcedLinks != nullptr) {
+            *forcedLinks = order.size();
+        }
         for (const auto& link : page.Links) {
             if (std::find(order.begin(), order.end(), link.get()) == order.end()) {
                 order.push_back(link.get());
             }
         }
         return order;
+    }
+    if (forcedLinks != nullptr) {
+        *forcedLinks = 0;
     }
     for (const auto& link : page.Links) {
         order.push_back(link.get());
@@ -35,8 +45,10 @@ NextClickEstimate EstimateNextClick(CSitePage& page) {
     const double n = idle > 1 ? idle : 1;
     e.base = 0.2 + 0.8 * (1.0 - 1.0 / n);
 
-    const std::vector<CPageLink*> candidates = CandidateOrder(page);
-    const std::size_t forcedCount = page.ForcedPrefetchPages.size();
+    // Only the forced pages that are links of the page are prefetched in forced order: a forced
+    // page without a link must not make the next link in order count as prefetched.
+    std::size_t forcedCount = 0;
+    const std::vector<CPageLink*> candidates = CandidateOrder(page, &forcedCount);
     long long elapsed = 0;
     double w0sum = 0.0;
     double w1sum = 0.0;
@@ -78,6 +90,24 @@ double EstimateSiteAcceleration(CSiteMap& map) {
         weight += e.p;
     }
     return sum / (weight > 1.0 ? weight : 1.0);
+}
+
+PageEstimates EstimatePage(CSitePage& page) {
+    PageEstimates e;
+    e.load = page.AverageLoadTime();
+    e.idle = page.AverageIdleTime();
+    e.direct = page.HasStaticLink();
+    e.next = EstimateNextClick(page);
+    return e;
+}
+
+SiteEstimates EstimateSite(CSiteMap& map) {
+    SiteEstimates e;
+    e.available = SiteStatisticsAvailable(map);
+    if (e.available) {
+        e.acceleration = EstimateSiteAcceleration(map);
+    }
+    return e;
 }
 
 bool SiteStatisticsAvailable(const CSiteMap& map) {

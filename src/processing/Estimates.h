@@ -22,6 +22,10 @@ struct NextClickEstimate {
 // the links to the forced pages in forced order (a forced page without a link is skipped), then
 // the rest in link order; otherwise link order.
 std::vector<CPageLink*> CandidateOrder(CSitePage& page);
+// The same, and tells through *forcedLinks (when not null) how many of the first links are
+// those of forced pages (0 with the forced order off): the links the estimate counts as
+// prefetched in forced order.
+std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks);
 
 // The next-click estimate of one page; stores every considered link's benefit in PlanValue.
 NextClickEstimate EstimateNextClick(CSitePage& page);
@@ -31,6 +35,22 @@ double EstimateSiteAcceleration(CSiteMap& map);
 
 // Site statistics are available when some page has learnt link weights.
 bool SiteStatisticsAvailable(const CSiteMap& map);
+
+// Everything shown of one page, as the step-by-step dialog and `tarvik estimate` show it.
+struct PageEstimates {
+    int load = 0;         // AverageLoadTime, seconds
+    int idle = 0;         // AverageIdleTime, seconds
+    bool direct = false;  // HasStaticLink: without direct links next holds nothing to show
+    NextClickEstimate next;
+};
+PageEstimates EstimatePage(CSitePage& page);
+
+// The site's figure: available as SiteStatisticsAvailable says; acceleration 0 when not.
+struct SiteEstimates {
+    bool available = false;
+    double acceleration = 0.0;
+};
+SiteEstimates EstimateSite(CSiteMap& map);
 
 // The numbers as the estimates are shown: whole numbers truncated toward zero.
 int ShownSeconds(double seconds);                       // callers pass W0 - 0.5 or W1 - 0.5

@@ -67,7 +67,9 @@ TEST(Estimates, ForcedOrderDecidesWhatCountsAsPrefetched) {
     }
     SetTimes(page, 0, 3);
     page->ForcePrefetchOrder = true;
-    page->ForcedPrefetchPages = {t[2], t[0]};
+    // A forced page that is not a link is skipped and prefetched as nothing: the next link in
+    // order does not take its place.
+    page->ForcedPrefetchPages = {t[2], map.AddPage("/elsewhere.html"), t[0]};
     std::vector<CPageLink*> order = CandidateOrder(*page);
     ASSERT_EQ(order.size(), 4u);
     EXPECT_EQ(order[0]->Target, t[2]);

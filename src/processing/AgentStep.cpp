@@ -1,0 +1,44 @@
+#include "processing/AgentStep.h"
+
+#include <memory>
+
+#include "agent/AgentSettings.h"
+#include "agent/BrevDoc.h"
+#include "agent/RunLock.h"
+#include "agent/SiteAccessFactory.h"
+#include "base/LastMessage.h"
+#include "hive/HiveFile.h"
+#include "sitemap/SiteMap.h"
+
+StepResult RunAgentStep(CBrevDoc& doc, CAgentSettings& agent, const TaskRunner& runTask,
+                        unsigned phases) {
+    StepResult result;
+    std::unique_ptr<CRunLock> lock = doc.LockForRun(agent);
+    if (!lock) {
+        result.save = StepSave::kNotRun;
+        result.message = GetLastMessage();
+        return result;
+    }
+    result.succeeded = RunAgentWith(doc.Agents(), agent, runTask, phases);
+    result.runMessage = GetLastMessage();
+    bool statisticsSaved = true;
+    if (!doc.SaveAgentState(agent, true, &statisticsSaved)) {
+        if (!statisticsSaved) {
+            result.save = StepSave::kStatisticsNotSaved;
+            result.message = GetLastMessage();
+        } else {
+            result.save = StepSave::kSettingsNotSaved;
+            result.message =
+                UserHive().LastError().empty() ? GetLastMessage() : UserHive().LastError();
+        }
+    }
+    return result;
+}
+
+CSiteMap& EnsureSiteMap(CAgentSettings& agent) {
+    if (!agent.SiteMap) {
+        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
+        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+    }
+    return *agent.SiteMap;
+}
