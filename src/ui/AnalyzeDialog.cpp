@@ -11,11 +11,7 @@
 #include <algorithm>
 
 #include "agent/BrevDoc.h"
-#include "agent/RunLock.h"
-#include "agent/SiteAccessFactory.h"
-#include "base/LastMessage.h"
-#include "hive/HiveFile.h"
-#include "processing/AgentRunTask.h"
+#include "processing/AgentStep.h"
 #include "processing/Estimates.h"
 #include "ui/BarListCtrl.h"
 #include "ui/DialogCaptions.h"
@@ -47,6 +43,30 @@ double ForcedShare(CSitePage& page, CSitePage* target) {
     return link != nullptr && sum > 0.0 ? link->Weight / sum : 0.0;
 }
 
+// The estimates store each link's benefit in the graph. What the dialog only shows is no change
+// of the graph: the benefits go back as they were, so that showing a page never makes the next
+// save rewrite the statistics file (perhaps over a newer one another program saved).
+class KeepPlanValues {
+  public:
+    explicit KeepPlanValues(CSiteMap* map) {
+        if (map == nullptr)
+            return;
+        for (const auto& page : map->Pages()) {
+            for (const auto& link : page->Links)
+                m_saved.emplace_back(link.get(), link->PlanValue);
+        }
+    }
+    ~KeepPlanValues() {
+        for (const auto& [link, value] : m_saved)
+            link->PlanValue = value;
+    }
+    KeepPlanValues(const KeepPlanValues&) = delete;
+    KeepPlanValues& operator=(const KeepPlanValues&) = delete;
+
+  private:
+    std::vector<std::pair<CPageLink*, double>> m_saved;
+};
+
 }  // namespace
 
 CAnalyzeDialog::CAnalyzeDialog(CBrevDoc& doc, CAgentSettings& agent, QWidget* parent)
@@ -64,10 +84,7 @@ CAnalyzeDialog::CAnalyzeDialog(CBrevDoc& doc, CAgentSettings& agent, QWidget* pa
 CAnalyzeDialog::~CAnalyzeDialog() = default;
 
 void CAnalyzeDialog::Open(CBrevDoc& doc, CAgentSettings& agent, QWidget* parent) {
-    if (!agent.SiteMap) {
-        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
-        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
-    }
+    EnsureSiteMap(agent);
     CAnalyzeDialog dialog(doc, agent, parent);
     dialog.exec();
 }
@@ -225,9 +242,10 @@ void CAnalyzeDialog::ClearLists() {
 }
 
 void CAnalyzeDialog::RecomputeSiteStatistics() {
-    CSiteMap* map = m_agent.SiteMap.get();
-    m_statisticsAvailable = map != nullptr && SiteStatisticsAvailable(*map);
-    m_siteAcceleration = m_statisticsAvailable ? EstimateSiteAcceleration(*map) : 0.0;
+    KeepPlanValues keep(m_agent.SiteMap.get());
+    const SiteEstimates site = m_agent.SiteMap ? EstimateSite(*m_agent.SiteMap) : SiteEstimates();
+    m_statisticsAvailable = site.available;
+    m_siteAcceleration = site.acceleration;
 }
 
 void CAnalyzeDialog::ShowTabControls() {
@@ -287,17 +305,17 @@ void CAnalyzeDialog::RefreshEstimates() {
     SetText(Control(kSiteAcceleration), Percent(ShownSiteAcceleration(m_siteAcceleration)));
     CSitePage* page = m_tree->SelectedPage();
     if (page != nullptr) {
-        SetText(Control(kLoadTime), Seconds(page->AverageLoadTime()));
-        SetText(Control(kIdleTime), Seconds(page->AverageIdleTime()));
-        const bool direct = page->HasStaticLink();
+        KeepPlanValues keep(m_agent.SiteMap.get());
+        const PageEstimates e = EstimatePage(*page);
+        SetText(Control(kLoadTime), Seconds(e.load));
+        SetText(Control(kIdleTime), Seconds(e.idle));
         for (int id : {kWithout, kWith, kPageAcceleration, kWithoutLabel, kWithLabel,
                        kPageAccelerationLabel})
-            Control(id)->setEnabled(direct);
-        if (direct) {
-            const NextClickEstimate e = EstimateNextClick(*page);
-            SetText(Control(kWithout), Seconds(ShownSeconds(e.w0 - 0.5)));
-            SetText(Control(kWith), Seconds(ShownSeconds(e.w1 - 0.5)));
-            SetText(Control(kPageAcceleration), Percent(ShownPageAcceleration(e)));
+            Control(id)->setEnabled(e.direct);
+        if (e.direct) {
+            SetText(Control(kWithout), Seconds(ShownSeconds(e.next.w0 - 0.5)));
+            SetText(Control(kWith), Seconds(ShownSeconds(e.next.w1 - 0.5)));
+            SetText(Control(kPageAcceleration), Percent(ShownPageAcceleration(e.next)));
         } else {
             for (int id : {kWithout, kWith, kPageAcceleration})
                 SetText(Control(id), ResText(IDS_NO_DIRECT_LINKS));
@@ -390,30 +408,20 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
     m_tree->Fill(nullptr, QString::fromUtf8(ShownText(m_agent.DomainName)));
     m_initialised = true;
 
-    std::unique_ptr<CRunLock> lock = m_doc.LockForRun(m_agent);
-    if (lock) {
-        RunAgentWith(
-            m_doc.Agents(), m_agent,
-            [this](CProcessingTask& task) {
-                CProgressDialog progress(&task, this);
-                m_progress = &progress;
-                const bool ran = progress.RunModal();
-                m_progress = nullptr;
-                return ran;
-            },
-            phase);
-        // Whatever the step learnt or changed is saved now: a long log step is not lost to a
-        // crash before the program closes.
-        if (!m_doc.SaveAgentState(m_agent)) {
-            const std::string why =
-                UserHive().LastError().empty() ? GetLastMessage() : UserHive().LastError();
-            ShowPlainMessage(this, QString::fromStdString(ShownText(why)), ResText(IDS_APP_TITLE));
-        }
-        lock.reset();
-    } else {
-        ShowPlainMessage(this, QString::fromStdString(ShownText(GetLastMessage())),
+    const StepResult result = RunAgentStep(
+        m_doc, m_agent,
+        [this](CProcessingTask& task) {
+            CProgressDialog progress(&task, this);
+            m_progress = &progress;
+            const bool ran = progress.RunModal();
+            m_progress = nullptr;
+            return ran;
+        },
+        phase);
+    // A step that did not run, or whose outcome could not be saved, says so.
+    if (result.save != StepSave::kSaved)
+        ShowPlainMessage(this, QString::fromStdString(ShownText(result.message)),
                          ResText(IDS_APP_TITLE));
-    }
 
     RefillTree(selectedName);
     RecomputeSiteStatistics();
