@@ -408,6 +408,7 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
     m_tree->Fill(nullptr, QString::fromUtf8(ShownText(m_agent.DomainName)));
     m_initialised = true;
 
+    m_running = true;
     const StepResult result = RunAgentStep(
         m_doc, m_agent,
         [this](CProcessingTask& task) {
@@ -418,6 +419,7 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
             return ran;
         },
         phase);
+    m_running = false;
     // A step that did not run, or whose outcome could not be saved, says so.
     if (result.save != StepSave::kSaved)
         ShowPlainMessage(this, QString::fromStdString(ShownText(result.message)),
@@ -426,4 +428,15 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
     RefillTree(selectedName);
     RecomputeSiteStatistics();
     ShowPage();
+    if (m_closeAfterStep)
+        reject();
+}
+
+void CAnalyzeDialog::RequestClose() {
+    if (m_progress != nullptr)
+        m_progress->RequestStop();
+    if (m_running)
+        m_closeAfterStep = true;
+    else
+        reject();
 }

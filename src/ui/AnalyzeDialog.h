@@ -80,6 +80,9 @@ class CAnalyzeDialog : public QDialog {
 
     // Runs one phase (kRunMap, kRunLog or kRunEmbed), as its button does.
     void RunStep(unsigned phase);
+    // The program is asked to end: a step in progress is stopped, and the dialog closes as soon
+    // as no step runs.
+    void RequestClose();
 
   private:
     QLabel* AddLabel(int id, int textId, QWidget* parent);
@@ -116,4 +119,6 @@ class CAnalyzeDialog : public QDialog {
     bool m_statisticsAvailable = false;
     double m_siteAcceleration = 0.0;
     bool m_initialised = false;
+    bool m_running = false;
+    bool m_closeAfterStep = false;
 };

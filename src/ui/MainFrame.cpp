@@ -361,6 +361,8 @@ void CMainFrame::RequestClose() {
     m_closePending = true;
     if (m_progress != nullptr)
         m_progress->RequestStop();
+    for (CAnalyzeDialog* steps : findChildren<CAnalyzeDialog*>())
+        steps->RequestClose();
     if (!m_doc.IsBusy())
         close();
 }
