@@ -96,7 +96,7 @@ void BM_LoaderTraffic(benchmark::State& state) {
         CMemoryLogStream stream(log);
         CCommonLogReader reader(stream);
         analyzer.SetFileSize(static_cast<int64_t>(log.size()));
-        hits += analyzer.ProcessRecords(reader);
+        hits += analyzer.ProcessRecords(reader).hits;
     }
     state.counters["lines/s"] =
         benchmark::Counter(static_cast<double>(hits), benchmark::Counter::kIsRate);

@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CMemoryLogStream stream(bytes);
     analyzer.SetFileSize(static_cast<int64_t>(size));
     int64_t position = 0;
-    int32_t result = analyzer.ProcessLogStream(stream, kLogAutoDetect, position);
-    if (result < -1 || (result >= 0 && position != stream.Tell())) {
+    const LogReadResult result = analyzer.ProcessLogStream(stream, kLogAutoDetect, position);
+    if (result.hits < 0 || (result.outcome == LogReadResult::Read && position != stream.Tell())) {
         std::abort();
     }
     // Every link points into the graph; every weight is a count after decay.

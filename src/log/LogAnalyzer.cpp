@@ -68,15 +68,15 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
     int32_t count = 0;
     if (!lastFile.empty()) {
         int64_t resumed = position;
-        int32_t result = AnalyzeLogFile(lastFile, format, count, resumed);
-        if (result >= 0) {
-            total += result;
+        const LogReadResult result = AnalyzeLogFile(lastFile, format, count, resumed);
+        if (result.outcome == LogReadResult::Read) {
+            total += result.hits;
             position = resumed;
             if (m_lateOffset >= 0) {
                 // The rest is newer than the range: the later files are newer still.
                 files.clear();
             }
-        } else if (result == -2) {
+        } else if (result.outcome == LogReadResult::Stopped) {
             // Stop means stop: the files after the resumed one are not started.
             position = resumed;
             return false;
@@ -85,8 +85,8 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
     }
     for (const std::string& file : files) {
         int64_t reached = 0;
-        int32_t result = AnalyzeLogFile(file, format, count, reached);
-        if (result == -2) {
+        const LogReadResult result = AnalyzeLogFile(file, format, count, reached);
+        if (result.outcome == LogReadResult::Stopped) {
             // What this file taught before the stop stays in the graph: the next run goes on
             // from there.
             lastFile = file;
@@ -94,13 +94,13 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
             lastNumber = LogFileNumber(file);
             return false;
         }
-        if (result < 0) {
+        if (result.outcome != LogReadResult::Read) {
             return false;
         }
         lastFile = file;
         position = reached;
         lastNumber = LogFileNumber(file);
-        total += result;
+        total += result.hits;
         if (m_lateOffset >= 0) {
             break;
         }
@@ -112,41 +112,42 @@ bool CLogAnalyzer::AnalyzeLogFiles(const std::string& pattern, int32_t format,
     return true;
 }
 
-int32_t CLogAnalyzer::AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
-                                     int64_t& position) {
+LogReadResult CLogAnalyzer::AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
+                                           int64_t& position) {
     count = 0;
     std::string name = FileNameOf(path);
     SinkSetStatus(m_sink, FormatString(IDS_PROCESSING_LOG_FILE, name.c_str()));
     std::unique_ptr<CLogStream> stream = OpenLogStream(path);
     if (!stream) {
         SetLastMessage(IDS_COULD_NOT_OPEN_LOG, name.c_str());
-        return -1;
+        return {LogReadResult::NoMatch, 0};
     }
     // A compressed log is decompressed once here to learn its size, which finds damage too.
     int64_t size = stream->Size();
     SetFileSize(size);
     // A remembered offset past the end means the file was replaced since: read all of it.
     SetResumeOffset(position > 0 && (size < 0 || position <= size) ? position : 0);
-    int32_t result = ProcessLogStream(*stream, format, position);
+    LogReadResult result = ProcessLogStream(*stream, format, position);
     SetResumeOffset(0);
     const std::string damage = stream->Damage();
-    if (!damage.empty() && result != -2) {
+    if (!damage.empty() && result.outcome != LogReadResult::Stopped) {
         // What could be read of it counts; the damage ends this file, not the phase.
         std::string text = FormatString(IDS_LOG_DAMAGED, name.c_str(), damage.c_str());
         SetLastMessageText(text);
         SinkShowMessage(m_sink, text);
-        result = std::max(result, 0);
-    } else if (result == -1) {
+        result.outcome = LogReadResult::Read;
+    } else if (result.outcome == LogReadResult::NoMatch) {
         SetLastMessage(IDS_LOG_FORMAT_MISMATCH, name.c_str(), LogFormatName(format));
-    } else if (result == -2) {
+    } else if (result.outcome == LogReadResult::Stopped) {
         SetLastMessage(IDS_PROCESS_STOPPED);
     }
-    count = std::max(result, 0);
+    count = result.hits;
     return result;
 }
 
-int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64_t& position) {
-    int32_t result = -1;
+LogReadResult CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format,
+                                             int64_t& position) {
+    LogReadResult result{LogReadResult::NoMatch, 0};
     for (const LogReaderChoice& choice : LogReadersOf(format)) {
         if (!stream.Seek(position, SEEK_SET)) {
             stream.Rewind();
@@ -156,14 +157,14 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
             common->SetPurposeField(m_purposeField);
         }
         result = ProcessRecords(*reader);
-        if (result != -1) {
+        if (result.outcome != LogReadResult::NoMatch) {
             break;
         }
     }
-    if (result >= 0) {
+    if (result.outcome == LogReadResult::Read) {
         // Records newer than the range end are not learnt: the next run starts at the first.
         position = m_lateOffset >= 0 ? m_lateOffset : stream.Tell();
-    } else if (result == -2) {
+    } else if (result.outcome == LogReadResult::Stopped) {
         position = m_stopOffset;
     }
     return result;
@@ -171,24 +172,24 @@ int32_t CLogAnalyzer::ProcessLogStream(CLogStream& stream, int32_t format, int64
 
 // --- Records ----------------------------------------------------------------------------------
 
-int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
+LogReadResult CLogAnalyzer::ProcessRecords(CLogReader& reader) {
     time_t first = 0;
     time_t last = 0;
     if (!reader.GetTimeSpan(first, last)) {
-        return -1;
+        return {LogReadResult::NoMatch, 0};
     }
     m_lateOffset = -1;
     if (last < m_start) {
-        return 0;
+        return {LogReadResult::Read, 0};
     }
     if (first > m_end) {
         if (m_leaveLate) {
             m_lateOffset = m_resumeOffset;
         }
-        return 0;
+        return {LogReadResult::Read, 0};
     }
     if (!reader.SeekToTime(m_start)) {
-        return 0;
+        return {LogReadResult::Read, 0};
     }
     CLogStream& stream = reader.Stream();
     const int64_t loopStart = stream.Tell();
@@ -214,7 +215,7 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
         if (SinkIsStopped(m_sink)) {
             // This record is not learnt; those of an earlier run before the resume offset were.
             m_stopOffset = std::max(lineStart, m_resumeOffset);
-            return -2;
+            return {LogReadResult::Stopped, 0};
         }
         if (m_leaveLate && record.Time > m_end && lineStart >= m_resumeOffset) {
             // Past the range end: this record and those after it wait for a later run.
@@ -251,7 +252,7 @@ int32_t CLogAnalyzer::ProcessRecords(CLogReader& reader) {
         }
         ProcessHit(record);
     }
-    return ClampToInt32(hits);
+    return {LogReadResult::Read, ClampToInt32(hits)};
 }
 
 void CLogAnalyzer::Sweep(time_t t) {

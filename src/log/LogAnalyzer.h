@@ -26,6 +26,17 @@ class CSiteMap;
 class CSitePage;
 class CVisitListener;
 
+// What reading one log file, stream or reader's records came to.
+struct LogReadResult {
+    enum Outcome {
+        Read,     // hits holds the records in range
+        NoMatch,  // the file could not be opened, or no allowed reader found a record in it
+        Stopped,  // Stop was pressed
+    };
+    Outcome outcome = Read;
+    int32_t hits = 0;  // 0 unless Read
+};
+
 // The decay period the log phase sets on the graph, and the factor of a StatWeight setting:
 // 0 ("No") 1.0, 1 ("Minor") 0.95, 2 ("Major") 0.8, anything else 1.0.
 constexpr int32_t kLogDecayPeriod = 10;
@@ -75,21 +86,20 @@ class CLogAnalyzer {
     // graph has learnt: after a stop, the file being read and its first record not learnt.
     bool AnalyzeLogFiles(const std::string& pattern, int32_t format, std::string& lastFile,
                          int32_t& lastNumber, int64_t& position);
-    // One file, from position (its records before it are only counted): hits in range (also in
-    // count), -1 when it cannot be opened or no allowed reader matches it, -2 when stopped; the
-    // message of a failure is recorded. position becomes the offset reached on success (the
-    // offset of the first record past the range end, when the file reaches past it: those
-    // records are left for a later run), and the offset of the first record not learnt when
-    // stopped.
-    int32_t AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
-                           int64_t& position);
+    // One file, from position (its records before it are only counted): its hits in range (also
+    // in count), or why there are none; the message of a failure is recorded. position becomes the
+    // offset reached on success (the offset of the first record past the range end, when the file
+    // reaches past it: those records are left for a later run), and the offset of the first record
+    // not learnt when stopped.
+    LogReadResult AnalyzeLogFile(const std::string& path, int32_t format, int32_t& count,
+                                 int64_t& position);
     // One open stream, tried with each reader the format allows until one matches.
-    int32_t ProcessLogStream(CLogStream& stream, int32_t format, int64_t& position);
+    LogReadResult ProcessLogStream(CLogStream& stream, int32_t format, int64_t& position);
 
     // --- Records ------------------------------------------------------------------------------
-    // The record loop over one reader: hits in range, -1 when the reader finds no record in the
-    // first 20 lines, -2 when stopped.
-    int32_t ProcessRecords(CLogReader& reader);
+    // The record loop over one reader: its hits in range; NoMatch when the reader finds no
+    // record in the first 20 lines.
+    LogReadResult ProcessRecords(CLogReader& reader);
     // One record in range.
     void ProcessHit(const CLogRecord& record);
     // The page of the site the record's referer names, or nullptr.

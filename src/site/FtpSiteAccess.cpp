@@ -54,6 +54,17 @@ int NoteTlsReply(CURL*, curl_infotype type, char* data, size_t size, void* user)
     return 0;
 }
 
+// Collects every entry of a listing but "." and "..".
+long CollectEntry(const void* info, void* user, int) {
+    const auto* item = static_cast<const curl_fileinfo*>(info);
+    auto* entries = static_cast<std::vector<CFtpSiteAccess::SListEntry>*>(user);
+    if (item->filename != nullptr && std::strcmp(item->filename, ".") != 0 &&
+        std::strcmp(item->filename, "..") != 0) {
+        entries->push_back({item->filename, item->filetype == CURLFILETYPE_DIRECTORY});
+    }
+    return CURL_CHUNK_BGN_FUNC_SKIP;
+}
+
 long SkipEntry(const void*, void*, int) {
     return CURL_CHUNK_BGN_FUNC_SKIP;
 }
@@ -322,6 +333,31 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
         return false;
     }
     entry = search.entry;
+    return true;
+}
+
+bool CFtpSiteAccess::ListDirectory(const std::string& name, std::vector<SListEntry>& entries) {
+    entries.clear();
+    if (RefuseName(name) || !EnsureConnected()) {
+        return false;
+    }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    std::string url = Url(ServerPath(WithoutTrailingSlash(name)));
+    if (url.back() != '/') {
+        url.push_back('/');
+    }
+    url.push_back('*');
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, CollectEntry);
+    curl_easy_setopt(curl, CURLOPT_CHUNK_DATA, &entries);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK && !IsNotThere(code)) {
+        entries.clear();
+        SetCurlError(*m_connection, code);
+        return false;
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "site/ServerAddress.h"
 #include "site/SiteAccess.h"
@@ -46,6 +47,17 @@ class CFtpSiteAccess : public CSiteAccess {
     bool CreateDirectory(const std::string& name) override;
     // "/", or the address's directory followed by "/".
     std::string GetRoot() override;
+
+    // One entry of a directory listing.
+    struct SListEntry {
+        std::string name;  // the file name, without the directory
+        bool isDirectory = false;
+    };
+    // Lists the directory name ("/" for the site's root) afresh from the server, in the
+    // server's order, without "." and "..". A directory that is empty or absent gives no
+    // entries and true; false (error recorded) when no connection can be had or the listing
+    // fails otherwise.
+    bool ListDirectory(const std::string& name, std::vector<SListEntry>& entries);
 
     // Logs in on a connection of its own, closes it again, and tells whether that worked. The
     // stored connection is neither used nor changed.

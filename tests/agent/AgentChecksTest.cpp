@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "AgentTestUtil.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -14,8 +15,6 @@ using namespace agenttest;
 class AgentChecksTest : public testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::path(testing::TempDir()) / "agent_checks";
-        fs::remove_all(dir);
         site = dir / "site";
         fs::create_directories(site / "tarvik");
         WriteAll(site / "index.html", "<html></html>");
@@ -32,8 +31,7 @@ class AgentChecksTest : public testing::Test {
         fs::permissions(dir / "backup" / "locked.zip", fs::perms(0444));
     }
     void TearDown() override {
-        fs::permissions(site / "rodir", fs::perms(0755));
-        fs::remove_all(dir);
+        fs::permissions(site / "rodir", fs::perms(0755));  // so that the scratch can go
     }
 
     struct Outcome {
@@ -59,7 +57,8 @@ class AgentChecksTest : public testing::Test {
 
     std::string S(const fs::path& p) const { return p.string(); }
 
-    fs::path dir;
+    CTempDir scratch{"agent_checks"};
+    fs::path dir = scratch.Path();
     fs::path site;
 };
 

@@ -15,6 +15,7 @@
 
 #include "agent/UserPrompt.h"
 #include "hive/HiveFile.h"
+#include "support/TempDir.h"
 
 namespace agenttest {
 
@@ -46,11 +47,6 @@ inline const std::string kProduct = "HKEY_CURRENT_USER\\Software\\Quorvane\\Tarv
 class ScratchTest : public testing::Test {
   protected:
     void SetUp() override {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::path(testing::TempDir()) /
-              (std::string("agent_") + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         regFile = dir / "config" / "tarvik.reg";
         workDir = dir / "work";
         fs::create_directories(workDir);
@@ -61,7 +57,6 @@ class ScratchTest : public testing::Test {
     void TearDown() override {
         unsetenv("XDG_DATA_HOME");
         SetUserHivePath((dir / "unused.reg").string());
-        fs::remove_all(dir);
     }
     // Replaces the settings file by the text (header added) and makes the hive read it again.
     void WriteHive(const std::string& body) {
@@ -69,7 +64,8 @@ class ScratchTest : public testing::Test {
         SetUserHivePath(regFile.string());
     }
 
-    fs::path dir;
+    CTempDir scratch{"agent"};
+    fs::path dir = scratch.Path();
     fs::path regFile;
     fs::path workDir;
 };

@@ -1,4 +1,5 @@
 #include "base/PathRules.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -272,8 +273,8 @@ TEST(PathRules, FindNoCase) {
 
 TEST(PathRules, ListFiles) {
     namespace fs = std::filesystem;
-    fs::path dir = fs::path(testing::TempDir()) / "listfiles";
-    fs::remove_all(dir);
+    CTempDir scratch("listfiles");
+    fs::path dir = scratch.Path();
     fs::create_directories(dir / "sub.qvs");
     for (const char* name : {"b.qvs", "a.qvs", "noext", "c.log"}) {
         std::ofstream(dir / name) << "x";

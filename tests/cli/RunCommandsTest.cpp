@@ -1,10 +1,9 @@
-// tarvik run and tarvik estimate, run as the built command on an agent made with tarvik add,
-// against the small site of the run tests in a temporary directory.
+// The tarvik commands where a transcript cannot tell: several processes at once, signals, a
+// terminal, a full disk, and files that must stay as they were. Run as the built command on the
+// small site of the run tests in a temporary directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,7 +14,6 @@
 #include <sstream>
 #include <thread>
 
-#include "agent/AgentFields.h"
 #include "processing/ArchiveReader.h"
 #include "processing/RunFixture.h"
 #include "support/TarvikRunner.h"
@@ -28,56 +26,26 @@ using Result = TarvikResult;
 
 class RunCommandsTest : public RunFixture {
   public:
-    // Starts tarvik with the registry and working directory of the test and the arguments;
-    // stdout and stderr go to files. Returns the process id (-1 when it could not start).
+    // Starts tarvik with the test's settings file and working directory; stdout and stderr go to
+    // files named after tag. The process id (-1 when it could not start).
     pid_t Start(const std::vector<std::string>& args, const std::string& tag = "",
-                const std::string& input = "/dev/null") {
-        std::vector<std::string> argv = {TARVIK_EXE, "--registry", dir / "config/tarvik.reg"};
-        if (std::find(args.begin(), args.end(), "--workdir") == args.end()) {
-            argv.insert(argv.end(), {"--workdir", dir / "work"});
-        }
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<std::string> env = {"HOME=" + dir.Path(), "PATH=/usr/bin:/bin", "TZ=UTC",
-                                        "ASAN_OPTIONS=detect_leaks=1"};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDWR, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, (dir / ("out" + tag)).c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (dir / ("err" + tag)).c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> cargv, cenv;
-        for (std::string& a : argv) {
-            cargv.push_back(a.data());
-        }
-        cargv.push_back(nullptr);
-        for (std::string& v : env) {
-            cenv.push_back(v.data());
-        }
-        cenv.push_back(nullptr);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), cenv.data()) != 0) {
-            pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+                const std::string& input = "", rlim_t fileSizeLimit = RLIM_INFINITY) {
+        TarvikCall call({"--registry", dir / "config/tarvik.reg"}, {"HOME=" + dir.Path()});
+        if (std::find(args.begin(), args.end(), "--workdir") == args.end())
+            call.args.insert(call.args.end(), {"--workdir", dir / "work"});
+        call.args.insert(call.args.end(), args.begin(), args.end());
+        call.input = input;
+        call.fileSizeLimit = fileSizeLimit;
+        return StartTarvik(call, dir / ("run" + tag));
     }
     Result Finish(pid_t pid, const std::string& tag = "") {
-        Result r;
-        int status = 0;
-        if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-            r.status = WEXITSTATUS(status);
-        }
-        r.out = ReadWholeFile(dir / ("out" + tag));
-        r.err = ReadWholeFile(dir / ("err" + tag));
-        return r;
+        return FinishTarvik(pid, dir / ("run" + tag));
     }
     // Waits until the process's stderr holds text (false after about 15 seconds).
     bool WaitFor(const std::string& tag, const std::string& text) {
         for (int i = 0; i < 3000; ++i) {
-            if (ReadWholeFile(dir / ("err" + tag)).find(text) != std::string::npos) {
+            if (ReadWholeFile(dir / ("run" + tag + ".err")).find(text) != std::string::npos)
                 return true;
-            }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return false;
@@ -85,23 +53,9 @@ class RunCommandsTest : public RunFixture {
     // A log of n hits, long enough that reading it keeps a run busy for a while.
     void WriteLongLog(int n) {
         std::string log;
-        for (int i = 0; i < n; ++i) {
+        for (int i = 0; i < n; ++i)
             log += LogLine(t0 + i, "v" + std::to_string(i % 50), i % 2 ? "/a.html" : "/b.html");
-        }
         WriteLog("access.log", log);
-    }
-    // Every learnt count of a statistics file, one line per page and link, for comparisons.
-    std::string Counts(const std::string& file) {
-        CSiteMap map("index.html");
-        EXPECT_TRUE(map.Load(dir / file));
-        std::string text;
-        for (const auto& page : map.Pages()) {
-            text += page->Name + " " + std::to_string(page->ViewSamples) + "\n";
-            for (const auto& link : page->Links) {
-                text += "  " + link->Target->Name + " " + std::to_string(link->Weight) + "\n";
-            }
-        }
-        return text;
     }
     Result Tarvik(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
@@ -136,9 +90,8 @@ class RunCommandsTest : public RunFixture {
         std::istringstream lines(r.out);
         for (std::string line; std::getline(lines, line);) {
             const std::size_t eq = line.find('=');
-            if (eq != std::string::npos) {
+            if (eq != std::string::npos)
                 values[line.substr(0, eq)] = line.substr(eq + 1);
-            }
         }
         return values;
     }
@@ -147,128 +100,59 @@ class RunCommandsTest : public RunFixture {
 const std::regex kProcessTimeForm(
     "[1-9][0-9]?/[1-9][0-9]?/[0-9]{2} (0[1-9]|1[0-2]):[0-5][0-9] (AM|PM)");
 
-TEST_F(RunCommandsTest, AnAddedAgentRunsEndToEnd) {
-    // The working directory lacks one runtime file and holds the operator's own version of
-    // another: the program supplies the first and keeps the second.
-    fs::remove(dir / "work/qvan.jar");
-    ASSERT_TRUE(dir.WriteFile("work/a.class", "my own a.class"));
-    AddShop();
-    Result r = Tarvik({"run", "Shop"});
+// Processes adding agents at once: every agent is kept, under a key of its own.
+TEST_F(RunCommandsTest, ProcessesAddingAtOnceAreAllKept) {
+    constexpr int kRounds = 3;
+    constexpr int kAtOnce = 4;
+    ASSERT_TRUE(dir.MakeDir("site/tarvik"));
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<pid_t> pids;
+        for (int i = 0; i < kAtOnce; ++i) {
+            pids.push_back(Start({"add", "Description=agent " + std::to_string(round * kAtOnce + i),
+                                  "DomainName=example.com", "RootDirectory=" + (dir / "site"),
+                                  "ignoreLogFile=true", "IsBackup=false"},
+                                 std::to_string(i)));
+        }
+        for (int i = 0; i < kAtOnce; ++i) {
+            Result r = Finish(pids[static_cast<std::size_t>(i)], std::to_string(i));
+            EXPECT_EQ(r.status, 0) << r.err;
+        }
+    }
+    Result r = Tarvik({"list"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Site processing finished successfully\n");
-    // Not a terminal: one plain line per phase at least.
-    for (const char* title :
-         {"Analyzing site ...", "Analyzing log files ...", "Site Backup to site.zip",
-          "Concluding Caching Instructions", "Embedding Java into Site"}) {
-        EXPECT_NE(r.err.find(title), std::string::npos) << title;
+    std::set<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);)
+        lines.insert(line);
+    EXPECT_EQ(lines.size(), 1u + kRounds * kAtOnce) << r.out;
+    for (int n = 0; n < kRounds * kAtOnce; ++n) {
+        const std::string key = "example.com " + std::to_string(n);
+        EXPECT_NE(r.out.find("\n" + key + " "), std::string::npos) << key;
+        EXPECT_NE(r.out.find("  agent " + std::to_string(n) + " "), std::string::npos) << n;
     }
-    EXPECT_EQ(r.err.find('\r'), std::string::npos);
-    EXPECT_TRUE(Embedded("index.html", kIndexHtml));
-    EXPECT_TRUE(fs::exists(dir / "backup/site.zip"));
-    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/qvan.jar"),
-              ReadWholeFile(kBuiltRuntime + "qvan.jar"));
-    EXPECT_EQ(ReadWholeFile(dir / "site/tarvik/a.class"), "my own a.class");
-
-    // The outcome and the statistics were saved.
-    auto shown = Shown();
-    EXPECT_EQ(shown["IsProcessed"], "true");
-    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm)) << shown["ProcessTime"];
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
-    EXPECT_EQ(shown["LastLogFile"], dir / "logs/access.log");
-    EXPECT_EQ(shown["LastLogPosition"], std::to_string(FirstLog().size()));
-
-    // The run fails: the message is printed once, the outcome saved.
-    Result set = Tarvik({"set", "Shop", "LogFile=" + (dir / "logs/access*.log")});
-    ASSERT_EQ(set.status, 0) << set.err;
-    fs::rename(dir / "logs/access.log", dir / "logs/old.log");
-    r = Tarvik({"run", "Shop"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "");
-    const std::string message = "No log files match your request access*.log";
-    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find(message), r.err.rfind(message)) << r.err;
-    shown = Shown();
-    EXPECT_EQ(shown["IsProcessed"], "false");
-    EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm));
-
-    r = Tarvik({"run", "Nobody"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "tarvik: No agent \"Nobody\" (give its key or its description)\n");
 }
 
-TEST_F(RunCommandsTest, PhasesOneAtATimeAndTimings) {
+// A write that fails (the disk is full) leaves the settings file whole.
+TEST_F(RunCommandsTest, AWriteThatFailsLeavesTheSettingsFileWhole) {
     AddShop({"IsBackup=false"});
-    Result map = Tarvik({"run", "Shop", "--map"});
-    ASSERT_EQ(map.status, 0) << map.err;
-    EXPECT_EQ(map.err.find("Analyzing log files"), std::string::npos);
-    EXPECT_EQ(Statistics()->PageCount(), 3);
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 0.0);
-    EXPECT_TRUE(PagesUntouched());
-
-    Result log = Tarvik({"run", "Shop", "--log"});
-    ASSERT_EQ(log.status, 0) << log.err;
-    EXPECT_EQ(log.err.find("Analyzing site ..."), std::string::npos);
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 2.0);
-    EXPECT_TRUE(PagesUntouched());
-
-    Result embed = Tarvik({"run", "Shop", "--embed", "--timings"});
-    ASSERT_EQ(embed.status, 0) << embed.err;
-    EXPECT_TRUE(Embedded("a.html", kAHtml));
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->WeightSum(), 2.0);
-    // Each phase that ran with its time, the total and the peak memory.
-    const std::regex timings(
-        "Phase timings:\n"
-        "  Analyzing site's files +[0-9]+\\.[0-9]{2} s\n"
-        "  Concluding Caching Instructions +[0-9]+\\.[0-9]{2} s\n"
-        "  Embedding Java into Site +[0-9]+\\.[0-9]{2} s\n"
-        "  Total +[0-9]+\\.[0-9]{2} s\n"
-        "Peak memory: [0-9]+\\.[0-9] MB\n$");
-    EXPECT_TRUE(std::regex_search(embed.err, timings)) << embed.err;
-}
-
-// Two accumulating runs in two processes: the second resumes the log where the first stopped
-// reading, so the hits it had are not counted again.
-TEST_F(RunCommandsTest, AccumulatingRunsResumeAcrossProcesses) {
-    AddShop({"StatAccumulate=true", "IsBackup=false"});
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
-
-    const std::string more =
-        LogLine(t0 + 1000, "v3", "/index.html") + LogLine(t0 + 1030, "v3", "/a.html");
-    AppendLog("access.log", more);
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run == 0 ? "the log grew" : "nothing new");
-        Result r = Tarvik({"run", "Shop"});
-        ASSERT_EQ(r.status, 0) << r.err;
-        auto map = Statistics();
-        CSitePage* index = map->FindPage("/index.html");
-        ASSERT_NE(index, nullptr);
-        EXPECT_EQ(index->FindLink(map->FindPage("/a.html"))->Weight, 2.0);
-        EXPECT_EQ(index->FindLink(map->FindPage("/b.html"))->Weight, 1.0);
-        EXPECT_EQ(map->FindPage("/a.html")->FindLink(map->FindPage("/b.html"))->Weight, 1.0);
-        EXPECT_EQ(index->ViewSamples, 3);
-        EXPECT_EQ(Shown()["LastLogPosition"], std::to_string(FirstLog().size() + more.size()));
-    }
+    const std::string reg = dir / "config/tarvik.reg";
+    const std::string before = ReadWholeFile(reg);
+    // The limit lets the statistics files through but not the grown settings file.
+    Result r = Finish(Start({"set", "Shop", "Description=" + std::string(8000, 'd')}, "", "",
+                            static_cast<rlim_t>(before.size() + 100)));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.LastErrorLine(),
+              "tarvik: Could not write settings file " + reg + " (File too large)");
+    EXPECT_EQ(ReadWholeFile(reg), before);
+    EXPECT_EQ(Tarvik({"show", "Shop"}).status, 0);
 }
 
 // Ctrl-C while the logs are read: the run stops, says so, keeps the outcome and ends with 130.
 TEST_F(RunCommandsTest, InterruptStopsTheRun) {
-    std::string log;
-    for (int i = 0; i < 100000; ++i) {
-        log += LogLine(t0 + i, "v" + std::to_string(i % 50), i % 2 ? "/a.html" : "/b.html");
-    }
-    WriteLog("access.log", log);
+    WriteLongLog(100000);
     AddShop();
     pid_t pid = Start({"run", "Shop"});
-    ASSERT_GT(pid, 0);
-    bool reached = false;
-    for (int i = 0; i < 3000 && !reached; ++i) {
-        reached = ReadWholeFile(dir / "err").find("Analyzing log files") != std::string::npos;
-        if (!reached) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ASSERT_TRUE(reached);
+    ASSERT_TRUE(WaitFor("", "Analyzing log files"));
     kill(pid, SIGINT);
     Result r = Finish(pid);
     EXPECT_EQ(r.status, 130) << r.err;
@@ -278,76 +162,6 @@ TEST_F(RunCommandsTest, InterruptStopsTheRun) {
     auto shown = Shown();
     EXPECT_EQ(shown["IsProcessed"], "false");
     EXPECT_TRUE(std::regex_match(shown["ProcessTime"], kProcessTimeForm));
-}
-
-// The estimates as the dialog shows them. a.html loads in 10 s (35,000 bytes), b.html links
-// nowhere. Visits: index, a (20 s later), b (30 s later); index, a (25 s later).
-TEST_F(RunCommandsTest, EstimatesAsTheDialogShowsThem) {
-    std::string a = "<html><body><a href=\"b.html\">B</a>";
-    a += std::string(35000 - a.size() - 15, ' ') + "</body></html>\n";
-    ASSERT_EQ(a.size(), 35000u);
-    ASSERT_TRUE(dir.WriteFile("site/index.html",
-                              "<html><body><a href=\"a.html\">A</a><img src=\"logo.gif\"></body>"
-                              "</html>\n"));
-    ASSERT_TRUE(dir.WriteFile("site/a.html", a));
-    ASSERT_TRUE(dir.WriteFile("site/b.html", "<html><body>the end</body></html>\n"));
-    WriteLog("access.log", LogLine(t0, "v1", "/index.html") + LogLine(t0 + 20, "v1", "/a.html") +
-                               LogLine(t0 + 50, "v1", "/b.html") +
-                               LogLine(t0 + 100, "v2", "/index.html") +
-                               LogLine(t0 + 125, "v2", "/a.html"));
-    AddShop({"IsBackup=false"});
-
-    Result none = Tarvik({"estimate", "Shop"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "");
-    EXPECT_EQ(none.err,
-              "tarvik: Agent \"www.example.com 0\" has no site statistics yet; run it first "
-              "(tarvik run)\n");
-
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    // index: load 0, idle (20 + 25) / 2 = 22, base 0.2 + 0.8 x 21/22; its one link (weight 2)
-    // leads to a page of 10 s: W0 = 10, W1 = (1 - base^5) x 10 = 1.69, 491 %. a: its link leads
-    // to a page of 0 s: 0, 0 and 0 %. Site: (10 / 1.69 - 1) x 2 / 3 = 328 %.
-    Result table = Tarvik({"estimate", "Shop"});
-    ASSERT_EQ(table.status, 0) << table.err;
-    EXPECT_EQ(table.out,
-              "Page         Load time   Idle time   Next click without prefetching  "
-              "Next click with prefetching  Next click acceleration\n"
-              "/index.html  0 Seconds   22 Seconds  9 Seconds                       "
-              "1 Seconds                    491%\n"
-              "/a.html      10 Seconds  20 Seconds  0 Seconds                       "
-              "0 Seconds                    0%\n"
-              "/b.html      0 Seconds   0 Seconds   no direct links                 "
-              "no direct links              no direct links\n"
-              "\n"
-              "Estimated site click acceleration: 328%\n");
-    EXPECT_EQ(table.err, "");
-
-    Result json = Tarvik({"estimate", "Shop", "--json"});
-    ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_EQ(json.out,
-              "{\n"
-              "  \"site\": {\"available\": true, \"acceleration\": 3.27654, \"percent\": 328},\n"
-              "  \"pages\": [\n"
-              "    {\"name\": \"/index.html\", \"loadSeconds\": 0, \"idleSeconds\": 22, "
-              "\"directLinks\": true, \"w0\": 10, \"w1\": 1.69067, \"weight\": 2, "
-              "\"percent\": 491},\n"
-              "    {\"name\": \"/a.html\", \"loadSeconds\": 10, \"idleSeconds\": 20, "
-              "\"directLinks\": true, \"w0\": 0, \"w1\": 0, \"weight\": 1, \"percent\": 0},\n"
-              "    {\"name\": \"/b.html\", \"loadSeconds\": 0, \"idleSeconds\": 0, "
-              "\"directLinks\": false}\n"
-              "  ]\n"
-              "}\n");
-
-    // Without logs there are no link weights: no site statistics.
-    ASSERT_EQ(Tarvik({"set", "Shop", "ignoreLogFile=true"}).status, 0);
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    Result bare = Tarvik({"estimate", "Shop"});
-    ASSERT_EQ(bare.status, 0) << bare.err;
-    EXPECT_TRUE(
-        bare.out.ends_with("\nEstimated site click acceleration: Site statistics not "
-                           "available\n"))
-        << bare.out;
 }
 
 // Three programs over one settings file and working directory: a remove held open at its
@@ -394,29 +208,6 @@ TEST_F(RunCommandsTest, OverlappingCommandsKeepEveryChange) {
     EXPECT_FALSE(fs::exists(dir / "work/www.example.com 1.qvs"));
 }
 
-// A statistics file that cannot be read survives every command that only looks at it, and the
-// next run keeps it beside the new one.
-TEST_F(RunCommandsTest, UnreadableStatisticsAreNeverOverwritten) {
-    AddShop({"IsBackup=false"});
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    const fs::path file = dir / "work/www.example.com 0.qvs";
-    fs::resize_file(file, fs::file_size(file) / 2);
-    const std::string cut = ReadWholeFile(file);
-    for (const char* command : {"list", "show", "estimate"}) {
-        Tarvik(command == std::string("list") ? std::vector<std::string>{command}
-                                              : std::vector<std::string>{command, "Shop"});
-        EXPECT_EQ(ReadWholeFile(file), cut) << command;
-    }
-    Result r = Tarvik({"run", "Shop"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("tarvik: The statistics file " + file.string() +
-                         " could not be read; it was kept as " + file.string() + ".damaged\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(ReadWholeFile(file.string() + ".damaged"), cut);
-    EXPECT_EQ(Statistics()->FindPage("/index.html")->ViewSamples, 2);
-}
-
 // One run per agent: a second run of the same agent is refused at once while the first reads
 // a long log; another agent runs meanwhile.
 TEST_F(RunCommandsTest, OneRunPerAgentAtATime) {
@@ -434,49 +225,6 @@ TEST_F(RunCommandsTest, OneRunPerAgentAtATime) {
     EXPECT_EQ(Finish(other, "other").status, 0);
     Result r = Finish(first, "first");
     EXPECT_EQ(r.status, 0) << r.err;
-}
-
-// Accumulating runs in two working directories, the first with a range that ends before the
-// newest hits: every graph ends with each hit learnt once, as one run over all the logs.
-TEST_F(RunCommandsTest, ResumeStateTravelsWithItsStatistics) {
-    const std::string late = LogLine(t0 + 1000, "v3", "/index.html") +
-                             LogLine(t0 + 1030, "v3", "/a.html") +
-                             LogLine(t0 + 1060, "v3", "/b.html");
-    AppendLog("access.log", late);
-    AddShop({"IsBackup=false"});
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    fs::copy_file(dir / "work/www.example.com 0.qvs", dir / "all.qvs");
-    const std::string all = Counts("all.qvs");
-    ASSERT_EQ(
-        Tarvik({"set", "Shop", "StatAccumulate=true", "StatRange=Specify Range",
-                "StartTime=" + FormatLocalTime(t0 - 10), "EndTime=" + FormatLocalTime(t0 + 500)})
-            .status,
-        0);
-    fs::remove(dir / "work/www.example.com 0.qvs");
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    EXPECT_EQ(Shown()["LastLogPosition"], std::to_string(FirstLog().size()));
-    ASSERT_TRUE(dir.MakeDir("work2"));
-    WriteApplets(dir / "work2");
-    const std::string other = dir / "work2";
-    Result list = Tarvik({"list", "--workdir", other});
-    ASSERT_EQ(list.status, 0) << list.err;
-    ASSERT_EQ(Tarvik({"set", "Shop", "EndTime=2037-12-31 00:00:00"}).status, 0);
-    ASSERT_EQ(Tarvik({"run", "Shop"}).status, 0);
-    EXPECT_EQ(Counts("work/www.example.com 0.qvs"), all);
-    // The other directory's graph cannot use the resume state of this one, nor this one the
-    // other's afterwards: each reads the logs afresh, and says so.
-    for (const std::string& workDir : {other, std::string(dir / "work")}) {
-        Result r = Tarvik({"run", "Shop", "--workdir", workDir});
-        ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_NE(r.err.find("The log resume state of agent \"www.example.com 0\" does not "
-                             "belong to its statistics; reading the logs from the start into "
-                             "empty statistics"),
-                  std::string::npos)
-            << r.err;
-        EXPECT_EQ(Counts(fs::path(workDir).lexically_relative(dir.Path()).string() +
-                         "/www.example.com 0.qvs"),
-                  all);
-    }
 }
 
 // Ctrl-C twice while the pages are rewritten: the process ends at once, but between two whole
@@ -557,7 +305,7 @@ std::map<std::string, std::string> Tree(const std::string& root) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         const std::string name = fs::relative(entry.path(), root);
-        if (entry.is_regular_file() && name != "out" && name != "err" && name != "chart.svg") {
+        if (entry.is_regular_file() && !name.starts_with("run") && name != "chart.svg") {
             files[name] = ReadWholeFile(entry.path());
         }
     }

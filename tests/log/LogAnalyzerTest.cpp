@@ -38,8 +38,9 @@ class LogAnalyzerTest : public logtest::ZoneTest {
         analyzer = std::make_unique<CLogAnalyzer>(map, "www.example.com", start, end, sink);
         return *analyzer;
     }
-    // Runs the record loop over a common-format log in memory.
-    int32_t Feed(const std::string& log) {
+    // Runs the record loop over a common-format log in memory: its hits (Outcome: what it came to).
+    int32_t Feed(const std::string& log) { return Outcome(log).hits; }
+    LogReadResult Outcome(const std::string& log) {
         if (!analyzer) {
             Analyzer();
         }
@@ -164,7 +165,7 @@ TEST_F(LogAnalyzerTest, OnlyGetRequestsMakeVisits) {
         "2026-10-01 10:00:05 v1 /b.html\n";
     CMemoryLogStream stream(w3c);
     CW3CLogReader reader(stream);
-    EXPECT_EQ(a.ProcessRecords(reader), 2);
+    EXPECT_EQ(a.ProcessRecords(reader).hits, 2);
     EXPECT_EQ(w3cMap.PageCount(), 0);
     EXPECT_EQ(w3cMap.HitCount, 0);
 }
@@ -265,7 +266,7 @@ TEST_F(LogAnalyzerTest, ProgressEveryThousandParsedRecords) {
     stopping.stopAfter = 5;
     Analyzer(0, kLatestLogTime - 1, &stopping);
     int32_t before = map.HitCount;
-    EXPECT_EQ(Feed(log), -2);
+    EXPECT_EQ(Outcome(log).outcome, LogReadResult::Stopped);
     EXPECT_EQ(map.HitCount, before + 5);
 }
 
@@ -389,7 +390,7 @@ TEST_F(LogAnalyzerTest, SizesAreAskedOfTheSiteOnceWhenNeeded) {
 TEST_F(LogAnalyzerTest, NoRecordInTheFirstTwentyLines) {
     std::string log(21 * 2, '\n');
     log += Line(t0, "v1", "GET", "/a.html");
-    EXPECT_EQ(Feed(log), -1);
+    EXPECT_EQ(Outcome(log).outcome, LogReadResult::NoMatch);
 }
 
 TEST_F(LogAnalyzerTest, NamesThatDifferOnlyAsSameNameAllowAreOnePage) {

@@ -32,8 +32,6 @@ std::string ReadAll(const fs::path& p) {
 class BackupTest : public testing::Test {
   protected:
     void SetUp() override {
-        base = fs::path(testing::TempDir()) / "backup";
-        fs::remove_all(base);
         root = base / "www";
         fs::create_directories(root / "sub");
         Write(root / "index.html", "<html>home</html>");
@@ -46,10 +44,10 @@ class BackupTest : public testing::Test {
         map->AddPage("/sub/a.htm");
         map->AddPage("/missing.html");
     }
-    void TearDown() override { fs::remove_all(base); }
     static void Write(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
-    fs::path base, root;
+    CTempDir scratch{"backup"};
+    fs::path base = scratch.Path(), root;
     std::unique_ptr<CSiteMap> map;
 };
 

@@ -127,8 +127,8 @@ TEST_F(RunTest, WithoutASinkARunIsSilentAndGoesToTheEnd) {
     EXPECT_FALSE(agent.IsProcessed);
 }
 
-// The three steps of the step-by-step processing, one after the other.
-TEST_F(RunTest, EachPhaseRunsAlone) {
+// The first step of the step-by-step processing alone (the command transcripts run all three).
+TEST_F(RunTest, TheSiteMapPhaseRunsAlone) {
     RecordingSink map;
     ASSERT_TRUE(Run(&map, kRunMap)) << GetLastMessage();
     EXPECT_EQ(map.titles,
@@ -142,26 +142,6 @@ TEST_F(RunTest, EachPhaseRunsAlone) {
     EXPECT_EQ(Map().HitCount, 0);
     EXPECT_TRUE(PagesUntouched());
     EXPECT_FALSE(fs::exists(dir / "backup/site.zip"));
-
-    RecordingSink log;
-    ASSERT_TRUE(Run(&log, kRunLog)) << GetLastMessage();
-    EXPECT_EQ(log.titles,
-              (std::vector<std::string>{"Analyzing site's files", "Analyzing log files ...",
-                                        "Analyzing site's files", "Concluding Caching Instructions",
-                                        "Analyzing site's files"}));
-    EXPECT_EQ(Map().HitCount, 5);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
-    EXPECT_TRUE(PagesUntouched());
-
-    RecordingSink embed;
-    ASSERT_TRUE(Run(&embed, kRunEmbed)) << GetLastMessage();
-    EXPECT_EQ(embed.titles, (std::vector<std::string>{
-                                "Analyzing site's files", "Analyzing site's files",
-                                "Site Backup to site.zip", "Concluding Caching Instructions",
-                                "Embedding Java into Site", "Analyzing site's files"}));
-    EXPECT_EQ(Map().HitCount, 5);
-    EXPECT_TRUE(Embedded("index.html", kIndexHtml));
-    EXPECT_TRUE(fs::exists(dir / "backup/site.zip"));
 }
 
 TEST_F(RunTest, IgnoredLogsShowTheirTitleButNoLogIsRead) {
@@ -254,13 +234,6 @@ TEST(RunParams, ExtensionsAndSwitches) {
         EXPECT_EQ(CAgentRunTask(&list, &agent).BuildCachingParams().Extensions, c.extensions);
     }
 
-    // The default lists, as a new agent list holds them.
-    CAgentList defaults;
-    CAgentSettings fresh;
-    EXPECT_EQ(CAgentRunTask(&defaults, &fresh).BuildCachingParams().Extensions,
-              "html\r\nhtm\r\nbmp\r\neps\r\ngif\r\njpeg\r\njpg\r\npcx\r\ntif\r\ntiff\r\n"
-              "avi\r\nmov\r\nmpeg\r\nmpg\r\nqt\r\nqtm\r\nmid\r\nmidi\r\nwav\r\n");
-
     CachingParams off = CAgentRunTask(&list, &agent).BuildCachingParams();
     EXPECT_FALSE(off.CacheCGI);
     EXPECT_FALSE(off.AsciiPrefetch);
@@ -272,28 +245,6 @@ TEST(RunParams, ExtensionsAndSwitches) {
     EXPECT_TRUE(on.CacheCGI);
     EXPECT_TRUE(on.AsciiPrefetch);
     EXPECT_TRUE(on.ShowPrefetch);
-}
-
-TEST(RunParams, LogParams) {
-    CAgentList list;
-    CAgentSettings agent;
-    const time_t now = 1800000000;
-    agent.StatWeight = 2;
-    agent.StatRange = kRangeLastWeek;
-    LogParams week = CAgentRunTask(&list, &agent).BuildLogParams(now);
-    EXPECT_EQ(week.StatWeight, 2);
-    EXPECT_EQ(week.RangeStart, now - 604800);
-    EXPECT_EQ(week.RangeEnd, now + 3600);
-    EXPECT_FALSE(week.Accumulate);
-
-    agent.StatRange = kRangeSpecify;
-    agent.StartTime = 1000;
-    agent.EndTime = 2000;
-    agent.StatAccumulate = true;
-    LogParams range = CAgentRunTask(&list, &agent).BuildLogParams(now);
-    EXPECT_EQ(range.RangeStart, 1000);
-    EXPECT_EQ(range.RangeEnd, 2000);
-    EXPECT_TRUE(range.Accumulate);
 }
 
 // Logs rotate between two runs: the first run read ex1.log, then ex1.log went away and ex2.log
@@ -337,39 +288,6 @@ TEST_F(RunTest, AccumulationKeepsWhatEarlierRunsLearnt) {
         EXPECT_EQ(Map().LastLogFile, dir / "logs/ex2.log");
         EXPECT_EQ(Map().LastLogNumber, 2);
     }
-}
-
-// An accumulating run goes on where the last one stopped reading: lines read before are not
-// learnt again, whether the log grew meanwhile or not.
-TEST_F(RunTest, AnAccumulatingRunResumesTheLogWithoutCountingHitsTwice) {
-    agent.StatAccumulate = true;
-    ASSERT_TRUE(Run(nullptr)) << GetLastMessage();
-    EXPECT_EQ(Map().HitCount, 5);
-
-    // Nothing new: the run still succeeds (the lines are in range) and learns nothing.
-    RecordingSink again;
-    ASSERT_TRUE(Run(&again)) << GetLastMessage();
-    EXPECT_EQ(again.titles, kFullRunTitles);
-    EXPECT_EQ(Map().HitCount, 5);
-    EXPECT_EQ(Weight("/index.html", "/a.html"), 1.0);
-    EXPECT_EQ(Weight("/index.html", "/b.html"), 1.0);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
-    EXPECT_EQ(Page("/index.html")->ViewSamples, 2);
-    EXPECT_EQ(Page("/a.html")->ViewSamples, 1);
-
-    // The log grew by one visit.
-    const std::string more = LogLine(t0 + 1000, "v3", "/index.html") +
-                             LogLine(t0 + 1030, "v3", "/a.html") +
-                             LogLine(t0 + 1060, "v3", "/index.html");
-    AppendLog("access.log", more);
-    ASSERT_TRUE(Run(nullptr)) << GetLastMessage();
-    EXPECT_EQ(Map().HitCount, 8);
-    EXPECT_EQ(Weight("/index.html", "/a.html"), 2.0);
-    EXPECT_EQ(Weight("/a.html", "/index.html"), 1.0);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
-    EXPECT_EQ(Page("/index.html")->ViewSamples, 3);
-    EXPECT_EQ(Map().LastLogPosition, static_cast<int64_t>(FirstLog().size() + more.size()));
-    EXPECT_TRUE(Embedded("index.html", kIndexHtml));
 }
 
 // Nobody followed a link back to the home page, so nothing but static links of weight 0 leads
@@ -657,7 +575,7 @@ TEST_F(ProcessTimeTest, MonthAndDayWithoutLeadingZeros) {
     }
 }
 
-TEST_F(RunTest, RunAgentRecordsTheTimeAndTheOutcome) {
+TEST_F(RunTest, RunAgentRecordsTheTimeOfTheRun) {
     agent.IsBackup = false;
     const time_t before = time(nullptr);
     ASSERT_TRUE(Run(nullptr)) << GetLastMessage();
@@ -666,20 +584,6 @@ TEST_F(RunTest, RunAgentRecordsTheTimeAndTheOutcome) {
                 agent.ProcessTime == FormatProcessTime(after))
         << agent.ProcessTime;
     EXPECT_TRUE(agent.IsProcessed);
-
-    agent.ProcessTime = "old";
-    RecordingSink stop("Analyzing log files ...");
-    EXPECT_FALSE(Run(&stop));
-    EXPECT_FALSE(agent.IsProcessed);
-    EXPECT_NE(agent.ProcessTime, "old");
-
-    agent.ProcessTime = "old";
-    EXPECT_TRUE(Run(nullptr));
-    EXPECT_TRUE(agent.IsProcessed);
-    agent.LogFile = dir / "logs/gone.log";
-    EXPECT_FALSE(Run(nullptr));
-    EXPECT_FALSE(agent.IsProcessed);
-    EXPECT_NE(agent.ProcessTime, "old");
 }
 
 }  // namespace

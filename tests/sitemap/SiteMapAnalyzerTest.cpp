@@ -15,6 +15,7 @@
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 #include "support/RecordingSink.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -34,13 +35,6 @@ class CountingAccess : public CLocalSiteAccess {
 
 class SiteMapAnalyzerTest : public testing::Test {
   protected:
-    void SetUp() override {
-        root = fs::path(testing::TempDir()) / "crawl-site";
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
     void Write(const std::string& name, const std::string& text) {
         fs::path path = root / name;
         fs::create_directories(path.parent_path());
@@ -72,7 +66,8 @@ class SiteMapAnalyzerTest : public testing::Test {
         return names;
     }
 
-    fs::path root;
+    CTempDir scratch{"crawl-site"};
+    fs::path root = scratch.Path();
     CountingAccess* counter = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "sitemap/SiteMap.h"
 
 #include "site/LocalSiteAccess.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -388,9 +389,8 @@ class SizeCountingAccess : public CLocalSiteAccess {
 
 TEST(SiteMap, SizesAreAskedOnceAndCached) {
     namespace fs = std::filesystem;
-    fs::path root = fs::path(testing::TempDir()) / "sizes";
-    fs::remove_all(root);
-    fs::create_directories(root);
+    CTempDir scratch("sizes");
+    fs::path root = scratch.Path();
     std::ofstream(root / "a.html") << "0123456789";
     std::ofstream(root / "logo.gif") << "GIF";
 

@@ -10,6 +10,7 @@
 
 #include "sitemap/SiteMap.h"
 #include "support/Scoped.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -45,13 +46,8 @@ class Bytes {
 
 class StatisticsFileTest : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::path(testing::TempDir()) / "stats";
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
+    CTempDir scratch{"stats"};
+    fs::path dir = scratch.Path();
 };
 
 TEST_F(StatisticsFileTest, EmptyGraphIsSevenNumbers) {

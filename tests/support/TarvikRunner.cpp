@@ -26,9 +26,6 @@ pid_t StartTarvik(const TarvikCall& call, const std::string& outputs) {
         std::erase_if(env, [&](const std::string& e) { return e.starts_with(name); });
         env.push_back(pair);
     }
-    const std::string in = outputs + ".in";
-    if (!call.input.empty() && !(std::ofstream(in, std::ios::binary) << call.input))
-        return -1;
     const std::string out = outputs + ".out";
     const std::string err = outputs + ".err";
     std::vector<char*> cargv;
@@ -41,7 +38,7 @@ pid_t StartTarvik(const TarvikCall& call, const std::string& outputs) {
     cenv.push_back(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
-        int i = ::open(call.input.empty() ? "/dev/null" : in.c_str(), O_RDONLY);
+        int i = ::open(call.input.empty() ? "/dev/null" : call.input.c_str(), O_RDWR);
         int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (i < 0 || o < 0 || e < 0 || dup2(i, 0) < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0)

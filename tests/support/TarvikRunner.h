@@ -25,7 +25,8 @@ struct TarvikCall {
     // NAME=VALUE pairs added to the fixed environment PATH=/usr/bin:/bin, TZ=UTC and
     // ASAN_OPTIONS=detect_leaks=1 (later pairs win); nothing else is inherited.
     std::vector<std::string> env;
-    std::string input;  // standard input; empty: /dev/null
+    // A file or terminal opened read-write as standard input (ptsname's, say); empty: /dev/null.
+    std::string input;
     rlim_t fileSizeLimit = RLIM_INFINITY;
 };
 

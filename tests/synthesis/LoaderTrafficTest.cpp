@@ -58,7 +58,7 @@ class LoaderTrafficTest : public logtest::ZoneTest {
     void Feed(const std::string& log) {
         CMemoryLogStream stream(log);
         CCommonLogReader reader(stream);
-        ASSERT_GT(analyzer->ProcessRecords(reader), 0);
+        ASSERT_GT(analyzer->ProcessRecords(reader).hits, 0);
     }
     // A view of the home page by client at t: its request, the loader's files and list.
     std::string HomeView(const std::string& client, time_t t) {
@@ -184,9 +184,9 @@ TEST_F(LoaderTrafficTest, ARotatedLogKeepsTheClientsList) {
     std::string newer = site.Write("access.log", view.substr(cut));
     int32_t count = 0;
     int64_t position = 0;
-    EXPECT_EQ(analyzer->AnalyzeLogFile(older, 0, count, position), 3);
+    EXPECT_EQ(analyzer->AnalyzeLogFile(older, 0, count, position).hits, 3);
     position = 0;
-    EXPECT_EQ(analyzer->AnalyzeLogFile(newer, 0, count, position), 3);
+    EXPECT_EQ(analyzer->AnalyzeLogFile(newer, 0, count, position).hits, 3);
     EXPECT_EQ(graph->HitCount, 1);
     EXPECT_EQ(Weight("/index.html", "/a.html") + Weight("/index.html", "/b.html"), 0.0);
 }
@@ -223,7 +223,7 @@ TEST_F(LoaderTrafficTest, APurposeFieldMakesAPrefetch) {
         analyzer->SetPurposeField("Sec-Purpose");
         CMemoryLogStream stream(row.log);
         int64_t position = 0;
-        EXPECT_EQ(analyzer->ProcessLogStream(stream, row.w3cFormat ? 8 : 6, position), 2);
+        EXPECT_EQ(analyzer->ProcessLogStream(stream, row.w3cFormat ? 8 : 6, position).hits, 2);
         EXPECT_EQ(Weight("/index.html", "/a.html"), row.homeA);
     }
 }
