@@ -1,15 +1,16 @@
-// Feeds arbitrary names, server addresses and HTTP answers to the site access's parsers: the
-// root-containment check, the address parser, the header search, the redirect resolver, the
-// request-target encoder and the text buffer's replacement. Besides not crashing, checks what
-// callers rely on: a request target holds only bytes a URL may carry and no fragment, an accepted
-// address has a clean host, and a name that stays inside the root keeps doing so in its
-// request-target form.
+// Feeds arbitrary names, server addresses, HTTP answers and SFTP listings to the site access's
+// parsers: the root-containment check, the address parser, the header search, the redirect
+// resolver, the request-target encoder, the listing search and the text buffer's replacement.
+// Besides not crashing, checks what callers rely on: a request target holds only bytes a URL may
+// carry and no fragment, an accepted address has a clean host, and a name that stays inside the
+// root keeps doing so in its request-target form.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "site/FtpSiteAccess.h"
 #include "site/HttpSiteAccess.h"
 #include "site/ServerAddress.h"
 #include "site/SiteAccess.h"
@@ -67,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (redirect.host.empty() || redirect.scheme.empty())
             std::abort();
     }
+
+    CFtpSiteAccess::SEntry entry;
+    const bool listed = CFtpSiteAccess::FindListedEntry(b, a, entry);
+    if (listed != entry.found || (listed && entry.size < 0))
+        std::abort();
 
     CTextBuffer buffer;
     if (!buffer.Assign(b))

@@ -202,6 +202,8 @@ bool CheckAgentSettings(const CAgentSettings& agent, CUserPrompt& prompt) {
     // fail them all.
     if (!agent.CaFile.empty() && ::access(agent.CaFile.c_str(), R_OK) != 0)
         return Fail(prompt, IDS_CA_FILE_NOT_FOUND, agent.CaFile);
+    if (!agent.SshKey.empty() && ::access(agent.SshKey.c_str(), R_OK) != 0)
+        return Fail(prompt, IDS_SSH_KEY_NOT_FOUND, agent.SshKey);
     if (!CheckSizeLimitPage(agent.CachePageLimit, agent.CacheKBLimit, prompt))
         return false;
     if (!agent.IsDynamicSite && !CheckBackupPage(agent.IsBackup, agent.BackupDir, prompt)) {
@@ -220,6 +222,7 @@ void NormalizeAgentPaths(CAgentSettings& agent) {
     NormalizeLocalPath(agent.LogFile, false);
     NormalizeLocalPath(agent.BackupDir, false);
     NormalizeLocalPath(agent.CaFile, false);
+    NormalizeLocalPath(agent.SshKey, false);
     if (agent.IsDynamicSite) {
         NormalizeLocalPath(agent.FilesDirectory, false);
     } else {

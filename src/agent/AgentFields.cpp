@@ -95,6 +95,7 @@ const AgentField kAgentFields[] = {
     Encoded("Password", &A::Password),
     Text("CaFile", &A::CaFile),
     Flag("FtpTls", &A::FtpTls),
+    Text("SshKey", &A::SshKey),
     Flag("CleanUrls", &A::CleanUrls),
     Number("LoaderWorkingTime", &A::LoaderWorkingTime),
     Text("PurposeField", &A::PurposeField),

@@ -106,6 +106,7 @@ void CAgentSettings::AssignSettings(const CAgentSettings& other) {
     Password = other.Password;
     CaFile = other.CaFile;
     FtpTls = other.FtpTls;
+    SshKey = other.SshKey;
     SiteMap = std::move(graph);
 }
 

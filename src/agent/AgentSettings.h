@@ -110,10 +110,14 @@ class CAgentSettings {
     std::string Username;
     std::string Password;
     // A bundle of trusted certificates for the site's HTTPS or FTP server, in place of the
-    // system's; empty for the system's.
+    // system's; empty for the system's. For an "sftp://" site: the known-hosts file that holds
+    // the server's host key, in place of ~/.ssh/known_hosts.
     std::string CaFile;
     // FTP only over TLS: the login fails rather than send the password in the clear.
     bool FtpTls = false;
+    // For an "sftp://" site: the private key file to log in with (Password then unlocks it if it
+    // is encrypted); empty for a login by password.
+    std::string SshKey;
 };
 
 // Local time of the calendar fields (daylight saving decided by the system); -1 when they

@@ -228,10 +228,20 @@ bool CBrevDoc::ApplyOptions(const std::string& workDir,
                             const std::array<std::string, kSuffixTypeCount>& suffixLists) {
     if (!m_list)
         return false;
-    m_list->SetWorkDir(workDir);
-    SeedWorkDir(workDir, FindRuntimeDir());
-    for (int i = 0; i < kSuffixTypeCount; ++i) {
-        m_list->SetSuffixList(i, suffixLists[static_cast<std::size_t>(i)]);
+    const bool workDirChanged = workDir != m_list->GetWorkDir();
+    if (workDirChanged) {
+        m_list->SetWorkDir(workDir);
+        // The statistics live in the working directory: each agent's goes to the new one at
+        // its next save, and is not read back from there before.
+        for (auto& [key, stored] : m_stored)
+            stored.graph = "moved";
     }
-    return SaveSuffixLists(*m_list);
+    SeedWorkDir(workDir, FindRuntimeDir());
+    std::array<bool, kSuffixTypeCount> changed{};
+    for (int i = 0; i < kSuffixTypeCount; ++i) {
+        const std::string& list = suffixLists[static_cast<std::size_t>(i)];
+        changed[static_cast<std::size_t>(i)] = list != m_list->GetSuffixList(i);
+        m_list->SetSuffixList(i, list);
+    }
+    return SaveAppValues(*m_list, workDirChanged, changed);
 }

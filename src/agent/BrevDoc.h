@@ -119,9 +119,10 @@ class CBrevDoc {
                      const std::function<bool(const CAgentSettings&)>& isSelected,
                      bool* stored = nullptr);
 
-    // Accepting the options sheet: the working directory (for this run; never stored; seeded
-    // like the one of Open) and the seven suffix lists (stored). False when storing the lists
-    // failed.
+    // Accepting the options sheet: the working directory (seeded like the one of Open) and the
+    // seven suffix lists. What differs from the list's values is stored, nothing else: a new
+    // working directory is stored (the next start finds the statistics there), and every
+    // agent's statistics file is written there at its next save. False when storing failed.
     bool ApplyOptions(const std::string& workDir,
                       const std::array<std::string, kSuffixTypeCount>& suffixLists);
 

@@ -449,6 +449,26 @@ bool SaveSuffixLists(const CAgentList& list) {
     return batch.End();
 }
 
+bool SaveAppValues(const CAgentList& list, bool workDir,
+                   const std::array<bool, kSuffixTypeCount>& suffixLists) {
+    if (!workDir && std::find(suffixLists.begin(), suffixLists.end(), true) == suffixLists.end())
+        return true;
+    CHiveFile& hive = UserHive();
+    CHiveBatch batch(hive);
+    CRegistryKey key;
+    if (!key.Open(hive, kProductKeyPath)) {
+        batch.End();
+        return false;
+    }
+    if (workDir)
+        key.SetString(kWorkDirValue, list.GetWorkDir());
+    for (int i = 0; i < kSuffixTypeCount; ++i) {
+        if (suffixLists[static_cast<std::size_t>(i)])
+            key.SetString(kSuffixValueNames[i], list.GetSuffixList(i));
+    }
+    return batch.End();
+}
+
 std::string DefaultWorkDir() {
     const char* data = std::getenv("XDG_DATA_HOME");
     std::string base;

@@ -5,15 +5,15 @@
 // file failures leave their message in the last-message buffer. User-interface thread only.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "agent/AgentList.h"
 #include "agent/AgentSettings.h"
 #include "base/PathRules.h"
 #include "hive/Hive.h"
-
-class CAgentList;
 
 // The product key below HKEY_CURRENT_USER, with "/" between its components.
 inline constexpr const char* kProductKeyPath = "Software/Quorvane/Tarvik/1.0B";
@@ -104,6 +104,11 @@ bool LoadAppValues(CAgentList& list);
 // Writes the list's seven suffix lists, in stored order, in one write. The working directory
 // is never written.
 bool SaveSuffixLists(const CAgentList& list);
+
+// Writes, in one write, the list's working directory (TarvikDir) when workDir is set and each
+// suffix list whose flag is set; nothing else. True, writing nothing, when no flag is set.
+bool SaveAppValues(const CAgentList& list, bool workDir,
+                   const std::array<bool, kSuffixTypeCount>& suffixLists);
 
 // The working directory when the settings name none: ${XDG_DATA_HOME:-$HOME/.local/share}/
 // quorvane/tarvik (the current directory when there is no home directory). Not created here.

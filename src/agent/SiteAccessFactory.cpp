@@ -24,6 +24,7 @@ std::unique_ptr<CSiteAccess> CreateOwnAccess(const CAgentSettings& agent) {
             auto ftp = std::make_unique<CFtpSiteAccess>(agent.RootDirectory, 0, agent.Username,
                                                         agent.Password);
             ftp->SetTls(agent.CaFile, agent.FtpTls);
+            ftp->SetSshKey(agent.SshKey);
             return ftp;
         }
         case kSiteHttp:

@@ -13,6 +13,7 @@ class CAgentSettings;
 // RootDirectory. Any other value gives nullptr. The FTP and HTTP addresses may name a port
 // ("host:port"); the FTP one may also name the site's directory on the server. HTTP addresses
 // may be "https://" ones; CaFile names the trusted certificates of HTTPS and FTP over TLS, and
-// FtpTls makes TLS required for FTP.
+// FtpTls makes TLS required for FTP. FTP addresses may be "sftp://" ones: CaFile then names the
+// known-hosts file and SshKey the key to log in with.
 // With CleanUrls on, that object is wrapped in a CCleanUrlAccess.
 std::unique_ptr<CSiteAccess> CreateSiteAccess(const CAgentSettings& agent);

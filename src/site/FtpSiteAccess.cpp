@@ -1,5 +1,6 @@
 #include "site/FtpSiteAccess.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -69,13 +70,14 @@ long SkipEntry(const void*, void*, int) {
     return CURL_CHUNK_BGN_FUNC_SKIP;
 }
 
-// The URL form of a server path: each segment escaped by libcurl, the inner "/" kept; a
-// leading "/" becomes "%2F", which makes the path absolute on the server.
-std::string EscapePath(const std::string& path) {
+// The URL form of a server path: each segment escaped by libcurl, the inner "/" kept. For FTP a
+// leading "/" becomes "%2F", which makes the path absolute on the server; an SFTP URL's path is
+// absolute as it stands.
+std::string EscapePath(const std::string& path, bool sftp) {
     std::string out;
     std::size_t pos = 0;
     if (!path.empty() && path.front() == '/') {
-        out = "%2F";
+        out = sftp ? "/" : "%2F";
         pos = 1;
     }
     while (pos <= path.size()) {
@@ -117,6 +119,31 @@ std::string WithoutTrailingSlash(std::string name) {
     return name;
 }
 
+// A path as one argument of an SFTP quote command: in double quotes, with '"' and '\' escaped.
+std::string QuotedArgument(const std::string& path) {
+    std::string out = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
+// The next blank-separated field of line from pos on; empty at the line's end.
+std::string_view NextField(std::string_view line, std::size_t& pos) {
+    while (pos < line.size() && line[pos] == ' ') {
+        ++pos;
+    }
+    const std::size_t start = pos;
+    while (pos < line.size() && line[pos] != ' ') {
+        ++pos;
+    }
+    return line.substr(start, pos - start);
+}
+
 bool IsNotThere(CURLcode code) {
     // No such file or directory, an empty directory (no entry matched), or a directory that
     // cannot be entered.
@@ -133,7 +160,9 @@ CFtpSiteAccess::CFtpSiteAccess(std::string server, uint16_t port, std::string us
       m_userName(std::move(userName)),
       m_password(std::move(password)) {
     m_addressValid =
-        m_address.Parse(m_server) && (m_address.Scheme.empty() || m_address.Scheme == "ftp");
+        m_address.Parse(m_server) &&
+        (m_address.Scheme.empty() || m_address.Scheme == "ftp" || m_address.Scheme == "sftp");
+    m_sftp = m_addressValid && m_address.Scheme == "sftp";
     if (m_addressValid && m_port == 0) {
         m_port = m_address.Port;
     }
@@ -164,12 +193,40 @@ std::string CFtpSiteAccess::ServerPath(const std::string& name) const {
 std::string CFtpSiteAccess::Url(const std::string& serverPath) const {
     CServerAddress address = m_address;
     address.Port = m_port;
-    return "ftp://" + address.HostAndPort() + "/" + EscapePath(serverPath);
+    if (m_sftp) {
+        return "sftp://" + address.HostAndPort() + EscapePath(serverPath, true);
+    }
+    return "ftp://" + address.HostAndPort() + "/" + EscapePath(serverPath, false);
+}
+
+std::string CFtpSiteAccess::KnownHostsFile() const {
+    if (!m_caFile.empty()) {
+        return m_caFile;
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.ssh/known_hosts";
 }
 
 void CFtpSiteAccess::PrepareHandle(CCurlHandle& handle) const {
-    handle.Prepare("ftp", m_connectTimeout, m_stallTimeout);
+    handle.Prepare(m_sftp ? "sftp" : "ftp", m_connectTimeout, m_stallTimeout);
     CURL* curl = handle.Get();
+    if (m_sftp) {
+        // Without a key libcurl verifies nothing: the server's host key must be the known one.
+        curl_easy_setopt(curl, CURLOPT_SSH_KNOWNHOSTS, KnownHostsFile().c_str());
+        long methods = m_password.empty() ? 0L : static_cast<long>(CURLSSH_AUTH_PASSWORD);
+        if (!m_sshKey.empty() || methods == 0) {
+            methods |= CURLSSH_AUTH_PUBLICKEY;
+        }
+        curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES, methods);
+        if (!m_sshKey.empty()) {
+            curl_easy_setopt(curl, CURLOPT_SSH_PRIVATE_KEYFILE, m_sshKey.c_str());
+            curl_easy_setopt(curl, CURLOPT_SSH_PUBLIC_KEYFILE, "");  // derived from the key
+            curl_easy_setopt(curl, CURLOPT_KEYPASSWD, m_password.c_str());
+        }
+        curl_easy_setopt(curl, CURLOPT_USERNAME, m_userName.c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
+        return;
+    }
     // AUTH TLS first; the password goes in the clear only to a server that declines it, and
     // never when TLS is required.
     curl_easy_setopt(curl, CURLOPT_USE_SSL,
@@ -177,7 +234,8 @@ void CFtpSiteAccess::PrepareHandle(CCurlHandle& handle) const {
     curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     handle.TrustCertificates(m_caFile);
     // Active mode, on the control address; over TLS passive, as libcurl 7.88 never finishes the
-    // TLS handshake of an active data connection.
+    // TLS handshake of an active data connection. (It starts that handshake as soon as a data
+    // connection is open, before the command that uses it; servers must take that.)
     if (!m_overTls) {
         curl_easy_setopt(curl, CURLOPT_FTPPORT, "-");
     }
@@ -191,8 +249,14 @@ void CFtpSiteAccess::PrepareHandle(CCurlHandle& handle) const {
 }
 
 void CFtpSiteAccess::SetCurlError(const CCurlHandle& handle, int code) {
-    SetError(IDS_SITE_FTP_ERROR, m_server.c_str(),
-             handle.ErrorText(static_cast<CURLcode>(code)).c_str());
+    if (m_sftp && code == CURLE_PEER_FAILED_VERIFICATION) {
+        SetError(IDS_SITE_SFTP_HOST_KEY, m_server.c_str(), KnownHostsFile().c_str());
+    } else if (!m_sftp && code == CURLE_USE_SSL_FAILED) {
+        SetError(IDS_SITE_FTP_NO_TLS, m_server.c_str());
+    } else {
+        SetError(m_sftp ? IDS_SITE_SFTP_ERROR : IDS_SITE_FTP_ERROR, m_server.c_str(),
+                 handle.ErrorText(static_cast<CURLcode>(code)).c_str());
+    }
 }
 
 bool CFtpSiteAccess::Login(CCurlHandle& handle) {
@@ -206,6 +270,18 @@ bool CFtpSiteAccess::Login(CCurlHandle& handle) {
     }
     PrepareHandle(handle);
     CURL* curl = handle.Get();
+    m_overTls = false;
+    if (m_sftp) {
+        const std::string url = Url(ServerPath("/"));
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        CURLcode code = curl_easy_perform(curl);
+        if (code != CURLE_OK) {
+            SetCurlError(handle, code);
+            return false;
+        }
+        return true;
+    }
     const std::string url = Url("");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
@@ -214,7 +290,6 @@ bool CFtpSiteAccess::Login(CCurlHandle& handle) {
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
     curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
     // The server's replies reach the debug function only (nothing is printed).
-    m_overTls = false;
     curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, NoteTlsReply);
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &m_overTls);
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
@@ -317,6 +392,23 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
+    if (m_sftp) {
+        // A URL ending in "/" lists the directory.
+        std::string url = Url(ServerPath(DirectoryOf(clean)));
+        if (url.back() != '/') {
+            url.push_back('/');
+        }
+        CTextBuffer listing;
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        m_connection->DownloadTo(&listing);
+        CURLcode code = curl_easy_perform(curl);
+        if (code != CURLE_OK && !IsNotThere(code)) {
+            SetCurlError(*m_connection, code);
+            return false;
+        }
+        FindListedEntry(listing.View(), search.wanted, entry);
+        return true;
+    }
     // The pattern must follow a literal "/" of the URL: the root's own "/" is escaped ("%2F").
     std::string url = Url(ServerPath(DirectoryOf(clean)));
     if (url.back() != '/') {
@@ -389,26 +481,29 @@ int32_t CFtpSiteAccess::GetFileSize(const std::string& name) {
     if (!EnsureConnected()) {
         return 0;
     }
-    PrepareHandle(*m_connection);
-    CURL* curl = m_connection->Get();
-    const std::string url = Url(ServerPath(name));
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    CURLcode code = curl_easy_perform(curl);
-    if (code != CURLE_OK) {
-        if (IsNotThere(code)) {
-            SetError(IDS_SITE_NOT_FOUND, name.c_str());
-        } else {
-            SetCurlError(*m_connection, code);
-        }
-        return -1;
-    }
     curl_off_t size = -1;
-    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
-        size = -1;
+    if (!m_sftp) {
+        PrepareHandle(*m_connection);
+        CURL* curl = m_connection->Get();
+        const std::string url = Url(ServerPath(name));
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        CURLcode code = curl_easy_perform(curl);
+        if (code != CURLE_OK) {
+            if (IsNotThere(code)) {
+                SetError(IDS_SITE_NOT_FOUND, name.c_str());
+            } else {
+                SetCurlError(*m_connection, code);
+            }
+            return -1;
+        }
+        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+            size = -1;
+        }
     }
     if (size < 0) {
-        // A server without the SIZE command: the listing tells.
+        // A server without the SIZE command, and SFTP (whose size libcurl gives for a directory
+        // as well, and not for an empty file): the listing tells.
         SEntry entry;
         if (!FindEntry(name, entry)) {
             return -1;
@@ -431,8 +526,9 @@ bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
-    const std::string url = Url("");
-    CCommandList commands("MKD " + ServerPath(WithoutTrailingSlash(name)));
+    const std::string path = ServerPath(WithoutTrailingSlash(name));
+    const std::string url = m_sftp ? Url(ServerPath("/")) : Url("");
+    CCommandList commands(m_sftp ? "mkdir " + QuotedArgument(path) : "MKD " + path);
     if (commands.Get() == nullptr) {
         SetCurlError(*m_connection, CURLE_OUT_OF_MEMORY);
         return false;
@@ -446,4 +542,47 @@ bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
         return false;
     }
     return true;
+}
+
+bool CFtpSiteAccess::FindListedEntry(std::string_view listing, std::string_view wanted,
+                                     SEntry& entry) {
+    entry = SEntry();
+    while (!listing.empty()) {
+        std::size_t end = listing.find('\n');
+        std::string_view line = listing.substr(0, end);
+        listing.remove_prefix(end == std::string_view::npos ? listing.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        std::size_t pos = 0;
+        const std::string_view mode = NextField(line, pos);
+        std::string_view size;
+        for (int field = 1; field < 8; ++field) {
+            std::string_view value = NextField(line, pos);
+            if (field == 4) {
+                size = value;
+            }
+        }
+        // One blank separates the date from the name.
+        if (mode.size() != 10 || pos + 1 >= line.size() || size.empty() ||
+            size.find_first_not_of("0123456789") != std::string_view::npos || size.size() > 18) {
+            continue;
+        }
+        std::string_view name = line.substr(pos + 1);
+        if (mode[0] == 'l') {
+            name = name.substr(0, name.find(" -> "));
+        }
+        if (!EqualsNoCase(name, wanted)) {
+            continue;
+        }
+        entry.found = true;
+        entry.isDirectory = mode[0] == 'd';
+        entry.readOnly = mode[2] != 'w' && mode[5] != 'w' && mode[8] != 'w';
+        entry.size = 0;
+        for (char c : size) {
+            entry.size = entry.size * 10 + (c - '0');
+        }
+        return true;
+    }
+    return false;
 }

@@ -1,13 +1,15 @@
-// Site access to an FTP server over libcurl. The object logs in on its first file operation
-// (or Connect) and keeps that control connection open for every later operation until
-// Disconnect or destruction. Transfers are binary, in active mode. The connection turns to TLS
-// (AUTH TLS, certificates verified) whenever the server offers it, or must, when so set; data
-// connections are then passive. One thread at a time.
+// Site access to an FTP or SFTP server over libcurl. The object logs in on its first file
+// operation (or Connect) and keeps that connection open for every later operation until
+// Disconnect or destruction. FTP transfers are binary, in active mode. An FTP connection turns to
+// TLS (AUTH TLS, certificates verified) whenever the server offers it, or must, when so set; data
+// connections are then passive and private (PROT P). SFTP verifies the server's host key against
+// a known-hosts file and logs in with a key file or a password. One thread at a time.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "site/ServerAddress.h"
@@ -17,8 +19,10 @@ class CCurlHandle;
 
 class CFtpSiteAccess : public CSiteAccess {
   public:
-    // server: the server's address as the settings give it: "host", "host:port" or
-    // "ftp://host[:port][/dir]"; a directory makes the site's "/" that directory on the server.
+    // server: the server's address as the settings give it: "host", "host:port",
+    // "ftp://host[:port][/dir]" or "sftp://host[:port]/dir"; a directory makes the site's "/"
+    // that directory on the server. An FTP directory is taken from the server's root, an SFTP
+    // one from the server's file system root ("/~/dir" for one below the login's home).
     // port: 0 takes the address's port, else the protocol's default (21). An empty user name
     // logs in anonymously (the password is then not used).
     CFtpSiteAccess(std::string server, uint16_t port, std::string userName, std::string password);
@@ -73,13 +77,32 @@ class CFtpSiteAccess : public CSiteAccess {
     // Time-outs in seconds: connecting (including the server's data connection in active
     // mode), and a transfer or an answer that makes no progress. 30 and 60 unless set.
     void SetTimeouts(long connectSeconds, long stallSeconds);
-    // caFile: the bundle of trusted certificates, empty for the system's store. required: the
-    // login fails, before the user name and password are sent, when the server does not take
-    // the connection to TLS. Applies from the next connection on.
+    // caFile: the bundle of trusted certificates, empty for the system's store; for SFTP the
+    // known-hosts file that holds the server's host key, empty for ~/.ssh/known_hosts.
+    // required: the FTP login fails, before the user name and password are sent, when the server
+    // does not take the connection to TLS. Applies from the next connection on.
     void SetTls(std::string caFile, bool required) {
         m_caFile = std::move(caFile);
         m_tlsRequired = required;
     }
+    // SFTP: the private key file to log in with (its public key is derived from it), the
+    // password then unlocking it if it is encrypted; empty for a login by password. With
+    // neither key nor password libcurl's default key (~/.ssh/id_rsa) is tried. Applies from the
+    // next connection on.
+    void SetSshKey(std::string keyFile) { m_sshKey = std::move(keyFile); }
+
+    // A directory entry as a listing shows it.
+    struct SEntry {
+        bool found = false;
+        bool isDirectory = false;
+        bool readOnly = false;  // no write permission bit at all
+        int64_t size = -1;      // -1 when the listing shows none
+    };
+    // Finds the entry named wanted (ignoring case) in an SFTP listing as libcurl passes it on:
+    // the server's long form, one "ls -l" line per entry (mode, links, owner, group, size, three
+    // date fields, name; a link's name followed by " -> " and its target). Lines of another form
+    // are passed over. False when no line names the entry.
+    static bool FindListedEntry(std::string_view listing, std::string_view wanted, SEntry& entry);
 
   private:
     // Why a file operation cannot go ahead, recorded; false when it can.
@@ -89,19 +112,13 @@ class CFtpSiteAccess : public CSiteAccess {
     void PrepareHandle(CCurlHandle& handle) const;
     // Logs in on handle; false (error recorded) on failure.
     bool Login(CCurlHandle& handle);
-    // A directory entry as a listing shows it.
-    struct SEntry {
-        bool found = false;
-        bool isDirectory = false;
-        bool readOnly = false;  // no write permission bit at all
-        int64_t size = -1;      // -1 when the listing shows none
-    };
     // Finds name (ignoring case) in a fresh listing of its parent directory. False when the
     // listing failed for another reason than the directory being absent or empty (error
     // recorded).
     bool FindEntry(const std::string& name, SEntry& entry);
     // Records a libcurl failure of the stored connection.
     void SetCurlError(const CCurlHandle& handle, int code);
+    std::string KnownHostsFile() const;
 
     std::string m_server;
     uint16_t m_port;
@@ -114,6 +131,8 @@ class CFtpSiteAccess : public CSiteAccess {
     long m_stallTimeout = 60;
     std::string m_caFile;
     bool m_tlsRequired = false;
+    bool m_sftp = false;  // the address is an "sftp://" one
+    std::string m_sshKey;
     // Whether the last login turned the control connection to TLS.
     bool m_overTls = false;
 };

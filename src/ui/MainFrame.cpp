@@ -25,6 +25,7 @@
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
+#include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ResText.h"
 #include "ui/SiteView.h"
@@ -33,7 +34,7 @@ namespace {
 
 // The commands whose dialogs this version does not have yet; they are shown, disabled.
 bool IsPending(int command) {
-    return command == kCmdAddAgent || command == kCmdProperties || command == kCmdOptions;
+    return command == kCmdAddAgent || command == kCmdProperties;
 }
 
 bool IsAgentCommand(int command) {
@@ -264,6 +265,16 @@ void CMainFrame::OnCommand(int command) {
                 RefreshView();
             }
             break;
+        case kCmdOptions: {
+            BusyScope busy(this);
+            CPOptionsDialog options(m_doc.Agents(), this);
+            if (options.exec() == QDialog::Accepted &&
+                !m_doc.ApplyOptions(options.WorkDir(), options.SuffixLists())) {
+                ShowPlainMessage(this, QString::fromStdString(UserHive().LastError()),
+                                 ResText(IDS_APP_TITLE));
+            }
+            break;
+        }
         case kCmdAddIfEmpty:
             // The new-agent wizard opens here for an empty list once it exists; until then the
             // main window is all there is.

@@ -268,7 +268,7 @@ TEST_F(AgentDocumentTest, AddingEditingAndOptions) {
     CAgentList stored;
     ASSERT_TRUE(LoadAppValues(stored));
     EXPECT_EQ(stored.GetSuffixList(kSuffixShockwave), "x\r\n");
-    EXPECT_EQ(stored.GetWorkDir(), DefaultWork().string());
+    EXPECT_EQ(stored.GetWorkDir(), "/tmp/elsewhere");
     doc.Agents().SetWorkDir(DefaultWork().string());
     EXPECT_TRUE(doc.SaveAgentState(*added));
     EXPECT_TRUE(fs::exists(DefaultWork() / "new.example 0.qvs"));

@@ -60,6 +60,9 @@ write(at('dynamic', 'shop', 'item.html'),
 write(at('dynamic', 'index.html'), page('<a href="shop/item.html">Item</a>'));
 write(at('dynamic', 'cart.html'), page('<img src="images/cart.png">'));
 write(at('dynamic', 'images', 'cart.png'), 'not really a picture');
+// A site whose pages are linked as directories, processed with CleanUrls on.
+write(at('clean', 'index.html'), page('<a id="toBlog" href="/blog/">Blog</a>'));
+write(at('clean', 'blog', 'index.html'), page('<a href="/">Home</a>'));
 // The text form is switched on for every agent of a settings file by a value of the product key.
 write(at('text.reg'), 'Windows Registry Editor Version 5.00\n\n' +
   '[HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik\\1.0B]\n"AsciiPrefetch"="on"\n\n');
@@ -79,7 +82,7 @@ const freePort = () => new Promise((resolve) => {
     s.close(() => resolve(port));
   });
 });
-const sites = ['scrambled', 'text', 'dynamic'];
+const sites = ['scrambled', 'text', 'dynamic', 'clean'];
 const ports = {};
 for (const site of sites) ports[site] = await freePort();
 write(at('nginx', 'nginx.conf'), `${process.getuid() === 0 ? 'user nobody nogroup;' : ''}
@@ -119,6 +122,7 @@ addAndRun('text.reg', 'Text', 'RootDirectory=' + at('text'));
 // The dynamic site is read through its server.
 addAndRun('scrambled.reg', 'Dynamic', 'DomainName=127.0.0.1:' + ports.dynamic,
   'IsDynamicSite=true', 'FilesDirectory=' + at('dynamic', 'tarvik'));
+addAndRun('scrambled.reg', 'Clean', 'RootDirectory=' + at('clean'), 'CleanUrls=true');
 
 const logOf = (site) => (fs.existsSync(at('nginx', site + '.log')) ?
   fs.readFileSync(at('nginx', site + '.log'), 'utf8').split('\n').filter(Boolean) : []);
@@ -241,5 +245,18 @@ test('a prefetched page, when clicked, comes from the browser cache', async () =
   await new Promise((r) => setTimeout(r, 1000));
   const lines = run.served().filter((l) => l.split(' ')[1] === '/a.html');
   assert.deepEqual(lines.filter((l) => !l.endsWith(' 304')), ['GET /a.html 200']);
+  await run.context.close();
+});
+
+test('with clean URLs a click on /blog/ takes the prefetched response, no second request', async () => {
+  const run = await open('clean', '/');
+  // The server logs the file a directory name is served from.
+  await settle(run, ['/blog/index.html']);
+  assert.ok(run.seen.includes('/blog/'), run.seen.join(' '));
+  await Promise.all([run.tab.waitForURL('**/blog/'), run.tab.click('#toBlog')]);
+  await new Promise((r) => setTimeout(r, 1000));
+  assert.equal(await run.tab.evaluate(() => document.body.innerHTML.includes('Home')), true);
+  assert.deepEqual(run.served().filter((l) => l.startsWith('GET /blog/')),
+    ['GET /blog/index.html 200']);
   await run.context.close();
 });

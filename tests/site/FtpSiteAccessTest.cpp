@@ -1,4 +1,5 @@
-// The FTP site access against a real FTP server (pyftpdlib) on loopback.
+// The FTP site access against a real FTP server (pyftpdlib) on loopback, and over SFTP
+// against sshd.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,6 +16,7 @@
 #include "support/CannedServer.h"
 #include "support/FtpServer.h"
 #include "support/ServerProcess.h"
+#include "support/SshServer.h"
 #include "support/TempDir.h"
 #include "support/TestCertificate.h"
 
@@ -330,7 +332,9 @@ TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
         {&secure, bundle, true, ""},
         {&secure, "", false,
          "FTP server '" + secure.Address() + "': SSL certificate problem: self-signed certificate"},
-        {&server, "", true, "FTP server '" + server.Address() + "': Requested SSL level failed"},
+        {&server, "", true,
+         "FTP server '" + server.Address() +
+             "' offers no TLS, and this agent logs in only over TLS (FtpTls)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.server->Address() + " " + row.caFile);
@@ -351,6 +355,96 @@ TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
     EXPECT_EQ(secure.CountCommands("AUTH"), 3);
     EXPECT_EQ(secure.CountCommands("PASS"), 2);
     EXPECT_EQ(server.CountCommands("PASS"), 0);
+}
+
+// FTP with TLS required and SFTP: files are read, written, sized, listed and made over the one
+// login, with the password (FTP) or key (SFTP) the agent names.
+TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
+    CFtpServer secure;
+    ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
+    CFtpServer::Options options;
+    options.tlsDir = secure.Dir();
+    CSshServer sshd;
+    CTempDir sftpDir("sftp");
+    const std::string sftpRoot = sftpDir / "site root";
+    ASSERT_TRUE(sftpDir.MakeDir("site root"));
+    CAgentSettings ftps(0);
+    ftps.SiteFileType = kSiteFtp;
+    ftps.Username = secure.User();
+    ftps.Password = secure.Password();
+    ftps.CaFile = secure.Dir() + "/cert.pem";
+    ftps.FtpTls = true;
+    CAgentSettings sftp(0);
+    sftp.AssignSettings(ftps);
+    sftp.Username = sshd.User();
+    sftp.Password.clear();
+    sftp.CaFile = sshd.KnownHostsFile();
+    sftp.SshKey = sshd.KeyFile();
+    const struct {
+        CAgentSettings* agent;
+        std::string root;
+    } rows[] = {{&ftps, secure.Root()}, {&sftp, sftpRoot}};
+    for (const auto& row : rows) {
+        const std::string& root = row.root;
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "index.html", "<html>home</html>"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/binary.bin", BinaryBytes()));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "readonly.html", "fixed"));
+        ASSERT_TRUE(CTempDir::WriteFileAt(root, "empty.html", ""));
+        ASSERT_EQ(chmod((root + "/readonly.html").c_str(), 0444), 0);
+    }
+    ASSERT_TRUE(secure.Start(options));
+    ASSERT_TRUE(sshd.Start());
+    ftps.RootDirectory = secure.Address();
+    sftp.RootDirectory = "sftp://" + sshd.Address() + sftpRoot;
+
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.agent->RootDirectory);
+        std::unique_ptr<CSiteAccess> access = CreateSiteAccess(*row.agent);
+        CTextBuffer buffer;
+        ASSERT_TRUE(access->ReadFile("/sub/binary.bin", buffer)) << access->LastError();
+        EXPECT_EQ(buffer.View(), BinaryBytes());
+        buffer.Assign("new " + BinaryBytes());
+        ASSERT_TRUE(access->WriteFile("/sub/new file.bin", buffer)) << access->LastError();
+        EXPECT_EQ(ReadWholeFile(row.root + "/sub/new file.bin"), "new " + BinaryBytes());
+        EXPECT_FALSE(access->WriteFile("/nodir/x.html", buffer));
+        EXPECT_TRUE(access->CreateDirectory("/agent \"dir\"/")) << access->LastError();
+        EXPECT_TRUE(fs::is_directory(row.root + "/agent \"dir\""));
+        const struct {
+            const char* name;
+            int32_t size;
+            bool exists, directory, readOnly;
+        } entries[] = {
+            {"/index.html", 17, true, false, false},    {"/empty.html", 0, true, false, false},
+            {"/readonly.html", 5, true, false, true},   {"/sub", -1, true, true, false},
+            {"/missing.html", -1, false, false, false}, {"/nodir/x.html", -1, false, false, false},
+        };
+        for (const auto& e : entries) {
+            EXPECT_EQ(access->GetFileSize(e.name), e.size) << e.name << access->LastError();
+            EXPECT_EQ(access->Exists(e.name), e.exists) << e.name << access->LastError();
+            EXPECT_EQ(access->IsDirectory(e.name), e.directory) << e.name;
+            EXPECT_EQ(access->IsReadOnly(e.name), e.readOnly) << e.name;
+        }
+        EXPECT_EQ(access->GetFileSize("/missing.html"), -1);
+        EXPECT_EQ(access->LastError(), "'/missing.html' not found");
+        // Last: libcurl gives up an FTP connection whose command failed.
+        EXPECT_FALSE(access->CreateDirectory("/a/b"));
+    }
+    // One login each, the FTP one with private data connections.
+    EXPECT_EQ(secure.CountCommands("PASS"), 1);
+    EXPECT_EQ(secure.CountCommands("PROT P"), 1);
+    EXPECT_EQ(sshd.CountLogins(), 1);
+
+    // An SFTP server whose host key is not the known one gets no login.
+    sftp.CaFile = secure.Dir() + "/known_hosts";
+    ASSERT_TRUE(CTempDir::WriteFileAt(secure.Dir(), "known_hosts",
+                                      "[127.0.0.1]:" + std::to_string(sshd.Port()) + " " +
+                                          ReadWholeFile(sshd.KeyFile() + ".pub")));
+    auto stranger = CreateSiteAccess(sftp);
+    EXPECT_EQ(stranger->GetFileSize("/index.html"), 0);
+    EXPECT_EQ(stranger->LastError(), "SFTP server '" + sftp.RootDirectory +
+                                         "': its host key is not the one known for it in '" +
+                                         sftp.CaFile + "'");
+    EXPECT_EQ(sshd.CountLogins(), 1);
 }
 
 // Names that climb out of the root are refused before anything is sent.

@@ -19,7 +19,7 @@ import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 root, user, password, anonymous, size_command, port_file, log_file, tls_dir = sys.argv[1:9]
@@ -28,6 +28,14 @@ if tls_dir:
     TLS_FTPHandler.certfile = tls_dir + "/cert.pem"
     TLS_FTPHandler.keyfile = tls_dir + "/key.pem"
     FTPHandler = TLS_FTPHandler
+
+    class DataHandler(TLS_DTPHandler):
+        # libcurl starts TLS on a data connection as soon as it is connected, before the
+        # command that uses it; pyftpdlib 1.5 drops a data connection that speaks that early.
+        def readable(self):
+            return True if self._ssl_accepting else super().readable()
+
+    FTPHandler.dtp_handler = DataHandler
 logging.basicConfig(filename=log_file, level=logging.DEBUG,
                     format="%(asctime)s %(message)s")
 authorizer = DummyAuthorizer()

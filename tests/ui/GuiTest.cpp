@@ -252,7 +252,7 @@ TEST_F(GuiTest, SelectionRulesAndRemovalWithItsQuestion) {
         Select(rule.rows);
         EXPECT_EQ(frame->Action(kCmdRemoveAgent)->isEnabled(), rule.remove);
         EXPECT_EQ(frame->Action(kCmdRunAgent)->isEnabled(), rule.run);
-        for (int pending : {kCmdAddAgent, kCmdProperties, kCmdOptions})
+        for (int pending : {kCmdAddAgent, kCmdProperties})
             EXPECT_FALSE(frame->Action(pending)->isEnabled());
     }
     // Two rows: Del asks nothing and removes nothing.

@@ -3,22 +3,36 @@
 // saved under build/screenshots/.
 #include <gtest/gtest.h>
 
+// Before Qt, whose "slots" keyword the page graph's headers use as a name.
+#include "sitemap/SiteMap.h"
+
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
+#include "agent/BrevDoc.h"
+#include "agent/SettingsStore.h"
+#include "agent/UserPrompt.h"
+#include "hive/HiveFile.h"
 #include "site/FtpSiteAccess.h"
 #include "support/FtpServer.h"
 #include "support/TempDir.h"
 #include "ui/AuthenticateDialog.h"
+#include "ui/BrevApp.h"
 #include "ui/FtpTestDialog.h"
 #include "ui/FtpTreeCtrl.h"
+#include "ui/MainFrame.h"
+#include "ui/OptionsDialog.h"
 
 namespace {
 
@@ -128,6 +142,170 @@ TEST(FtpDialogs, TreeOfARootWithOnlyFilesAndWithoutAConnection) {
     EXPECT_FALSE(none.Tree()->rootIsDecorated());
     none.show();
     Shot(&none, "ftp-test-not-connected");
+}
+
+class NoPrompt : public CUserPrompt {
+  public:
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+};
+
+// The application values the settings file holds (the product key's), by name.
+std::map<std::string, std::string> StoredAppValues(const std::string& reg) {
+    const std::string bytes = ReadWholeFile(reg);
+    CHive hive;
+    hive.Parse(bytes.data(), bytes.size());
+    std::map<std::string, std::string> values;
+    if (const CHiveKey* key =
+            hive.FindKey({kUserRootKey, "Software", "Quorvane", "Tarvik", "1.0B"})) {
+        for (const HiveValue& value : key->Values())
+            values[value.name] = value.data;
+    }
+    return values;
+}
+
+void Type(QPlainTextEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+}
+
+QPushButton* Button(QDialog* dialog, QDialogButtonBox::ButtonRole role) {
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    for (QAbstractButton* button : box->buttons()) {
+        if (box->buttonRole(button) == role)
+            return qobject_cast<QPushButton*>(button);
+    }
+    return nullptr;
+}
+
+class OptionsSheet : public testing::Test {
+  public:
+    OptionsSheet() : dir("options") {}
+    void SetUp() override {
+        ASSERT_TRUE(dir.MakeDir("work"));
+        ASSERT_TRUE(dir.MakeDir("other"));
+        SetUserHivePath(Reg());
+        setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);  // the default working directory
+    }
+    void TearDown() override {
+        app.reset();
+        SetUserHivePath(dir / "unused.reg");
+    }
+    std::string Reg() const { return dir / "tarvik.reg"; }
+    CMainFrame* Start(const std::string& workDir) {
+        app.reset();
+        GuiOptions options;
+        options.registry = Reg();
+        options.workDir = workDir;
+        app = std::make_unique<CBrevApp>(options);
+        EXPECT_TRUE(app->InitInstance(false));
+        return app->MainFrame();
+    }
+    // F10, then work on the sheet it opens; the sheet must have ended when work returns.
+    void WithOptions(std::function<void(CPOptionsDialog*)> work) {
+        QTimer timer;
+        bool seen = false;
+        OnModal(timer, [&](QWidget* modal) {
+            auto* sheet = qobject_cast<CPOptionsDialog*>(modal);
+            ASSERT_NE(sheet, nullptr);
+            seen = true;
+            work(sheet);
+            EXPECT_FALSE(sheet->isVisible());
+        });
+        app->MainFrame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(app->MainFrame()));
+        QTest::keyClick(app->MainFrame(), Qt::Key_F10);
+        EXPECT_TRUE(seen);
+    }
+
+    CTempDir dir;
+    std::unique_ptr<CBrevApp> app;
+};
+
+TEST_F(OptionsSheet, F10EditsReachTheSettingsFileAndTheWorkingDirectoryTakesTheStatistics) {
+    {
+        NoPrompt prompt;
+        CBrevDoc doc(prompt);
+        ASSERT_TRUE(doc.Open(dir / "work"));
+        CAgentSettings agent;
+        agent.DomainName = "shop.example";
+        CAgentSettings* added = doc.AddAgent(agent);
+        ASSERT_NE(added, nullptr);
+        LoadStatistics(*added, dir / "work");
+        added->SiteMap->AddPage("/index.html");
+        ASSERT_TRUE(doc.Close());
+    }
+    Start(dir / "work");
+    const CAgentList& list = app->Doc().Agents();
+    // Typed, then OK without leaving the edit: only that list is written (the working directory
+    // given for this run is not), each extension ended by CR LF.
+    WithOptions([&](CPOptionsDialog* sheet) {
+        EXPECT_EQ(sheet->windowTitle().toStdString(), "Options");
+        EXPECT_EQ(sheet->DirPage()->Edit()->text().toStdString(), dir / "work");
+        sheet->Tabs()->setCurrentIndex(1);
+        EXPECT_EQ(sheet->SuffixPage()->Types()->currentItem()->text().toStdString(), "HTML Files");
+        sheet->SuffixPage()->Types()->setCurrentRow(2);
+        Type(sheet->SuffixPage()->Edit(), "png\rgif");
+        Shot(sheet, "options-suffix");
+        Button(sheet, QDialogButtonBox::AcceptRole)->click();
+    });
+    std::map<std::string, std::string> stored = StoredAppValues(Reg());
+    EXPECT_EQ(stored["Image Files"], "png\r\ngif\r\n");
+    EXPECT_EQ(stored.count("HTML Files") + stored.count(kWorkDirValue), 0u);
+    EXPECT_EQ(list.GetSuffixList(kSuffixImage), "png\r\ngif\r\n");
+
+    // Cancel keeps nothing; OK keeps a list left for another type and the new directory.
+    for (auto role : {QDialogButtonBox::RejectRole, QDialogButtonBox::AcceptRole}) {
+        const std::string before = ReadWholeFile(Reg());
+        WithOptions([&](CPOptionsDialog* sheet) {
+            CPOptionSuffix* page = sheet->SuffixPage();
+            page->Types()->setCurrentRow(2);
+            EXPECT_EQ(page->Edit()->toPlainText().toStdString(), "png\ngif");
+            page->Types()->setCurrentRow(0);
+            Type(page->Edit(), "htm\r");
+            page->Types()->setCurrentRow(1);
+            sheet->DirPage()->Edit()->setText(QString::fromStdString(dir / "other"));
+            Shot(sheet, "options-workdir");
+            Button(sheet, role)->click();
+        });
+        if (role == QDialogButtonBox::RejectRole) {
+            EXPECT_EQ(ReadWholeFile(Reg()), before);
+            EXPECT_EQ(list.GetWorkDir(), dir / "work");
+        }
+    }
+    stored = StoredAppValues(Reg());
+    EXPECT_EQ(stored["HTML Files"], "htm\r\n");
+    EXPECT_EQ(stored[kWorkDirValue], dir / "other");
+    EXPECT_EQ(list.GetWorkDir(), dir / "other");
+
+    // The next start, without --workdir, finds the agent's statistics in the new directory.
+    app.reset();
+    Start("");
+    ASSERT_EQ(app->Doc().Agents().GetCount(), 1);
+    EXPECT_EQ(app->Doc().Agents().GetWorkDir(), dir / "other");
+    ASSERT_NE(app->Doc().Agents().GetAt(0)->SiteMap, nullptr);
+    EXPECT_EQ(app->Doc().Agents().GetAt(0)->SiteMap->PageCount(), 1);
+}
+
+TEST_F(OptionsSheet, BrowseAsksForTheWorkingDirectory) {
+    CAgentList list;
+    list.SetWorkDir("/srv/work");
+    for (const char* chosen : {"/srv/chosen", ""}) {
+        QString title, start;
+        CPOptionsDialog sheet(list, nullptr, [&](QWidget*, const QString& t, const QString& s) {
+            title = t;
+            start = s;
+            return QString(chosen);
+        });
+        sheet.show();
+        sheet.DirPage()->BrowseButton()->click();
+        EXPECT_EQ(title.toStdString(), "Choose a Working Directory");
+        EXPECT_EQ(start.toStdString(), "/srv/work");
+        EXPECT_EQ(sheet.WorkDir(), *chosen ? chosen : "/srv/work");
+        if (*chosen)
+            Shot(&sheet, "options");
+    }
 }
 
 }  // namespace
