@@ -1,5 +1,7 @@
 #include "log/LoaderTraffic.h"
 
+#include <algorithm>
+
 #include "base/PathRules.h"
 #include "log/VisitorTable.h"
 
@@ -14,20 +16,43 @@ CLoaderDirectory::CLoaderDirectory(std::string path) {
 
 void CLoaderDirectory::AddFetchFile(const std::string& file, std::string page,
                                     const std::vector<std::string>& names) {
-    LoaderFetchFile& entry = m_fetchFiles[file];
-    entry.page = std::move(page);
+    const uint64_t hash = TextHash(file);
+    LoaderFetchFile* entry = m_slots.empty() ? nullptr : m_slots[SlotOf(file, hash)].file;
+    if (entry == nullptr) {
+        if (2 * (m_fetchFiles.size() + 1) > m_slots.size()) {
+            std::vector<Slot> old = std::move(m_slots);
+            m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
+            for (const Slot& slot : old) {
+                if (slot.file != nullptr) {
+                    m_slots[SlotOf(slot.file->file, slot.hash)] = slot;
+                }
+            }
+        }
+        entry = &m_fetchFiles.emplace_back();
+        entry->file = file;
+        m_slots[SlotOf(file, hash)] = Slot{hash, entry};
+    }
+    entry->page = std::move(page);
     for (const std::string& name : names) {
-        std::size_t hash = LoaderNameHash{}(name);
-        if (!entry.Holds(name, hash)) {
-            entry.names.push_back(name);
-            entry.hashes.push_back(hash);
+        if (!entry->Holds(name)) {
+            entry->names.push_back(name);
         }
     }
 }
 
-bool LoaderFetchFile::Holds(std::string_view name, std::size_t hash) const {
-    for (std::size_t i = 0; i < hashes.size(); ++i) {
-        if (hashes[i] == hash && names[i] == name) {
+std::size_t CLoaderDirectory::SlotOf(std::string_view file, uint64_t hash) const {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (m_slots[i].file != nullptr &&
+           (m_slots[i].hash != hash || m_slots[i].file->file != file)) {
+        i = (i + 1) & mask;
+    }
+    return i;
+}
+
+bool LoaderFetchFile::Holds(std::string_view name) const {
+    for (const std::string& held : names) {
+        if (held.size() == name.size() && held == name) {
             return true;
         }
     }
@@ -42,8 +67,7 @@ const LoaderFetchFile* CLoaderDirectory::FetchFile(std::string_view url) const {
     if (!m_prefix.empty() && url.substr(0, m_prefix.size()) != m_prefix) {
         return nullptr;
     }
-    auto found = m_fetchFiles.find(url);
-    return found == m_fetchFiles.end() ? nullptr : &found->second;
+    return m_slots.empty() ? nullptr : m_slots[SlotOf(url, TextHash(url))].file;
 }
 
 bool CLoaderDirectory::IsLoaderFile(std::string_view url) const {
@@ -66,11 +90,10 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
                                        const LoaderFetchFile** marked, CLogVisitor** visitor) {
     *marked = nullptr;
     *visitor = nullptr;
-    if (m_directory != nullptr) {
+    if (m_directory != nullptr && m_directory->MayHold(record.Url)) {
         if (const LoaderFetchFile* file = m_directory->FetchFile(record.Url)) {
             *visitor = m_anyFetch ? visitors.Find(record.Client) : nullptr;
-            if (*visitor != nullptr &&
-                OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
+            if (*visitor != nullptr && OnList(*visitor, record.Url, record.Time)) {
                 NoteFetch(*visitor, file, record.Time);
                 return LoaderRequest::kPrefetch;
             }
@@ -86,8 +109,8 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
     }
     if (m_anyFetch && record.Time - m_lastFetch <= m_workingTime) {
         *visitor = visitors.Find(record.Client);
-        if (*visitor != nullptr && !(*visitor)->LoaderLists.empty() &&
-            OnList(*visitor, record.Url, LoaderNameHash{}(record.Url), record.Time)) {
+        if (*visitor != nullptr && (*visitor)->LoaderListCount != 0 &&
+            OnList(*visitor, record.Url, record.Time)) {
             return LoaderRequest::kPrefetch;
         }
     }
@@ -96,18 +119,20 @@ LoaderRequest CLoaderTraffic::Classify(const CLogRecord& record, const CVisitorT
 
 void CLoaderTraffic::NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file, time_t t) {
     auto& lists = visitor->LoaderLists;
-    if (lists.size() >= kListsPerClient) {
-        lists.erase(lists.begin());
+    std::size_t& count = visitor->LoaderListCount;
+    if (count == lists.size()) {
+        std::move(lists.begin() + 1, lists.end(), lists.begin());
+        --count;
     }
-    lists.push_back({file, t});
+    lists[count++] = {file, t};
     m_anyFetch = true;
     m_lastFetch = std::max(m_lastFetch, t);
 }
 
-bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash,
-                            time_t t) const {
-    for (const CLogVisitor::LoaderList& list : visitor->LoaderLists) {
-        if (t - list.time <= m_workingTime && t >= list.time && list.file->Holds(name, hash)) {
+bool CLoaderTraffic::OnList(CLogVisitor* visitor, std::string_view name, time_t t) const {
+    for (std::size_t i = 0; i < visitor->LoaderListCount; ++i) {
+        const CLogVisitor::LoaderList& list = visitor->LoaderLists[i];
+        if (t - list.time <= m_workingTime && t >= list.time && list.file->Holds(name)) {
             return true;
         }
     }

@@ -6,13 +6,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
+#include <deque>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "log/LogFields.h"
 #include "log/LogRecord.h"
 
 class CLogVisitor;
@@ -21,19 +23,19 @@ class CVisitorTable;
 // Hashes std::string and std::string_view alike, so that sets of names are asked with views.
 struct LoaderNameHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    std::size_t operator()(std::string_view s) const { return TextHash(s); }
 };
 using LoaderNameSet = std::unordered_set<std::string, LoaderNameHash, std::equal_to<>>;
 
 // One fetch file as the site serves it: the page whose view it marks and the site paths its
 // lines name (the next part's fetch file included).
 struct LoaderFetchFile {
+    std::string file;  // its own site path
     std::string page;
-    // The names and their hashes (LoaderNameHash), side by side: a list is short, and a scan of
-    // its hashes costs less than a set lookup per list.
+    // The names: a list is short, and a scan of their lengths, comparing only the names of the
+    // same length, costs less than hashing the name asked for.
     std::vector<std::string> names;
-    std::vector<std::size_t> hashes;
-    bool Holds(std::string_view name, std::size_t hash) const;
+    bool Holds(std::string_view name) const;
 };
 
 // What the deployed loader of a site consists of, by site path.
@@ -52,13 +54,30 @@ class CLoaderDirectory {
     // No fetch file known: the site carries no loader that this directory knows of.
     bool Empty() const { return m_fetchFiles.empty(); }
     const LoaderFetchFile* FetchFile(std::string_view url) const;
+    // False when url can be neither a fetch file nor the loader's own: it lies outside the agent
+    // directory. Most requests are told so by their second byte, without a call.
+    bool MayHold(std::string_view url) const {
+        return m_prefix.empty() || (url.size() >= m_prefix.size() && url[1] == m_prefix[1] &&
+                                    url.starts_with(m_prefix));
+    }
     // url is the loader's own file, or lies inside the agent directory.
     bool IsLoaderFile(std::string_view url) const;
     std::size_t FetchFileCount() const { return m_fetchFiles.size(); }
 
   private:
+    // The slot of file (of hash): its own, or the empty one where it belongs.
+    std::size_t SlotOf(std::string_view file, uint64_t hash) const;
+
     std::string m_prefix;  // path + "/", empty when the path names no directory of its own
-    std::unordered_map<std::string, LoaderFetchFile, LoaderNameHash, std::equal_to<>> m_fetchFiles;
+    // The fetch files (a deque, so that they stay in place as more come), and an index over the
+    // hashes of their paths: open addressing, at most half full. Every request of the loader is
+    // looked up here, and a slot of 16 bytes is all a lookup touches before the one comparison.
+    struct Slot {
+        uint64_t hash = 0;
+        LoaderFetchFile* file = nullptr;  // nullptr: an empty slot
+    };
+    std::deque<LoaderFetchFile> m_fetchFiles;
+    std::vector<Slot> m_slots;
     LoaderNameSet m_loaderFiles;
 };
 
@@ -93,12 +112,9 @@ class CLoaderTraffic {
     // The client of visitor read fetch file at t: its list holds from then on.
     void NoteFetch(CLogVisitor* visitor, const LoaderFetchFile* file, time_t t);
 
-    // The lists a client keeps at most (one per tab that loads pages at the same time).
-    static constexpr std::size_t kListsPerClient = 4;
-
   private:
-    // name (of hash) is on a list the client read at most the working time before t.
-    bool OnList(CLogVisitor* visitor, std::string_view name, std::size_t hash, time_t t) const;
+    // name is on a list the client read at most the working time before t.
+    bool OnList(CLogVisitor* visitor, std::string_view name, time_t t) const;
 
     const CLoaderDirectory* m_directory;
     time_t m_workingTime;

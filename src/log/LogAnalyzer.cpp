@@ -19,6 +19,9 @@ constexpr time_t kEstimateAfter = 5;      // seconds of wall-clock time
 constexpr double kEstimateLimit = 600.0;  // estimates above this many seconds are shown
 // Request targets remembered at least, whatever the size of the graph.
 constexpr std::size_t kMinimumTargets = 65536;
+// The loader reads its fetch file once the page has loaded and the browser is idle: at most two
+// seconds of idle wait, and a second of the log's rounding to whole seconds.
+constexpr time_t kLoaderStartSeconds = 3;
 
 int32_t ClampToInt32(int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
@@ -335,9 +338,10 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     if (record.Method != kMethodGet || record.Url.empty()) {
         return;
     }
+    // The record's visitor, when classifying it looked the client up.
+    CLogVisitor* visitor = nullptr;
     if (!m_loader.Idle(record)) {
         const LoaderFetchFile* marked = nullptr;
-        CLogVisitor* visitor = nullptr;
         switch (m_loader.Classify(record, m_visitors, &marked, &visitor)) {
             case LoaderRequest::kVisit:
                 break;
@@ -352,7 +356,7 @@ void CLogAnalyzer::ProcessHit(const CLogRecord& record) {
     ++m_visitHits;
     CSiteFile* target = TargetOf(record.Url);
     if (target->IsPage()) {
-        HitPage(static_cast<CSitePage*>(target), record);
+        HitPage(static_cast<CSitePage*>(target), record, visitor);
     } else {
         HitFile(target, record);
     }
@@ -434,17 +438,22 @@ CSitePage* CLogAnalyzer::VisitorReferer(CLogVisitor* visitor, const CLogRecord& 
     return page;
 }
 
-void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record) {
-    CLogVisitor* visitor = m_visitors.FindOrCreate(record.Client);
+void CLogAnalyzer::HitPage(CSitePage* page, const CLogRecord& record, CLogVisitor* visitor) {
+    if (visitor == nullptr) {
+        visitor = m_visitors.FindOrCreate(record.Client);
+    }
+    FollowHit(visitor, VisitorReferer(visitor, record), page, record.Time);
+}
+
+void CLogAnalyzer::FollowHit(CLogVisitor* visitor, CSitePage* referer, CSitePage* page, time_t t) {
     CSitePage* current = visitor->Page;
-    CSitePage* referer = VisitorReferer(visitor, record);
     if (m_listener != nullptr) {
         m_listener->OnPageHit(page, CSiteMap::FollowHit(referer, current, page));
     } else {
         m_map.RecordHit(referer, current, page);
     }
     if (current != nullptr) {
-        UpdateVisitor(visitor, current, record.Time);
+        UpdateVisitor(visitor, current, t);
     }
 }
 
@@ -464,31 +473,30 @@ void CLogAnalyzer::HitMarker(const LoaderFetchFile* file, const CLogRecord& reco
     if (visitor == nullptr) {
         visitor = m_visitors.FindOrCreate(record.Client);
     }
-    CSiteFile* target = TargetOf(file->page);
-    if (target->IsPage()) {
-        auto* page = static_cast<CSitePage*>(target);
-        // The page's own request just before: the marker confirms that view. The window is the
-        // timing rules' one: the page's estimated load, or the limit of its timing samples.
-        bool confirms = false;
-        if (visitor->Page == page && record.Time <= visitor->LoadEndTime) {
-            confirms = true;
-        } else if (visitor->Page == page) {
-            time_t window = std::max<time_t>(visitor->LoadEndTime - visitor->LastHitTime,
-                                             8 * (page->TotalSize() / kBytesPerSecond));
-            confirms = record.Time - visitor->LastHitTime <= window;
-        }
-        if (!confirms) {
-            // Served from the cache: a visit from the client's current page (the marker's
-            // referer is the page itself).
-            ++m_visitHits;
-            CSitePage* current = visitor->Page;
-            m_map.RecordHit(nullptr, current, page);
-            if (current != nullptr) {
-                UpdateVisitor(visitor, current, record.Time);
-            }
-        }
+    // Most markers follow the request of the page the client is on: no lookup for those.
+    CSiteFile* target = visitor->Page != nullptr && visitor->Page->Name == file->page
+                            ? visitor->Page
+                            : TargetOf(file->page);
+    if (target->IsPage() && !ConfirmsView(visitor, static_cast<CSitePage*>(target), record.Time)) {
+        // Served from the cache: a visit from the client's current page (the marker's referer
+        // is the page itself).
+        ++m_visitHits;
+        FollowHit(visitor, nullptr, static_cast<CSitePage*>(target), record.Time);
     }
     m_loader.NoteFetch(visitor, file, record.Time);
+}
+
+bool CLogAnalyzer::ConfirmsView(CLogVisitor* visitor, CSitePage* page, time_t t) {
+    if (visitor->Page != page) {
+        return false;
+    }
+    // The timing rules' window: the page's estimated load (a replay keeps no estimate: the
+    // page's own), or the limit of its timing samples; the loader starts after it once the
+    // browser is idle.
+    time_t load =
+        m_listener != nullptr ? LoadSeconds(page) : visitor->LoadEndTime - visitor->LastHitTime;
+    time_t window = std::max<time_t>(load, 8 * (page->TotalSize() / kBytesPerSecond));
+    return t - visitor->LastHitTime <= window + kLoaderStartSeconds;
 }
 
 void CLogAnalyzer::UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t) {

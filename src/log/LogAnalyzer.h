@@ -123,12 +123,18 @@ class CLogAnalyzer {
   private:
     // A bot's record (skipBots): its user agent names a bot, or its client asked for robots.txt.
     bool IsBot(const CLogRecord& record);
-    void HitPage(CSitePage* page, const CLogRecord& record);
+    // visitor: the record's client when already looked up, else nullptr.
+    void HitPage(CSitePage* page, const CLogRecord& record, CLogVisitor* visitor);
     void HitFile(CSiteFile* file, const CLogRecord& record);
+    // Every page hit, by request or by marker: the visitor moves from its current page (or the
+    // referer) to page at t; the transition is learnt, or with a listener told to it.
+    void FollowHit(CLogVisitor* visitor, CSitePage* referer, CSitePage* page, time_t t);
     // A request for the fetch file of a page: a view of the page served from the cache, unless
     // it follows the page's own request within the page's load window.
     // visitor: the record's client when already looked up, else nullptr.
     void HitMarker(const LoaderFetchFile* file, const CLogRecord& record, CLogVisitor* visitor);
+    // A marker of page at t follows the visitor's own request for page, within its load window.
+    bool ConfirmsView(CLogVisitor* visitor, CSitePage* page, time_t t);
     void UpdateVisitor(CLogVisitor* visitor, CSitePage* page, time_t t);
     void Sweep(time_t t);
     // The page a referer names, or nullptr; *lasting tells whether that answer stays (it does

@@ -19,22 +19,34 @@ std::size_t CVisitorTable::SlotOf(std::string_view client, uint64_t hash) const 
 }
 
 CLogVisitor* CVisitorTable::Find(std::string_view client) const {
+    if (m_last != nullptr && m_last->Client == client) {
+        return m_last;
+    }
     if (m_slots.empty()) {
         return nullptr;
     }
-    return m_slots[SlotOf(client, Hash(client))].visitor;
+    CLogVisitor* visitor = m_slots[SlotOf(client, Hash(client))].visitor;
+    if (visitor != nullptr) {
+        m_last = visitor;
+    }
+    return visitor;
 }
 
 CLogVisitor* CVisitorTable::FindOrCreate(std::string_view client) {
+    if (m_last != nullptr && m_last->Client == client) {
+        return m_last;
+    }
     uint64_t hash = Hash(client);
     if (!m_slots.empty()) {
         if (CLogVisitor* visitor = m_slots[SlotOf(client, hash)].visitor) {
+            m_last = visitor;
             return visitor;
         }
     }
     m_visitors.push_back(std::make_unique<CLogVisitor>(std::string(client)));
     CLogVisitor* visitor = m_visitors.back().get();
     Insert(visitor, hash);
+    m_last = visitor;
     m_oldestHit = std::min(m_oldestHit, visitor->LastHitTime);
     return visitor;
 }
@@ -63,6 +75,9 @@ void CVisitorTable::Grow() {
 }
 
 void CVisitorTable::Erase(const CLogVisitor* visitor) {
+    if (visitor == m_last) {
+        m_last = nullptr;
+    }
     std::size_t mask = m_slots.size() - 1;
     std::size_t i = SlotOf(visitor->Client, Hash(visitor->Client));
     // Shift back every later entry of the run that would no longer be found past the gap.

@@ -3,6 +3,7 @@
 // log analyzer; used on its thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -28,12 +29,16 @@ class CLogVisitor {
     std::string RefererText;
     CSitePage* RefererPage = nullptr;
 
-    // The fetch files the client's loader read last (one per tab), newest last, and when.
+    // The fetch files the client's loader read last (one per tab that loads pages at the same
+    // time), newest last, and when: the first LoaderListCount of LoaderLists. Held in place, so
+    // that a visitor costs no allocation more.
     struct LoaderList {
-        const LoaderFetchFile* file;
-        time_t time;
+        const LoaderFetchFile* file = nullptr;
+        time_t time = 0;
     };
-    std::vector<LoaderList> LoaderLists;
+    static constexpr std::size_t kLoaderLists = 4;
+    std::array<LoaderList, kLoaderLists> LoaderLists;
+    std::size_t LoaderListCount = 0;
 };
 
 class CVisitorTable {
@@ -65,6 +70,9 @@ class CVisitorTable {
 
     std::vector<std::unique_ptr<CLogVisitor>> m_visitors;
     std::vector<Slot> m_slots;
+    // The visitor found last: a client's requests often come one after another (a page, its
+    // files, its loader's), and a comparison of its text costs less than a lookup.
+    mutable CLogVisitor* m_last = nullptr;
     // No visitor's last hit time is below this, so a removal pass that cannot remove anything is
     // skipped.
     time_t m_oldestHit = 0;

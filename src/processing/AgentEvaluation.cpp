@@ -18,6 +18,7 @@
 #include "res/StringTable.h"
 #include "sitemap/SiteMap.h"
 #include "sitemap/SiteMapAnalyzer.h"
+#include "synthesis/DeployedLoader.h"
 #include "synthesis/SiteSynthesizer.h"
 
 namespace {
@@ -184,6 +185,12 @@ bool Evaluate(CAgentList& list, CAgentSettings& agent, const EvaluateOptions& op
     CReplayCounts counts;
     CLogAnalyzer replay(map, agent.DomainName, result.replayFrom, result.replayTo, sink);
     replay.SetReplay(&counts, true);
+    // The deployed loader's requests are no visits; a page it prefetched and the visitor then
+    // opened from the cache is seen through its marker.
+    const CLoaderDirectory loader =
+        ReadDeployedLoader(map, agent.FilesDirectory, agent.IsDynamicSite);
+    replay.SetLoader(&loader, agent.LoaderWorkingTime);
+    replay.SetPurposeField(agent.PurposeField);
     SinkSetTitle(sink, ResString(IDS_EVAL_REPLAYING));
     std::string lastFile;
     int32_t lastNumber = -1;

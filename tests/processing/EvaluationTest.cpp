@@ -232,6 +232,43 @@ TEST_F(EvaluationTest, BotsAreLeftOutAndCounted) {
     EXPECT_EQ(r.pages[1].figures.agent.hits, 1);
 }
 
+// The site carries the loader of an earlier run (index plans b). v1 views index, whose loader
+// prefetches b; v1 then opens b from the cache (only b's fetch file is asked for). v2 views index
+// and leaves. The prefetch is no view; the cache-served b is one, and a hit of the plan.
+TEST_F(EvaluationTest, ACacheServedClickIsAHitOfThePlan) {
+    const std::string home = "http://www.example.com/index.html";
+    std::string replay;
+    for (const char* v : {"v1", "v2"}) {
+        replay += logtest::Line(t0, v, "GET", "/index.html") +
+                  logtest::Line(t0 + 1, v, "GET", "/tarvik/fetch0x0.qvf", home) +
+                  logtest::Line(t0 + 2, v, "GET", "/b.html", home);
+    }
+    replay += logtest::Line(t0 + 30, "v1", "GET", "/tarvik/fetch1x0.qvf",
+                            "http://www.example.com/b.html");
+    struct Row {
+        bool deployed;
+        int64_t views, transitions, hits;
+    } rows[] = {{true, 3, 1, 1}, {false, 4, 2, 2}};  // without a loader: read as ever
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.deployed);
+        if (row.deployed) {
+            ASSERT_TRUE(dir.WriteFile("site/tarvik/index.qvf",
+                                      "/index.html\n/tarvik/fetch0x0.qvf\n/b.html\n"
+                                      "/tarvik/fetch1x0.qvf\n"));
+            ASSERT_TRUE(dir.WriteFile("site/tarvik/fetch0x0.qvf", "@@\nb.html\n"));
+            ASSERT_TRUE(dir.WriteFile("site/tarvik/fetch1x0.qvf", "@@\nf.html\n"));
+        } else {
+            fs::remove_all(dir / "site/tarvik");
+        }
+        Learn();
+        EvaluationResult r;
+        ASSERT_TRUE(Evaluate(replay, r)) << GetLastMessage();
+        EXPECT_EQ(r.site.agent.views, row.views);
+        EXPECT_EQ(r.site.agent.transitions, row.transitions);
+        EXPECT_EQ(r.site.agent.hits, row.hits);
+    }
+}
+
 TEST_F(EvaluationTest, TheCeilingNeverScoresBelowTheAgentsPlan) {
     // Visitors wander over the site, following links mostly and jumping now and then; the agent
     // learns from the first half and is replayed on the second.
