@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "agent/AgentFields.h"
 #include "agent/UserPrompt.h"
 #include "base/PathRules.h"
 #include "res/StringTable.h"
@@ -90,17 +92,21 @@ bool CheckLocationPage(int32_t siteFileType, const std::string& rootDirectory,
     if (home.empty())
         return Fail(prompt, IDS_NEED_HOME_PAGE);
 
+    std::string agentDir = filesDirectory;
+    NormalizePath(agentDir, false, false);
     std::string rootSlash = root;
     NormalizeLocalPath(rootSlash, true);
+    for (const std::string* name : {&home, &agentDir}) {
+        std::string relative;
+        if (!RelativeUnderRoot(root, rootSlash + *name, true, relative))
+            return Fail(prompt, IDS_MUST_BE_UNDER, root);
+    }
     const std::string homeFile = rootSlash + home;
     struct stat st;
     if (::stat(homeFile.c_str(), &st) != 0)
         return Fail(prompt, IDS_HOME_NOT_FOUND, homeFile);
     if (IsReadOnlyMode(st))
         return Fail(prompt, IDS_HOME_READ_ONLY, homeFile);
-
-    std::string agentDir = filesDirectory;
-    NormalizePath(agentDir, false, false);
     return CheckAgentDirectory(rootSlash + agentDir, prompt);
 }
 
@@ -113,6 +119,46 @@ bool CheckDynamicLocationPage(const std::string& homePage, const std::string& fi
     std::string agentDir = filesDirectory;
     NormalizeLocalPath(agentDir, false);
     return CheckAgentDirectory(agentDir, prompt);
+}
+
+bool CheckCaFile(const std::string& caFile, CUserPrompt& prompt) {
+    if (!caFile.empty() && ::access(caFile.c_str(), R_OK) != 0)
+        return Fail(prompt, IDS_CA_FILE_NOT_FOUND, caFile);
+    return true;
+}
+
+bool CheckRangePage(int32_t statRange, time_t startTime, time_t endTime, CUserPrompt& prompt) {
+    if (statRange != kRangeSpecify || endTime >= startTime)
+        return true;
+    prompt.ShowMessage(FormatString(IDS_RANGE_END_BEFORE_START, FormatLocalTime(endTime).c_str(),
+                                    FormatLocalTime(startTime).c_str()));
+    return false;
+}
+
+bool RelativeUnderRoot(const std::string& root, const std::string& path, bool allowRoot,
+                       std::string& relative) {
+    relative.clear();
+    std::string r = root;
+    std::string p = path;
+    NormalizeLocalPath(r, false);
+    NormalizeLocalPath(p, false);
+    StringList rootParts, pathParts;
+    Tokenize(r, rootParts, "/");
+    Tokenize(p, pathParts, "/");
+    const auto isDots = [](const std::string& part) { return part == ".."; };
+    if (std::any_of(pathParts.begin(), pathParts.end(), isDots) ||
+        std::any_of(rootParts.begin(), rootParts.end(), isDots) || (r.empty() || p.empty()) ||
+        (r[0] == '/') != (p[0] == '/') || pathParts.size() < rootParts.size()) {
+        return false;
+    }
+    if (!std::equal(rootParts.begin(), rootParts.end(), pathParts.begin()))
+        return false;
+    for (std::size_t i = rootParts.size(); i < pathParts.size(); ++i) {
+        if (!relative.empty())
+            relative += '/';
+        relative += pathParts[i];
+    }
+    return allowRoot || !relative.empty();
 }
 
 bool CheckLogPage(bool ignoreLogFile, const std::string& logFile, CUserPrompt& prompt) {
@@ -138,6 +184,13 @@ bool CheckLogPage(bool ignoreLogFile, const std::string& logFile, CUserPrompt& p
             return true;
     }
     return Fail(prompt, IDS_LOG_NOT_FOUND, text);
+}
+
+bool CheckLimit(const char* storedName, int32_t value, CUserPrompt& prompt) {
+    if (value >= kLimitMin && value <= kLimitMax)
+        return true;
+    prompt.ShowMessage(FormatString(IDS_LIMIT_RANGE, storedName, kLimitMin, kLimitMax));
+    return false;
 }
 
 bool CheckSizeLimitPage(int32_t pageLimit, int32_t kbLimit, CUserPrompt& prompt) {
@@ -198,10 +251,12 @@ bool CheckAgentSettings(const CAgentSettings& agent, CUserPrompt& prompt) {
     }
     if (!CheckLogPage(agent.ignoreLogFile, agent.LogFile, prompt))
         return false;
-    // The trusted certificates are read at every connection: a name that reads nothing would
-    // fail them all.
-    if (!agent.CaFile.empty() && ::access(agent.CaFile.c_str(), R_OK) != 0)
-        return Fail(prompt, IDS_CA_FILE_NOT_FOUND, agent.CaFile);
+    if (!agent.ignoreLogFile &&
+        !CheckRangePage(agent.StatRange, agent.StartTime, agent.EndTime, prompt)) {
+        return false;
+    }
+    if (!CheckCaFile(agent.CaFile, prompt))
+        return false;
     if (!agent.SshKey.empty() && ::access(agent.SshKey.c_str(), R_OK) != 0)
         return Fail(prompt, IDS_SSH_KEY_NOT_FOUND, agent.SshKey);
     if (!CheckSizeLimitPage(agent.CachePageLimit, agent.CacheKBLimit, prompt))

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "agent/AgentSettings.h"
@@ -22,7 +23,8 @@ bool CheckDomainPage(const std::string& description, const std::string& domainNa
                      CUserPrompt& prompt);
 
 // "Site Properties": only a local site ("File://", kSiteLocal) is checked: root given, home page
-// given, root + home page exists and is writable, then the agent directory below the root.
+// given, neither the home page nor the agent directory leaving the root through ".." (166),
+// root + home page exists and is writable, then the agent directory below the root.
 bool CheckLocationPage(int32_t siteFileType, const std::string& rootDirectory,
                        const std::string& homePage, const std::string& filesDirectory,
                        CUserPrompt& prompt);
@@ -32,12 +34,28 @@ bool CheckLocationPage(int32_t siteFileType, const std::string& rootDirectory,
 bool CheckDynamicLocationPage(const std::string& homePage, const std::string& filesDirectory,
                               CUserPrompt& prompt);
 
+// The trusted-certificates file, when one is named, must be readable: it is read at every
+// connection, so a name that reads nothing would fail them all.
+bool CheckCaFile(const std::string& caFile, CUserPrompt& prompt);
+
+// "Log Range" with "Specify Range": the end may not lie before the start (a run over such a
+// range would learn nothing and report success). Other ranges pass.
+bool CheckRangePage(int32_t statRange, time_t startTime, time_t endTime, CUserPrompt& prompt);
+
+// The part of path below root, compared by whole components with the case the names have
+// ("/srv/www2" is not below "/srv/www"); both normalised first. False when path is not below
+// root (or is root itself and allowRoot is false) or has a ".." component.
+bool RelativeUnderRoot(const std::string& root, const std::string& path, bool allowRoot,
+                       std::string& relative);
+
 // "Log File Analysis": unless the log is ignored, the location split at ";" and "," must name at
 // least one pattern, and the patterns together must match at least one file.
 bool CheckLogPage(bool ignoreLogFile, const std::string& logFile, CUserPrompt& prompt);
 
 // "Pre-cache - Advanced": both limits within kLimitMin to kLimitMax.
 bool CheckSizeLimitPage(int32_t pageLimit, int32_t kbLimit, CUserPrompt& prompt);
+// One such number, named by its stored name in the message.
+bool CheckLimit(const char* storedName, int32_t value, CUserPrompt& prompt);
 
 // "Backup": when backing up, a ".zip" file name whose file is writable or whose directory exists
 // (or is created) and is writable.

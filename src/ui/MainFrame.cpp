@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -21,21 +22,18 @@
 #include "processing/AgentRunTask.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
+#include "ui/AgentListModel.h"
 #include "ui/AnalyzeDialog.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
+#include "ui/NewSiteDialog.h"
 #include "ui/OptionsDialog.h"
 #include "ui/ProgressDialog.h"
 #include "ui/ResText.h"
 #include "ui/SiteView.h"
 
 namespace {
-
-// The commands whose dialogs this version does not have yet; they are shown, disabled.
-bool IsPending(int command) {
-    return command == kCmdAddAgent || command == kCmdProperties;
-}
 
 bool IsAgentCommand(int command) {
     return command == kCmdAddAgent || command == kCmdRemoveAgent || command == kCmdRunAgent ||
@@ -97,12 +95,8 @@ CMainFrame::~CMainFrame() {
 
 QAction* CMainFrame::MakeAction(int command, int textId, int promptId, int labelId) {
     auto* action = new QAction(ResText(textId), this);
-    QString status = PromptLine(promptId);
-    QString tip = PromptTip(promptId);
-    if (IsPending(command)) {
-        status = ResFormat(IDS_NOT_YET, status);
-        tip = ResFormat(IDS_NOT_YET, tip);
-    }
+    const QString status = PromptLine(promptId);
+    const QString tip = PromptTip(promptId);
     action->setStatusTip(status);
     action->setToolTip(tip);
     if (labelId != 0)
@@ -188,7 +182,7 @@ void CMainFrame::BuildToolBar() {
 
 bool CMainFrame::IsCommandEnabled(int command) const {
     if (IsAgentCommand(command)) {
-        if (m_doc.IsBusy() || !m_doc.IsOpen() || IsPending(command))
+        if (m_doc.IsBusy() || !m_doc.IsOpen())
             return false;
         return IsAgentCommandEnabled(command, m_view->SelectedAgent(), m_view->SelectedCount());
     }
@@ -265,6 +259,9 @@ void CMainFrame::OnCommand(int command) {
                 RefreshView();
             }
             break;
+        case kCmdAddAgent:
+            AddAgent();
+            break;
         case kCmdOptions: {
             BusyScope busy(this);
             CPOptionsDialog options(m_doc.Agents(), this);
@@ -276,8 +273,11 @@ void CMainFrame::OnCommand(int command) {
             break;
         }
         case kCmdAddIfEmpty:
-            // The new-agent wizard opens here for an empty list once it exists; until then the
-            // main window is all there is.
+            if (m_doc.WantsFirstAgent())
+                AddAgent();
+            break;
+        case kCmdProperties:
+            EditProperties();
             break;
         default:
             break;
@@ -308,8 +308,77 @@ void CMainFrame::RemoveAgent() {
                          ResText(IDS_APP_TITLE));
 }
 
-void CMainFrame::RunAgent() {
+void CMainFrame::AddAgent() {
+    CAgentSettings* added = nullptr;
+    bool runNow = false;
+    {
+        BusyScope busy(this);
+        // Agents made here start with the script loader and clean URLs on.
+        CAgentSettings agent;
+        agent.IsScriptPrefetch = true;
+        agent.CleanUrls = true;
+        CNewSiteDialog wizard(IDS_NEW_SITE_WIZARD, true, this);
+        wizard.SettingsToPages(agent);
+        wizard.AddPages();
+        // The key and the save happen inside Finish: a failure keeps the wizard open.
+        wizard.SetFinishHandler([&](CAgentSettings& made) {
+            added = m_doc.AddAgent(made);
+            if (added == nullptr) {
+                const std::string why = UserHive().LastError();
+                ShowPlainMessage(&wizard,
+                                 QString::fromStdString(why.empty() ? GetLastMessage() : why),
+                                 ResText(IDS_APP_TITLE));
+            }
+            return added != nullptr;
+        });
+        if (wizard.exec() != QDialog::Accepted || added == nullptr)
+            return;
+        runNow = wizard.RunNow();
+        RefreshView();
+        const int row = m_view->FindRow(added);
+        if (row >= 0) {
+            m_view->ActiveView()->selectionModel()->setCurrentIndex(
+                m_view->Model()->index(row, 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+    }
+    if (runNow)
+        RunAgent(added);
+    RefreshView();
+}
+
+void CMainFrame::EditProperties() {
     CAgentSettings* agent = m_view->SelectedAgent();
+    if (agent == nullptr)
+        return;
+    bool runNow = false;
+    {
+        BusyScope busy(this);
+        CNewSiteDialog sheet(IDS_SITE_PROPERTIES, false, this);
+        sheet.SettingsToPages(*agent);
+        sheet.AddPages();
+        if (sheet.exec() != QDialog::Accepted)
+            return;
+        CAgentSettings edited;
+        edited.AssignSettings(*agent);
+        sheet.PagesToSettings(edited);
+        if (!m_doc.ApplyProperties(*agent, edited)) {
+            ShowPlainMessage(this, QString::fromStdString(UserHive().LastError()),
+                             ResText(IDS_APP_TITLE));
+        }
+        RefreshView();
+        // Asked after every OK, changed or not.
+        runNow = CMessagePrompt(this).AskYesNo(ResString(IDS_PROPERTIES_CHANGED),
+                                               ResString(IDS_PROCESS_SITE));
+    }
+    if (runNow)
+        RunAgent(agent);
+    RefreshView();
+}
+
+void CMainFrame::RunAgent(CAgentSettings* agent) {
+    if (agent == nullptr)
+        agent = m_view->SelectedAgent();
     if (agent == nullptr)
         return;
     BusyScope busy(this);
@@ -372,6 +441,9 @@ void CMainFrame::RequestClose() {
     m_closePending = true;
     if (m_progress != nullptr)
         m_progress->RequestStop();
+    // An agent sheet or the wizard is cancelled: nothing typed there is stored.
+    if (auto* sheet = qobject_cast<CSiteSheet*>(QApplication::activeModalWidget()))
+        sheet->reject();
     for (CAnalyzeDialog* steps : findChildren<CAnalyzeDialog*>())
         steps->RequestClose();
     if (!m_doc.IsBusy())

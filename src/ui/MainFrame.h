@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMap>
 
+class CAgentSettings;
 class CBrevDoc;
 class CPSiteView;
 class CProgressDialog;
@@ -43,7 +44,7 @@ class CMainFrame : public QMainWindow {
     // Carries the command out later, from the event loop (a double click, the start-up command).
     void PostCommand(int command);
     // Whether the command is enabled now: never while the document is busy; agent commands by
-    // the selection; commands whose dialogs this version lacks never.
+    // the selection.
     bool IsCommandEnabled(int command) const;
 
     // Rebuilds the list from the document, keeping the selection, and updates the commands.
@@ -72,7 +73,10 @@ class CMainFrame : public QMainWindow {
     void UpdateTitle();
     void ShowContextMenu(const QPoint& globalPos);
     void RemoveAgent();
-    void RunAgent();
+    // agent: the one to run (an entry of the list), or nullptr for the current one.
+    void RunAgent(CAgentSettings* agent = nullptr);
+    void AddAgent();
+    void EditProperties();
     void OpenHelp();
 
     CBrevDoc& m_doc;

@@ -256,7 +256,8 @@ test('with clean URLs a click on /blog/ takes the prefetched response, no second
   await Promise.all([run.tab.waitForURL('**/blog/'), run.tab.click('#toBlog')]);
   await new Promise((r) => setTimeout(r, 1000));
   assert.equal(await run.tab.evaluate(() => document.body.innerHTML.includes('Home')), true);
-  assert.deepEqual(run.served().filter((l) => l.startsWith('GET /blog/')),
+  // As for /a.html above: a revalidation (304) may follow, the body is the prefetched one.
+  assert.deepEqual(run.served().filter((l) => l.startsWith('GET /blog/') && !l.endsWith(' 304')),
     ['GET /blog/index.html 200']);
   await run.context.close();
 });

@@ -1,0 +1,51 @@
+#include "ui/SiteBackupProp.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "agent/AgentChecks.h"
+#include "ui/FileChooser.h"
+#include "ui/ResText.h"
+
+CSiteBackupProp::CSiteBackupProp(QWidget* parent) : CSitePropPage(IDS_PAGE_BACKUP, parent) {
+    m_backup = AddCheck(IDS_BACKUP_ON);
+    m_modified = new QRadioButton(ResText(IDS_BACKUP_MODIFIED), this);
+    m_all = new QRadioButton(ResText(IDS_BACKUP_ALL), this);
+    Body()->addWidget(m_modified);
+    Body()->addWidget(m_all);
+    m_file = AddEdit(IDS_BACKUP_FILE, nullptr, &m_browse);
+    connect(m_backup, &QCheckBox::toggled, this, [this] { UpdateControls(); });
+    connect(m_browse, &QPushButton::clicked, this, [this] {
+        const QString file = FileChooser().ChooseFile(this, true, ResText(IDS_CHOOSE_BACKUP),
+                                                      m_file->text(), ResText(IDS_BACKUP_FILTER));
+        if (!file.isEmpty())
+            m_file->setText(file);
+    });
+    m_modified->setChecked(true);
+    UpdateControls();
+}
+
+void CSiteBackupProp::UpdateControls() {
+    for (QWidget* w : std::initializer_list<QWidget*>{m_modified, m_all, m_file, m_browse})
+        w->setEnabled(m_backup->isChecked());
+}
+
+void CSiteBackupProp::SettingsToPage(const CAgentSettings& agent) {
+    m_backup->setChecked(agent.IsBackup);
+    (agent.IsBackupModified ? m_modified : m_all)->setChecked(true);
+    m_file->setText(QString::fromStdString(agent.BackupDir));
+    UpdateControls();
+}
+
+void CSiteBackupProp::PageToSettings(CAgentSettings& agent) const {
+    agent.IsBackup = m_backup->isChecked();
+    agent.IsBackupModified = m_modified->isChecked();
+    agent.BackupDir = m_file->text().toStdString();
+}
+
+bool CSiteBackupProp::CheckPage(CUserPrompt& prompt) {
+    return CheckBackupPage(m_backup->isChecked(), m_file->text().toStdString(), prompt);
+}
