@@ -152,14 +152,14 @@ void CAnalyzeDialog::BuildControls() {
     // Tab 3: the forced order.
     auto* order = new QWidget(panel);
     auto* orderGrid = new QGridLayout(order);
-    m_order = new QCheckBox(ResText(IDS_ORDER), order);
+    m_order = new QCheckBox(ResText(IDS_ORDER_CHECK), order);
     m_controls.insert(kOrder, m_order);
     orderGrid->addWidget(m_order, 0, 0);
     m_orderList = new CBarListCtrl(order);
     m_controls.insert(kOrderList, m_orderList);
     orderGrid->addWidget(m_orderList, 1, 0, 4, 1);
     const std::pair<int, int> buttons[] = {
-        {kAdd, IDS_ADD}, {kRemove, IDS_REMOVE}, {kAddLinks, IDS_ADD_LINKS}};
+        {kAdd, IDS_ORDER_ADD}, {kRemove, IDS_ORDER_REMOVE}, {kAddLinks, IDS_ADD_LINKS}};
     int row = 1;
     for (const auto& [id, text] : buttons) {
         auto* button = new QPushButton(ResText(text), order);
@@ -187,7 +187,7 @@ void CAnalyzeDialog::BuildControls() {
         m_controls.insert(id, button);
         steps->addWidget(button);
     }
-    auto* close = new QPushButton(ResText(IDS_CLOSE), this);
+    auto* close = new QPushButton(ResText(IDS_ANALYZE_CLOSE), this);
     close->setDefault(true);
     m_controls.insert(kClose, close);
     steps->addWidget(close);

@@ -12,8 +12,8 @@ CSiteMapDialog::CSiteMapDialog(CAgentSettings& agent, QWidget* parent)
     : QDialog(parent), m_tree(new CSiteTreeCtrl(this)) {
     setWindowTitle(ResText(IDS_SITE_MAP_CAPTION));
     auto* buttons = new QDialogButtonBox(this);
-    m_choose = buttons->addButton(ResText(IDS_CHOOSE), QDialogButtonBox::AcceptRole);
-    buttons->addButton(ResText(IDS_CANCEL), QDialogButtonBox::RejectRole);
+    m_choose = buttons->addButton(ResText(IDS_SITE_MAP_CHOOSE), QDialogButtonBox::AcceptRole);
+    buttons->addButton(ResText(IDS_SITE_MAP_CANCEL), QDialogButtonBox::RejectRole);
     m_choose->setDefault(true);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tree);
