@@ -18,6 +18,14 @@
 
 namespace {
 
+// dir + "/" + name, built in place.
+std::string InDir(const std::string& dir, const std::string& name) {
+    std::string path = dir;
+    path += '/';
+    path += name;
+    return path;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -117,15 +125,17 @@ SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir
         return SeedResult::Failed;
     }
     for (const std::string& name : names) {
+        const std::string target = InDir(workDir, name);
+        const std::string source = InDir(runtimeDir, name);
         struct stat st;
-        if (lstat((workDir + "/" + name).c_str(), &st) == 0) {
+        if (lstat(target.c_str(), &st) == 0) {
             continue;
         }
-        std::ifstream in(runtimeDir + "/" + name, std::ios::binary);
+        std::ifstream in(source, std::ios::binary);
         const std::string data((std::istreambuf_iterator<char>(in)),
                                std::istreambuf_iterator<char>());
         if (!in.is_open()) {
-            SetLastMessage(IDS_COULD_NOT_READ_FILE, (runtimeDir + "/" + name).c_str());
+            SetLastMessage(IDS_COULD_NOT_READ_FILE, source.c_str());
             return SeedResult::Failed;
         }
         if (!CopyNew(data, workDir, name)) {

@@ -24,7 +24,9 @@ class CCommonLogReader : public CLogReader {
 
     // The name of an extra field after the agent that carries the request's purpose, written
     // name=value (the value ends at a blank or a double quote); empty: none is read.
-    void SetPurposeField(std::string name) { m_purposeKey = name.empty() ? name : name + "="; }
+    void SetPurposeField(const std::string& name) {
+        m_purposeKey = name.empty() ? name : name + "=";
+    }
 
   private:
     std::string m_purposeKey;

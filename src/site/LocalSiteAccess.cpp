@@ -93,7 +93,7 @@ std::string ResolvedPath(const std::string& path) {
         if (part.size() > 1 && part.back() == '/') {
             part.pop_back();
         }
-        tail = part + tail;
+        tail.insert(0, part);
         head.erase(slash == 0 ? 1 : slash);
     }
     return std::string();

@@ -1,17 +1,35 @@
 #include "site/ServerAddress.h"
 
+#include <curl/curl.h>
+
+#include <memory>
+
 #include "base/PathRules.h"
 
 namespace {
 
-bool IsHostChar(char c) {
+// The characters an authority may hold: a host name, an IPv4 or bracketed IPv6 literal and a
+// port. Anything else ("@", "%", "?", "#", blanks) is refused before libcurl would take it for
+// a user, an escape, a query or a fragment.
+bool IsAuthorityChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_';
+           c == '.' || c == '_' || c == ':' || c == '[' || c == ']';
 }
 
-bool IsIpv6Char(char c) {
-    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') || c == ':' ||
-           c == '.';
+bool IsSchemeChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
+}
+
+// One part of a parsed URL; "" when it has none.
+std::string UrlPart(CURLU* url, CURLUPart part) {
+    char* text = nullptr;
+    std::string value;
+    if (curl_url_get(url, part, &text, 0) == CURLUE_OK && text != nullptr) {
+        value = text;
+    }
+    curl_free(text);
+    return value;
 }
 
 }  // namespace
@@ -24,7 +42,6 @@ bool CServerAddress::Parse(std::string_view text) {
     text = Trim(text);
 
     std::string lowered;
-    uint16_t portValue = 0;
     std::size_t schemeEnd = text.find("://");
     if (schemeEnd != std::string_view::npos) {
         std::string_view scheme = text.substr(0, schemeEnd);
@@ -32,8 +49,7 @@ bool CServerAddress::Parse(std::string_view text) {
             return false;
         }
         for (char c : scheme) {
-            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                  c == '+' || c == '-' || c == '.')) {
+            if (!IsSchemeChar(c)) {
                 return false;
             }
         }
@@ -45,60 +61,25 @@ bool CServerAddress::Parse(std::string_view text) {
     std::string_view authority = text.substr(0, slash);
     std::string_view path =
         slash == std::string_view::npos ? std::string_view() : text.substr(slash);
-
-    std::string_view host;
-    std::string_view port;
-    bool hasPort = false;
-    if (!authority.empty() && authority.front() == '[') {
-        std::size_t close = authority.find(']');
-        if (close == std::string_view::npos || close < 3) {
-            return false;
-        }
-        host = authority.substr(0, close + 1);
-        for (char c : host.substr(1, host.size() - 2)) {
-            if (!IsIpv6Char(c)) {
-                return false;
-            }
-        }
-        std::string_view rest = authority.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != ':') {
-                return false;
-            }
-            port = rest.substr(1);
-            hasPort = true;
-        }
-    } else {
-        std::size_t colon = authority.find(':');
-        host = authority.substr(0, colon);
-        if (colon != std::string_view::npos) {
-            port = authority.substr(colon + 1);
-            hasPort = true;
-        }
-        for (char c : host) {
-            if (!IsHostChar(c)) {
-                return false;
-            }
-        }
-    }
-    if (host.empty()) {
+    // libcurl takes an empty port for none; here it names no server.
+    if (authority.empty() || authority.back() == ':') {
         return false;
     }
-    if (hasPort) {
-        if (port.empty() || port.size() > 5) {
+    for (char c : authority) {
+        if (!IsAuthorityChar(c)) {
             return false;
         }
-        uint32_t value = 0;
-        for (char c : port) {
-            if (c < '0' || c > '9') {
-                return false;
-            }
-            value = value * 10 + static_cast<uint32_t>(c - '0');
-        }
-        if (value == 0 || value > 65535) {
-            return false;
-        }
-        portValue = static_cast<uint16_t>(value);
+    }
+    // The host and port as libcurl reads them (whatever the scheme, which it need not know).
+    std::unique_ptr<CURLU, void (*)(CURLU*)> url(curl_url(), curl_url_cleanup);
+    const std::string whole = "http://" + std::string(authority);
+    if (!url || curl_url_set(url.get(), CURLUPART_URL, whole.c_str(), 0) != CURLUE_OK) {
+        return false;
+    }
+    std::string host = UrlPart(url.get(), CURLUPART_HOST);
+    const std::string port = UrlPart(url.get(), CURLUPART_PORT);
+    if (host.empty() || port == "0") {
+        return false;
     }
 
     // The path: "/" separated, no empty segments, no trailing slash.
@@ -122,8 +103,8 @@ bool CServerAddress::Parse(std::string_view text) {
         pos = end + 1;
     }
     Scheme = std::move(lowered);
-    Host = std::string(host);
-    Port = portValue;
+    Host = std::move(host);
+    Port = port.empty() ? 0 : static_cast<uint16_t>(std::stoul(port));
     Path = std::move(cleaned);
     return true;
 }

@@ -1,6 +1,7 @@
 // The address of a site's server as an agent's settings give it: "host", "host:port",
 // "scheme://host[:port][/path]", with an IPv6 literal in brackets. The FTP and HTTP access
-// objects parse it once when they are made. Pure; any thread.
+// objects parse it once when they are made; libcurl's URL parser reads the host and port. Pure;
+// any thread.
 #pragma once
 
 #include <cstdint>

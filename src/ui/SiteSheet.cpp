@@ -22,6 +22,8 @@ CSiteSheet::CSiteSheet(const QString& title, QWidget* parent)
       m_stack(new QStackedWidget(this)),
       m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(title);
+    // Room for the longest page (its explanations wrap) and the tabs of the full sheet.
+    setMinimumSize(680, 540);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
     QFont bold = m_heading->font();

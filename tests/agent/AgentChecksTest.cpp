@@ -64,6 +64,21 @@ class AgentChecksTest : public testing::Test {
 
 using Msgs = std::vector<std::string>;
 
+// text with every "from" replaced by "to".
+std::string Sub(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at; (at = text.find(from)) != std::string::npos;)
+        text.replace(at, from.size(), to);
+    return text;
+}
+// One text as a list of one, or none for "".
+Msgs Listed(const std::string& text) {
+    return text.empty() ? Msgs{} : Msgs{text};
+}
+// 'y' / 'n' as the one answer given, ' ' for none.
+std::deque<bool> Answers(char answer) {
+    return answer == ' ' ? std::deque<bool>{} : std::deque<bool>{answer == 'y'};
+}
+
 TEST_F(AgentChecksTest, DomainPage) {
     EXPECT_EQ(Run([](CUserPrompt& p) { return CheckDomainPage("", "", p); }).messages,
               Msgs{"Please specify your site description"});
@@ -72,111 +87,50 @@ TEST_F(AgentChecksTest, DomainPage) {
     EXPECT_TRUE(Run([](CUserPrompt& p) { return CheckDomainPage("d", "x.com", p); }).passed);
 }
 
+// Rows: "$R" stands for the site root; answer 'y'/'n' to the question asked, or ' '.
 TEST_F(AgentChecksTest, LocationPage) {
     const std::string root = S(site);
     std::string backslashRoot = root + "\\";
     std::replace(backslashRoot.begin(), backslashRoot.end(), '/', '\\');
+    const std::string ask = "Agent directory \"$R/";
+    const std::string create = "\" does not exist. Create directory?";
     struct Case {
-        const char* what;
         int32_t type;
         std::string root, home, files;
-        std::deque<bool> answers;
+        char answer;
         bool passed;
-        Msgs messages;
-        Msgs questions;
+        std::string message, question;
     } cases[] = {
-        {"ftp passes unchecked", kSiteFtp, "", "", "", {}, true, {}, {}},
-        {"http passes unchecked", kSiteHttp, "", "", "", {}, true, {}, {}},
-        {"no root",
-         kSiteLocal,
-         "",
-         "index.html",
-         "tarvik",
-         {},
-         false,
-         {"Please specify your site's root directory"},
-         {}},
-        {"no home page",
-         kSiteLocal,
-         root,
-         "/",
-         "tarvik",
-         {},
-         false,
-         {"Please specify your home page file name"},
-         {}},
-        {"home page missing",
-         kSiteLocal,
-         root,
-         "missing.html",
-         "tarvik",
-         {},
-         false,
-         {"Home page file \"" + root + "/missing.html\" not found"},
-         {}},
-        {"home page read only",
-         kSiteLocal,
-         root,
-         "readonly.html",
-         "tarvik",
-         {},
-         false,
-         {"Home page file \"" + root + "/readonly.html\" has a read only attribute"},
-         {}},
-        {"backslashes", kSiteLocal, backslashRoot, "\\index.html", "\\tarvik\\", {}, true, {}, {}},
-        {"agent dir is a file",
-         kSiteLocal,
-         root,
-         "index.html",
-         "agentfile",
-         {},
-         false,
-         {"\"" + root + "/agentfile\" is not a directory name"},
-         {}},
-        {"agent dir read only",
-         kSiteLocal,
-         root,
-         "index.html",
-         "/rodir",
-         {},
-         false,
-         {"Directory \"" + root + "/rodir\" has a read only attribute"},
-         {}},
-        {"agent dir missing, No",
-         kSiteLocal,
-         root,
-         "index.html",
-         "newdir",
-         {false},
-         false,
-         {},
-         {"Agent directory \"" + root + "/newdir\" does not exist. Create directory?"}},
-        {"agent dir missing, Yes",
-         kSiteLocal,
-         root,
-         "index.html",
-         "new/sub",
-         {true},
-         true,
-         {},
-         {"Agent directory \"" + root + "/new/sub\" does not exist. Create directory?"}},
-        {"agent dir cannot be created",
-         kSiteLocal,
-         root,
-         "index.html",
-         "index.html/sub",
-         {true},
-         false,
-         {"Could not create directory \"" + root + "/index.html/sub\""},
-         {"Agent directory \"" + root + "/index.html/sub\" does not exist. Create directory?"}},
+        {kSiteFtp, "", "", "", ' ', true, "", ""},
+        {kSiteHttp, "", "", "", ' ', true, "", ""},
+        {kSiteLocal, "", "index.html", "tarvik", ' ', false,
+         "Please specify your site's root directory", ""},
+        {kSiteLocal, "$R", "/", "tarvik", ' ', false, "Please specify your home page file name",
+         ""},
+        {kSiteLocal, "$R", "missing.html", "tarvik", ' ', false,
+         "Home page file \"$R/missing.html\" not found", ""},
+        {kSiteLocal, "$R", "readonly.html", "tarvik", ' ', false,
+         "Home page file \"$R/readonly.html\" has a read only attribute", ""},
+        {kSiteLocal, backslashRoot, "\\index.html", "\\tarvik\\", ' ', true, "", ""},
+        {kSiteLocal, "$R", "index.html", "agentfile", ' ', false,
+         "\"$R/agentfile\" is not a directory name", ""},
+        {kSiteLocal, "$R", "index.html", "/rodir", ' ', false,
+         "Directory \"$R/rodir\" has a read only attribute", ""},
+        {kSiteLocal, "$R", "index.html", "newdir", 'n', false, "", ask + "newdir" + create},
+        {kSiteLocal, "$R", "index.html", "new/sub", 'y', true, "", ask + "new/sub" + create},
+        {kSiteLocal, "$R", "index.html", "index.html/sub", 'y', false,
+         "Could not create directory \"$R/index.html/sub\"", ask + "index.html/sub" + create},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.root + " " + c.home + " " + c.files);
         Outcome o = Run(
-            [&](CUserPrompt& p) { return CheckLocationPage(c.type, c.root, c.home, c.files, p); },
-            c.answers);
-        EXPECT_EQ(o.passed, c.passed) << c.what;
-        EXPECT_EQ(o.messages, c.messages) << c.what;
-        EXPECT_EQ(o.questions, c.questions) << c.what;
+            [&](CUserPrompt& p) {
+                return CheckLocationPage(c.type, Sub(c.root, "$R", root), c.home, c.files, p);
+            },
+            Answers(c.answer));
+        EXPECT_EQ(o.passed, c.passed);
+        EXPECT_EQ(o.messages, Listed(Sub(c.message, "$R", root)));
+        EXPECT_EQ(o.questions, Listed(Sub(c.question, "$R", root)));
     }
     EXPECT_TRUE(fs::is_directory(site / "new" / "sub"));
     EXPECT_FALSE(fs::exists(site / "newdir"));
@@ -227,78 +181,43 @@ TEST_F(AgentChecksTest, LogPage) {
     }
 }
 
-TEST_F(AgentChecksTest, SizeLimitPage) {
-    EXPECT_TRUE(Run([](CUserPrompt& p) { return CheckSizeLimitPage(0, 999999, p); }).passed);
-    EXPECT_EQ(Run([](CUserPrompt& p) { return CheckSizeLimitPage(1000000, 1, p); }).messages,
-              Msgs{"CachePageLimit: please enter an integer between 0 and 999999."});
-    EXPECT_EQ(Run([](CUserPrompt& p) { return CheckSizeLimitPage(2, -1, p); }).messages,
-              Msgs{"CacheKBLimit: please enter an integer between 0 and 999999."});
-}
-
 TEST_F(AgentChecksTest, BackupPage) {
-    const std::string b = S(dir / "backup");
-    const std::string root = S(site);
+    const std::string ask = "Backup directory \"";
+    const std::string create = "\" does not exist. Create directory?";
     struct Case {
         bool isBackup;
         std::string file;
-        std::deque<bool> answers;
+        char answer;
         bool passed;
-        Msgs messages;
-        Msgs questions;
+        std::string message, question;
     } cases[] = {
-        {false, "", {}, true, {}, {}},
-        {true, "", {}, false, {"Please specify backup (.zip) file name"}, {}},
-        {true,
-         b + "/site.tar",
-         {},
-         false,
-         {"File (" + b + "/site.tar) extension must be .ZIP"},
-         {}},
-        {true, b + "/SITE.ZIP", {}, true, {}, {}},
-        {true, b + "/old.zip", {}, true, {}, {}},
-        {true,
-         b + "/locked.zip",
-         {},
-         false,
-         {"Zip directory \"" + b + "/locked.zip\" has a read only attribute."},
-         {}},
-        {true,
-         root + "/index.html/b.zip",
-         {},
-         false,
-         {"Zip directory \"" + root + "/index.html\" is not a directory name"},
-         {}},
-        {true,
-         root + "/rodir/b.zip",
-         {},
-         false,
-         {"Zip directory \"" + root + "/rodir\" has a read only attribute."},
-         {}},
-        {true,
-         b + "/new/b.zip",
-         {false},
-         false,
-         {},
-         {"Backup directory \"" + b + "/new\" does not exist. Create directory?"}},
-        {true,
-         b + "\\made\\b.zip",
-         {true},
-         true,
-         {},
-         {"Backup directory \"" + b + "/made\" does not exist. Create directory?"}},
-        {true,
-         root + "/agentfile/x/b.zip",
-         {true},
-         false,
-         {"Could not create directory \"" + root + "/agentfile/x\""},
-         {"Backup directory \"" + root + "/agentfile/x\" does not exist. Create directory?"}},
+        {false, "", ' ', true, "", ""},
+        {true, "", ' ', false, "Please specify backup (.zip) file name", ""},
+        {true, "$B/site.tar", ' ', false, "File ($B/site.tar) extension must be .ZIP", ""},
+        {true, "$B/SITE.ZIP", ' ', true, "", ""},
+        {true, "$B/old.zip", ' ', true, "", ""},
+        {true, "$B/locked.zip", ' ', false,
+         "Zip directory \"$B/locked.zip\" has a read only attribute.", ""},
+        {true, "$R/index.html/b.zip", ' ', false,
+         "Zip directory \"$R/index.html\" is not a directory name", ""},
+        {true, "$R/rodir/b.zip", ' ', false,
+         "Zip directory \"$R/rodir\" has a read only attribute.", ""},
+        {true, "$B/new/b.zip", 'n', false, "", ask + "$B/new" + create},
+        {true, "$B\\made\\b.zip", 'y', true, "", ask + "$B/made" + create},
+        {true, "$R/agentfile/x/b.zip", 'y', false, "Could not create directory \"$R/agentfile/x\"",
+         ask + "$R/agentfile/x" + create},
+    };
+    auto expand = [&](const std::string& text) {
+        return Sub(Sub(text, "$B", S(dir / "backup")), "$R", S(site));
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
         Outcome o =
-            Run([&](CUserPrompt& p) { return CheckBackupPage(c.isBackup, c.file, p); }, c.answers);
-        EXPECT_EQ(o.passed, c.passed) << c.file;
-        EXPECT_EQ(o.messages, c.messages) << c.file;
-        EXPECT_EQ(o.questions, c.questions) << c.file;
+            Run([&](CUserPrompt& p) { return CheckBackupPage(c.isBackup, expand(c.file), p); },
+                Answers(c.answer));
+        EXPECT_EQ(o.passed, c.passed);
+        EXPECT_EQ(o.messages, Listed(expand(c.message)));
+        EXPECT_EQ(o.questions, Listed(expand(c.question)));
     }
     EXPECT_TRUE(fs::is_directory(dir / "backup" / "made"));
 }

@@ -9,7 +9,6 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,11 +19,6 @@
 namespace agenttest {
 
 namespace fs = std::filesystem;
-
-inline std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 inline void WriteAll(const fs::path& p, const std::string& data) {
     fs::create_directories(p.parent_path());

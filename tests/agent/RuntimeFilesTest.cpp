@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "agent/RuntimeFiles.h"
@@ -12,11 +11,6 @@
 #include "support/TempDir.h"
 
 namespace {
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(RuntimeFilesTest, CopiesWhatIsMissingAndKeepsWhatIsThere) {
     CTempDir dir("seed");
@@ -30,8 +24,8 @@ TEST(RuntimeFilesTest, CopiesWhatIsMissingAndKeepsWhatIsThere) {
     int copied = -1;
     EXPECT_EQ(SeedWorkDir(dir / "work", dir / "runtime", &copied), SeedResult::Seeded);
     EXPECT_EQ(copied, 1);
-    EXPECT_EQ(Read(dir / "work/a.class"), "my own a");
-    EXPECT_EQ(Read(dir / "work/qvan.jar"), "built jar");
+    EXPECT_EQ(ReadWholeFile(dir / "work/a.class"), "my own a");
+    EXPECT_EQ(ReadWholeFile(dir / "work/qvan.jar"), "built jar");
     // Nothing but the two files: no temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "work"), {}), 2);
     EXPECT_EQ(SeedWorkDir(dir / "work", dir / "runtime", &copied), SeedResult::Seeded);

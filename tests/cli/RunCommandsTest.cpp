@@ -260,7 +260,7 @@ TEST_F(RunCommandsTest, SecondInterruptSavesBeforeEnding) {
 }
 
 // Names a site or a log hands over are data: a link out of the root is never followed, backed-up
-// pages are archived under their own names, and a directory given to decode is refused.
+// pages are archived under their own names.
 TEST_F(RunCommandsTest, NamesAreTakenLiterally) {
     const std::vector<std::string> pages = {"a[1].html", "b*.html", "c?.html", "d e#.html",
                                             "\xC3\xA9t\xC3\xA9.html"};
@@ -293,11 +293,6 @@ TEST_F(RunCommandsTest, NamesAreTakenLiterally) {
     EXPECT_EQ(archived, rewritten) << r.err;
     EXPECT_EQ(rewritten.count("a[1].html") + rewritten.count("b*.html"), 2u);
     EXPECT_EQ(rewritten.count("a1.html") + rewritten.count("bee.html"), 0u);
-
-    Result decode = Tarvik({"decode", dir / "site"});
-    EXPECT_EQ(decode.status, 1);
-    EXPECT_EQ(decode.err,
-              "tarvik: " + (dir / "site") + " is a directory; decode wants instruction files\n");
 }
 
 // Every file under the test's directory but the command's own output, by relative name.

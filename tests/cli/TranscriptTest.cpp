@@ -36,6 +36,8 @@ void PrintTo(const Case& c, std::ostream* os) {
 
 std::vector<Case> ReadTranscripts() {
     std::ifstream in(TARVIK_SOURCE_DIR "/tests/cli/transcripts.txt");
+    if (!in)
+        ADD_FAILURE() << "transcripts.txt cannot be read";
     std::vector<Case> cases;
     std::map<std::string, std::vector<Step>> parts;  // ":: name" blocks, spliced in by "use name"
     std::vector<Step>* steps = nullptr;
@@ -207,8 +209,6 @@ TEST_P(Transcript, Holds) {
             fs::remove_all(path(0));
         } else if (step.op == "mv") {
             fs::rename(path(0), path(1));
-        } else if (step.op == "ln") {
-            fs::create_symlink(words.at(0), path(1));
         } else if (step.op == "truncate") {
             fs::resize_file(path(0), std::stoul(words.at(1)));
         } else if (step.op == "keep") {
@@ -226,10 +226,6 @@ TEST_P(Transcript, Holds) {
             EXPECT_EQ(found, step.op == "has") << path(0) << ": " << text;
         } else if (step.op == "exists" || step.op == "absent") {
             EXPECT_EQ(fs::exists(path(0)), step.op == "exists") << path(0);
-        } else if (step.op == "mode") {
-            EXPECT_EQ(static_cast<unsigned>(fs::status(path(0)).permissions()),
-                      std::stoul(words.at(1), nullptr, 8))
-                << path(0);
         } else {
             ADD_FAILURE() << "unknown directive " << step.op;
         }

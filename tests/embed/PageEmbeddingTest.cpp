@@ -12,6 +12,7 @@
 
 #include "base/LastMessage.h"
 #include "site/LocalSiteAccess.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -169,25 +170,13 @@ TEST(PageEmbedding, RemoveElementNeedsBothEnds) {
 
 class EmbedInPageTest : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::path(testing::TempDir()) / "embedXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
-        fs::create_directories(root / "a" / "b");
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(root / "a" / "b" / "page.html", fs::perms::owner_all, ec);
-        fs::remove_all(root, ec);
-    }
+    void SetUp() override { fs::create_directories(root / "a" / "b"); }
     void Write(const fs::path& path, const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
     }
-    std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    fs::path root;
+    std::string Read(const fs::path& path) { return ReadWholeFile(path); }
+    CTempDir scratch{"embed"};
+    fs::path root = scratch.Path();
 };
 
 TEST_F(EmbedInPageTest, EditsThePageFileAndReportsFailures) {

@@ -25,13 +25,13 @@ TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {
     CRegistryKey key;
     EXPECT_FALSE(key.IsOpen());
     ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
-    EXPECT_EQ(ReadAll(regFile), kHeader +
-                                    "[HKEY_CURRENT_USER]\n\n"
-                                    "[HKEY_CURRENT_USER\\Software]\n\n"
-                                    "[HKEY_CURRENT_USER\\Software\\Quorvane]\n\n"
-                                    "[HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik]\n\n"
-                                    "[" +
-                                    kProduct + "]\n\n");
+    EXPECT_EQ(ReadWholeFile(regFile), kHeader +
+                                          "[HKEY_CURRENT_USER]\n\n"
+                                          "[HKEY_CURRENT_USER\\Software]\n\n"
+                                          "[HKEY_CURRENT_USER\\Software\\Quorvane]\n\n"
+                                          "[HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik]\n\n"
+                                          "[" +
+                                          kProduct + "]\n\n");
     EXPECT_EQ(ModeOf(regFile), 0600u);
     EXPECT_EQ(ModeOf(regFile.parent_path()), 0700u);
     // Opening an existing key writes nothing.
@@ -57,119 +57,25 @@ TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {
     EXPECT_EQ(ModeOf(regFile), 0600u);
 }
 
-TEST_F(RegistryKeyTest, TypedReadsFollowTheRegistryRules) {
-    const std::string longText(5000, 'L');
-    WriteHive("[" + kProduct +
-              "]\n"
-              "\"Text\"=\"hello\"\n"
-              "\"Long\"=\"" +
-              longText +
-              "\"\n"
-              "\"Number\"=dword:0000002a\n"
-              "\"NumberAsText\"=\"42\"\n"
-              "\"BoolUpper\"=\"TRUE\"\n"
-              "\"BoolYes\"=\"yes\"\n"
-              "\"Range\"=\"lAsT mOnTh\"\n"
-              "\"RangeBad\"=\"Last Fortnight\"\n"
-              "\"RangeNumber\"=dword:00000003\n"
-              "\"Secret\"=\"" +
-              EncodeText("pa55 w\xC3\xB6rd") +
-              "\"\n"
-              "\"NotEncoded\"=\"xyz\"\n");
-    CRegistryKey key;
-    ASSERT_TRUE(key.Open(UserHive(), "Software/Quorvane/Tarvik/1.0B"));
-
-    std::string text = "unchanged";
-    EXPECT_TRUE(key.GetString("text", text));
-    EXPECT_EQ(text, "hello");
-    EXPECT_TRUE(key.GetString("Long", text));
-    EXPECT_EQ(text, longText);
-    text = "unchanged";
-    EXPECT_FALSE(key.GetString("Number", text));
-    EXPECT_FALSE(key.GetString("Absent", text));
-    EXPECT_EQ(text, "unchanged");
-
-    uint32_t number = 7;
-    EXPECT_TRUE(key.GetNumber("Number", number));
-    EXPECT_EQ(number, 42u);
-    number = 7;
-    EXPECT_FALSE(key.GetNumber("NumberAsText", number));
-    EXPECT_FALSE(key.GetNumber("Absent", number));
-    EXPECT_EQ(number, 7u);
-
-    bool flag = false;
-    EXPECT_TRUE(key.GetBool("BoolUpper", flag));
-    EXPECT_TRUE(flag);
-    EXPECT_TRUE(key.GetBool("BoolYes", flag));
-    EXPECT_FALSE(flag);
-    flag = true;
-    EXPECT_FALSE(key.GetBool("Absent", flag));
-    EXPECT_TRUE(flag);
-
-    struct {
-        const char* name;
-        bool found;
-        int32_t index;
-    } enums[] = {{"Range", true, 3},
-                 {"RangeBad", false, 0},
-                 {"RangeNumber", false, 0},
-                 {"Absent", false, 0}};
-    for (const auto& e : enums) {
-        int32_t index = 5;
-        EXPECT_EQ(key.GetEnum(e.name, index, kStatRangeTexts), e.found) << e.name;
-        EXPECT_EQ(index, e.index) << e.name;
-    }
-
-    text = "unchanged";
-    EXPECT_TRUE(key.GetEncoded("Secret", text));
-    EXPECT_EQ(text, "pa55 w\xC3\xB6rd");
-    text = "unchanged";
-    EXPECT_FALSE(key.GetEncoded("NotEncoded", text));
-    EXPECT_EQ(text, "unchanged");
-}
-
-TEST_F(RegistryKeyTest, WritesEachTypeAndEnumeratesSubkeys) {
+// The typed reads and writes of every value kind are the settings store's tests (every agent
+// field saved, loaded and read from hand-written text); here what no agent field reaches.
+TEST_F(RegistryKeyTest, OutOfRangeEnumerationsAndBadNames) {
     CRegistryKey key;
     ASSERT_TRUE(key.Open(UserHive(), "Software/T"));
-    EXPECT_TRUE(key.SetString("S", "line1\r\nline2\r\n"));
-    EXPECT_TRUE(key.SetNumber("N", 0xFFFFFFFFu));
-    EXPECT_TRUE(key.SetBool("B", true));
-    EXPECT_TRUE(key.SetEnum("E", 2, kSiteFileTypeTexts));
     EXPECT_TRUE(key.SetEnum("Outside", 9, kSiteFileTypeTexts));
-    EXPECT_TRUE(key.SetEncoded("P", "secret"));
     EXPECT_FALSE(key.SetString("bad\nname", "x"));
-    EXPECT_EQ(ReadAll(regFile).find("secret"), std::string::npos);
-
-    for (const char* name : {"zeta", "Alpha", "beta", "_under"}) {
+    std::string text;
+    EXPECT_TRUE(key.GetString("Outside", text));
+    EXPECT_EQ(text, "Local");
+    for (const char* name : {"zeta", "beta"}) {
         CRegistryKey sub;
         ASSERT_TRUE(sub.Open(UserHive(), std::string("Software/T/") + name));
     }
-
-    // Read back through a hive object of its own, as another process would.
-    SetUserHivePath(regFile.string());
-    ASSERT_TRUE(key.Open(UserHive(), "Software/T"));
-    std::string text;
-    EXPECT_TRUE(key.GetString("S", text));
-    EXPECT_EQ(text, "line1\r\nline2\r\n");
-    uint32_t n = 0;
-    EXPECT_TRUE(key.GetNumber("N", n));
-    EXPECT_EQ(n, 0xFFFFFFFFu);
-    EXPECT_TRUE(key.GetString("B", text));
-    EXPECT_EQ(text, "true");
-    EXPECT_TRUE(key.GetString("E", text));
-    EXPECT_EQ(text, "Ftp");
-    EXPECT_TRUE(key.GetString("Outside", text));
-    EXPECT_EQ(text, "Local");
-    EXPECT_TRUE(key.GetEncoded("P", text));
-    EXPECT_EQ(text, "secret");
-
-    StringList names;
-    ASSERT_TRUE(key.EnumSubKeys(names));
-    EXPECT_EQ(names, (StringList{"Alpha", "beta", "zeta", "_under"}));
     EXPECT_TRUE(key.DeleteSubKey("BETA"));
     EXPECT_FALSE(key.DeleteSubKey("beta"));
+    StringList names;
     ASSERT_TRUE(key.EnumSubKeys(names));
-    EXPECT_EQ(names, (StringList{"Alpha", "zeta", "_under"}));
+    EXPECT_EQ(names, StringList{"zeta"});
 }
 
 TEST_F(RegistryKeyTest, EncodedTextIsPrintableAndReversible) {
@@ -192,7 +98,7 @@ TEST_F(RegistryKeyTest, EncodedTextIsPrintableAndReversible) {
     EXPECT_EQ(out, "kept");
 }
 
-TEST_F(RegistryKeyTest, BatchesWriteOnceAndEveryWriteRereadsTheFile) {
+TEST_F(RegistryKeyTest, BatchesWriteOnce) {
     CHiveFile& hive = UserHive();
     CRegistryKey key;
     ASSERT_TRUE(key.Open(hive, "Software/A"));
@@ -213,23 +119,9 @@ TEST_F(RegistryKeyTest, BatchesWriteOnceAndEveryWriteRereadsTheFile) {
         EXPECT_TRUE(batch.End());
     }
     EXPECT_EQ(hive.WriteCount(), writes + 1);
-
-    // A second hive object on the same file plays another process whose snapshot is old: its
-    // write keeps what the first wrote after it last read the file.
-    CHiveFile other(regFile.string());
-    CRegistryKey otherKey;
-    ASSERT_TRUE(otherKey.Open(other, "Software/A"));
-    ASSERT_TRUE(key.SetString("fromFirst", "1"));
-    ASSERT_TRUE(otherKey.SetString("fromSecond", "2"));
-    ASSERT_TRUE(key.Open(hive, "Software/A"));
-    std::string text;
-    EXPECT_TRUE(key.GetString("fromFirst", text));
-    EXPECT_TRUE(key.GetString("fromSecond", text));
-    EXPECT_TRUE(key.GetString("v0", text) == false);  // a number, not a string
-    uint32_t n = 0;
-    EXPECT_TRUE(key.GetNumber("v0", n));
 }
 
+// Every write rereads the file: each process keeps what the other wrote meanwhile.
 TEST_F(RegistryKeyTest, TwoProcessesWritingAtOnceLoseNothing) {
     constexpr int kWrites = 40;
     CRegistryKey key;
@@ -269,7 +161,7 @@ TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
     CRegistryKey key;
     ASSERT_TRUE(key.Open(UserHive(), "Software/Q"));
     ASSERT_TRUE(key.SetString("Keep", "old"));
-    const std::string before = ReadAll(regFile);
+    const std::string before = ReadWholeFile(regFile);
 
     // A full disk: the file-size limit makes the write of the new file fail.
     const bool written = WithFileSizeLimit(
@@ -278,7 +170,7 @@ TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
     EXPECT_FALSE(written);
     EXPECT_EQ(UserHive().LastError(), "Could not write settings file " + regFile.string() + " (" +
                                           std::strerror(EFBIG) + ")");
-    EXPECT_EQ(ReadAll(regFile), before);
+    EXPECT_EQ(ReadWholeFile(regFile), before);
     // The snapshot shows the file as it is, and no temporary file stays behind.
     std::string text;
     EXPECT_FALSE(key.GetString("Big", text));
@@ -309,8 +201,8 @@ TEST_F(RegistryKeyTest, ADamagedFileIsKeptBesideItsRewrite) {
     std::string text;
     EXPECT_TRUE(key.GetString("Good", text));
     ASSERT_TRUE(key.SetString("New", "2"));
-    EXPECT_EQ(ReadAll(regFile.string() + ".damaged"), damaged);
-    const std::string now = ReadAll(regFile);
+    EXPECT_EQ(ReadWholeFile(regFile.string() + ".damaged"), damaged);
+    const std::string now = ReadWholeFile(regFile);
     EXPECT_EQ(now.find("garbage"), std::string::npos);
     EXPECT_NE(now.find("\"Good\"=\"1\""), std::string::npos);
     EXPECT_NE(now.find("\"New\"=\"2\""), std::string::npos);

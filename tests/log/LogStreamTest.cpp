@@ -39,20 +39,7 @@ std::vector<std::pair<std::string, int64_t>> ViewLines(CLogStream& stream, std::
     return lines;
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/tarvik-log-stream-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    std::string Write(const std::string& name, const std::string& data) const {
-        std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary) << data;
-        return file;
-    }
-    std::string path;
-};
+using logtest::TempDir;
 
 TEST(LogStream, TerminatorsAndEndOfFile) {
     struct Case {

@@ -18,39 +18,27 @@
 #include "log/LogClock.h"
 #include "support/RecordingSink.h"
 #include "support/Scoped.h"
+#include "support/TempDir.h"
 
 namespace logtest {
 
 using ::RecordingSink;
 
+// A scratch directory (CTempDir) with its path as text.
 class TempDir {
   public:
-    TempDir() {
-        char pattern[] = "/tmp/tarvik-log-test-XXXXXX";
-        char* made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        path = made ? made : "";
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     std::string Write(const std::string& name, const std::string& data) const {
-        std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary) << data;
-        return file;
+        std::ofstream(Path(name), std::ios::binary) << data;
+        return Path(name);
     }
     std::string Append(const std::string& name, const std::string& data) const {
-        std::string file = path + "/" + name;
-        std::ofstream(file, std::ios::binary | std::ios::app) << data;
-        return file;
+        std::ofstream(Path(name), std::ios::binary | std::ios::app) << data;
+        return Path(name);
     }
     std::string Path(const std::string& name) const { return path + "/" + name; }
 
-    std::string path;
+    CTempDir scratch{"log-test"};
+    std::string path = scratch.Path();
 };
 
 // A wall clock that moves only when the test says, or by a step at every reading.

@@ -12,7 +12,6 @@
 #include "base/LastMessage.h"
 #include "processing/Dzip.h"
 #include "processing/SiteBackup.h"
-#include "processing/SiteZipper.h"
 #include "site/FtpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
@@ -23,11 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class BackupTest : public testing::Test {
   protected:
@@ -120,7 +114,7 @@ TEST_F(BackupTest, BackslashItemsAndEmptyLists) {
 TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
     fs::path zip = base / "site.zip";
     ASSERT_TRUE(Backup(*map, root.string(), true, zip.string(), nullptr));
-    const std::string before = ReadAll(zip);
+    const std::string before = ReadWholeFile(zip);
 
     // A listed page that cannot be read any more.
     CSitePage* gone = map->AddPage("/gone.html");
@@ -129,14 +123,14 @@ TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
     EXPECT_FALSE(Backup(*map, root.string(), true, zip.string(), &sink));
     EXPECT_EQ(GetLastMessage(), "Site Backup failed. Aborting...");
     EXPECT_EQ(sink.messages, (std::vector<std::string>{"Site Backup failed. Aborting..."}));
-    EXPECT_EQ(ReadAll(zip), before);
+    EXPECT_EQ(ReadWholeFile(zip), before);
 
     // Stop pressed while the archive is written: the callback answers nonzero, nothing shown.
     RecordingSink stopping;
     stopping.stopAfter = 1;
     EXPECT_FALSE(Backup(*map, root.string(), false, zip.string(), &stopping));
     EXPECT_TRUE(stopping.messages.empty());
-    EXPECT_EQ(ReadAll(zip), before);
+    EXPECT_EQ(ReadWholeFile(zip), before);
     std::vector<std::string> left;
     for (const auto& e : fs::directory_iterator(base))
         left.push_back(e.path().filename().string());
@@ -145,15 +139,6 @@ TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
 
     // No directory to write into.
     EXPECT_FALSE(Backup(*map, root.string(), false, (base / "no" / "x.zip").string(), nullptr));
-}
-
-TEST(SiteZipper, StatusCallback) {
-    RecordingSink sink;
-    EXPECT_EQ(CSiteZipper::StatusCallback("a.html", 40, &sink), 0);
-    EXPECT_EQ(sink.statuses, (std::vector<std::string>{"a.html"}));
-    sink.stopAfter = 0;
-    EXPECT_NE(CSiteZipper::StatusCallback("b.html", 50, &sink), 0);
-    EXPECT_EQ(CSiteZipper::StatusCallback("c.html", 60, nullptr), 0);
 }
 
 }  // namespace
@@ -188,14 +173,14 @@ TEST(RemoteBackup, PagesOfAnFtpSiteAreReadThroughTheSite) {
 
     ASSERT_TRUE(Backup(map, server.Address(), false, zip, nullptr));
     EXPECT_EQ(ReadArchive(zip).size(), 3u);  // the graph's other files too
-    const std::string before = ReadAll(zip);
+    const std::string before = ReadWholeFile(zip);
 
     // A page that vanishes between sizing and reading: the backup fails, the archive stays.
     CSitePage* late = map.AddPage("/late.html");
     late->Size = 10;
     EXPECT_FALSE(Backup(map, server.Address(), true, zip, &sink));
     EXPECT_EQ(sink.messages, (std::vector<std::string>{"Site Backup failed. Aborting..."}));
-    EXPECT_EQ(ReadAll(zip), before);
+    EXPECT_EQ(ReadWholeFile(zip), before);
 }
 
 }  // namespace

@@ -84,25 +84,4 @@ TEST(Estimates, ForcedOrderDecidesWhatCountsAsPrefetched) {
     EXPECT_EQ(page->FindLink(t[3])->PlanValue, 0.0);
 }
 
-TEST(Estimates, SiteAcceleration) {
-    CSiteMap map("index.html");
-    EXPECT_FALSE(SiteStatisticsAvailable(map));
-    EXPECT_EQ(EstimateSiteAcceleration(map), 0.0);
-    EXPECT_EQ(ShownSiteAcceleration(0.0), 0);
-
-    CSitePage* a = map.AddPage("/a.html");
-    CSitePage* b = map.AddPage("/b.html");
-    SetTimes(a, 0, 5);
-    SetTimes(b, 4, 0);
-    CPageLink* l = a->GetOrAddLink(b);
-    l->IsStatic = true;
-    l->IsPrefetched = true;
-    l->Weight = 0.5;
-    EXPECT_TRUE(SiteStatisticsAvailable(map));
-    // One page with direct links: (W0 / W1 - 1) * P / max(P, 1).
-    double expected = (2.0 / 0.5888 - 1.0) * 0.5;
-    EXPECT_NEAR(EstimateSiteAcceleration(map), expected, 1e-9);
-    EXPECT_EQ(ShownSiteAcceleration(expected), static_cast<int>(0.5 + 100 * expected));
-}
-
 }  // namespace

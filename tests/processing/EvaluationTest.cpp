@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 
 #include "RunFixture.h"
 #include "agent/SiteAccessFactory.h"
@@ -89,99 +90,25 @@ std::string Bot(std::string line) {
 TEST_F(EvaluationTest, EachFigureOfAReplayIsCountedByHand) {
     struct Row {
         const char* name;
-        int pageLimit;                                  // -1 off
-        int kbLimit;                                    // -1 off
-        bool forceC;                                    // index's order forced to c alone
-        std::vector<std::pair<int, const char*>> hits;  // seconds after t0, page (visitor v1)
+        int pageLimit;     // -1 off
+        int kbLimit;       // -1 off
+        bool forceC;       // index's order forced to c alone
+        const char* hits;  // visitor v1's: seconds after t0 and page, in turn
         int64_t views, transitions, agentHits, ceilingHits, linkHits, prefetched, used;
     };
     const Row rows[] = {
-        {"hit",
-         1,
-         -1,
-         false,
-         {{0, "/index.html"}, {10, "/b.html"}},
-         2,
-         1,
-         1,
-         1,
-         0,
-         4000 + 2100,
+        {"hit", 1, -1, false, "0 /index.html 10 /b.html", 2, 1, 1, 1, 0, 4000 + 2100, 4000},
+        {"miss", 1, -1, false, "0 /index.html 10 /c.html", 2, 1, 0, 1, 0, 4000, 0},
+        {"limit of two", 2, -1, false, "0 /index.html 10 /c.html", 2, 1, 1, 1, 0, 9000, 5000},
+        {"byte limit", -1, 1, false, "0 /index.html 10 /c.html", 2, 1, 0, 1, 0, 4000, 0},
+        {"byte limit passed", -1, 4, false, "0 /index.html 10 /c.html", 2, 1, 1, 1, 0, 9000, 5000},
+        {"frame set", 1, -1, false, "0 /b.html 10 /f.html 11 /f1.html 12 /f2.html 20 /a.html", 5, 2,
+         2, 2, 2, 2100 + 5000, 2100 + 5000},
+        {"forced order", 1, -1, true, "0 /index.html 10 /c.html", 2, 1, 1, 1, 0, 5000, 5000},
+        {"no list", 1, -1, false, "0 /c.html 10 /index.html", 2, 1, 0, 0, 0, 4000, 0},
+        {"back after 29 minutes", 1, -1, false, "0 /index.html 1740 /b.html", 2, 1, 1, 1, 0, 6100,
          4000},
-        {"miss", 1, -1, false, {{0, "/index.html"}, {10, "/c.html"}}, 2, 1, 0, 1, 0, 4000, 0},
-        {"limit of two",
-         2,
-         -1,
-         false,
-         {{0, "/index.html"}, {10, "/c.html"}},
-         2,
-         1,
-         1,
-         1,
-         0,
-         9000,
-         5000},
-        {"byte limit", -1, 1, false, {{0, "/index.html"}, {10, "/c.html"}}, 2, 1, 0, 1, 0, 4000, 0},
-        {"byte limit passed",
-         -1,
-         4,
-         false,
-         {{0, "/index.html"}, {10, "/c.html"}},
-         2,
-         1,
-         1,
-         1,
-         0,
-         9000,
-         5000},
-        {"frame set",
-         1,
-         -1,
-         false,
-         {{0, "/b.html"}, {10, "/f.html"}, {11, "/f1.html"}, {12, "/f2.html"}, {20, "/a.html"}},
-         5,
-         2,
-         2,
-         2,
-         2,
-         2100 + 5000,
-         2100 + 5000},
-        {"forced order",
-         1,
-         -1,
-         true,
-         {{0, "/index.html"}, {10, "/c.html"}},
-         2,
-         1,
-         1,
-         1,
-         0,
-         5000,
-         5000},
-        {"no list", 1, -1, false, {{0, "/c.html"}, {10, "/index.html"}}, 2, 1, 0, 0, 0, 4000, 0},
-        {"back after 29 minutes",
-         1,
-         -1,
-         false,
-         {{0, "/index.html"}, {1740, "/b.html"}},
-         2,
-         1,
-         1,
-         1,
-         0,
-         6100,
-         4000},
-        {"back after 31 minutes",
-         1,
-         -1,
-         false,
-         {{0, "/index.html"}, {1860, "/b.html"}},
-         2,
-         0,
-         0,
-         0,
-         0,
-         6100,
+        {"back after 31 minutes", 1, -1, false, "0 /index.html 1860 /b.html", 2, 0, 0, 0, 0, 6100,
          0},
     };
     for (const Row& row : rows) {
@@ -196,8 +123,9 @@ TEST_F(EvaluationTest, EachFigureOfAReplayIsCountedByHand) {
             index->ForcePrefetchOrder = true;
             index->ForcedPrefetchPages = {agent.SiteMap->FindPage("/c.html")};
         }
-        std::string replay;
-        for (const auto& [seconds, page] : row.hits) {
+        std::string replay, page;
+        std::istringstream hits(row.hits);
+        for (int seconds = 0; hits >> seconds >> page;) {
             replay += LogLine(t0 + seconds, "v1", page);
         }
         EvaluationResult r;

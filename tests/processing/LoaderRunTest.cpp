@@ -16,9 +16,7 @@ using LoaderRunTest = RunFixture;
 
 TEST_F(LoaderRunTest, TheHomePageLearnsTheClicksNotThePrefetches) {
     CNginxServer nginx;
-    ASSERT_TRUE(CTempDir::WriteFileAt(nginx.DocRoot(), "index.html", kIndexHtml) &&
-                CTempDir::WriteFileAt(nginx.DocRoot(), "a.html", kAHtml) &&
-                CTempDir::WriteFileAt(nginx.DocRoot(), "b.html", kBHtml));
+    ASSERT_TRUE(WriteSite(nginx.DocRoot()));
     ASSERT_TRUE(nginx.Start());
     struct Row {
         const char* name;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -49,10 +48,7 @@ class RunFixture : public testing::Test {
 
     void SetUp() override {
         t0 = time(nullptr) - 2 * 86400;
-        ASSERT_TRUE(dir.WriteFile("site/index.html", kIndexHtml));
-        ASSERT_TRUE(dir.WriteFile("site/a.html", kAHtml));
-        ASSERT_TRUE(dir.WriteFile("site/b.html", kBHtml));
-        ASSERT_TRUE(dir.WriteFile("site/logo.gif", kLogoGif));
+        ASSERT_TRUE(dir.MakeDir("site") && WriteSite(dir / "site"));
         ASSERT_TRUE(dir.MakeDir("backup"));
         ASSERT_TRUE(dir.MakeDir("work"));
         WriteApplets(dir / "work");
@@ -82,11 +78,12 @@ class RunFixture : public testing::Test {
     void WriteLog(const std::string& name, const std::string& text) const {
         ASSERT_TRUE(dir.WriteFile("logs/" + name, text));
     }
-    void AppendLog(const std::string& name, const std::string& text) const {
-        std::FILE* f = std::fopen((dir / ("logs/" + name)).c_str(), "ab");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
+    // The three pages and the image below root (a server's, say), as SetUp wrote them.
+    static bool WriteSite(const std::string& root) {
+        return CTempDir::WriteFileAt(root, "index.html", kIndexHtml) &&
+               CTempDir::WriteFileAt(root, "a.html", kAHtml) &&
+               CTempDir::WriteFileAt(root, "b.html", kBHtml) &&
+               CTempDir::WriteFileAt(root, "logo.gif", kLogoGif);
     }
     std::string Site(const std::string& name) const {
         return ReadWholeFile(dir / ("site/" + name));

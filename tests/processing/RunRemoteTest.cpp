@@ -26,13 +26,6 @@ bool HasApplet(const std::string& page) {
            page.find("<Quorvane>") != std::string::npos;
 }
 
-bool WriteSite(const std::string& root) {
-    return CTempDir::WriteFileAt(root, "index.html", kIndexHtml) &&
-           CTempDir::WriteFileAt(root, "a.html", kAHtml) &&
-           CTempDir::WriteFileAt(root, "b.html", kBHtml) &&
-           CTempDir::WriteFileAt(root, "logo.gif", kLogoGif);
-}
-
 using RemoteRunTest = RunFixture;
 
 TEST_F(RemoteRunTest, AStaticSiteOnAnFtpServer) {

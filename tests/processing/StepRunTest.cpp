@@ -1,6 +1,7 @@
-// The steps of an agent as the step-by-step dialog and `tarvik run` take them: each saves the
-// agent and its statistics file, a stopped or failed crawl or log analysis leaves the graph as it
-// was, and every step reaches the site the settings name now. A real settings file and working
+// The steps of an agent as the step-by-step dialog and `tarvik run` take them (the command
+// transcripts show what a step saves): a stopped or failed crawl or log analysis leaves the graph
+// as it was, a step that cannot run or save says why, and every step reaches the site the
+// settings name now. A real settings file and working
 // directory in a temporary directory.
 #include "processing/AgentStep.h"
 
@@ -44,35 +45,6 @@ class StepRunTest : public RunFixture {
     CAgentSettings* step = nullptr;
     std::string stats;
 };
-
-// What another program finds after a step: the outcome in the settings file and the graph in the
-// statistics file.
-TEST_F(StepRunTest, EachStepSavesTheAgentAndItsStatistics) {
-    struct Case {
-        unsigned phases;
-        int homeViews;  // visits of the home page learnt from the log
-    };
-    for (const Case& c : {Case{kRunMap, 0}, Case{kRunLog, 2}}) {
-        SCOPED_TRACE(c.phases);
-        const StepResult result = Step(c.phases, nullptr);
-        EXPECT_TRUE(result.succeeded) << result.runMessage;
-        EXPECT_EQ(result.save, StepSave::kSaved) << result.message;
-
-        agenttest::RecordingPrompt otherPrompt;
-        CBrevDoc other(otherPrompt);
-        ASSERT_TRUE(other.Open(dir / "work"));
-        const CAgentSettings* seen = other.Agents().Find(step->AgentKey);
-        ASSERT_NE(seen, nullptr);
-        EXPECT_TRUE(seen->IsProcessed);
-        EXPECT_EQ(seen->ProcessTime, step->ProcessTime);
-        ASSERT_NE(seen->SiteMap, nullptr);
-        EXPECT_EQ(seen->SiteMap->PageCount(), 3);
-        ASSERT_NE(seen->SiteMap->FindPage("/index.html"), nullptr);
-        EXPECT_EQ(seen->SiteMap->FindPage("/index.html")->ViewSamples, c.homeViews);
-        EXPECT_TRUE(other.Close());
-        EXPECT_TRUE(otherPrompt.messages.empty());
-    }
-}
 
 // Stopped or failed while crawling or reading logs: the graph, its orders set by hand and its
 // resume state are what they were, in memory and in the statistics file, byte for byte; the

@@ -49,15 +49,6 @@ TEST(TaskFrame, WorkerRunsTheTaskWithARecordingSink) {
     EXPECT_EQ(sink.calls.back(), "close");
 }
 
-TEST(TaskFrame, WithoutASinkATaskIsSilentAndNeverStops) {
-    CountingTask task;
-    CPWorkerThread worker(&task);
-    ASSERT_TRUE(worker.Start());
-    worker.Join();
-    EXPECT_TRUE(task.Succeeded());
-    EXPECT_EQ(task.done, 10);
-}
-
 TEST(TaskFrame, AStoppedTaskFailsAndShowsNothing) {
     CountingTask task;
     RecordingSink sink;

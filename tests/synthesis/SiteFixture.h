@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,6 +15,7 @@
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 #include "support/RecordingSink.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -26,9 +26,6 @@ inline const std::string kHtmlAndImages =
 class SiteFixture : public testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::path(testing::TempDir()) / "synthXXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        base = pattern;
         site = base / "site";
         work = base / "work";
         fs::create_directories(site);
@@ -37,21 +34,18 @@ class SiteFixture : public testing::Test {
         map->SetAccess(std::make_unique<CLocalSiteAccess>(site.string()));
     }
     void TearDown() override {
+        // What a test made read-only can go with the scratch directory.
         std::error_code ec;
         for (const auto& entry : fs::recursive_directory_iterator(base, ec)) {
             fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
         }
-        fs::remove_all(base, ec);
     }
 
     static void WriteFile(const fs::path& path, const std::string& text) {
         fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << text;
     }
-    static std::string ReadFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    static std::string ReadFile(const fs::path& path) { return ReadWholeFile(path); }
     fs::path SitePath(const std::string& name) const { return site / name.substr(1); }
 
     // A page of the graph whose file holds a small HTML page padded to size bytes (no file at
@@ -93,7 +87,8 @@ class SiteFixture : public testing::Test {
         }
     }
 
-    fs::path base;
+    CTempDir scratch{"synth"};
+    fs::path base = scratch.Path();
     fs::path site;
     fs::path work;
     std::unique_ptr<CSiteMap> map;
