@@ -57,9 +57,6 @@ class CW3CLogReader : public CLogReader {
     void ReadDirective(std::string_view line);
 
     const std::vector<W3CField>& Fields() const { return m_fields; }
-    // The date of records without a usable date column: local midnight of the "#Date:" directive,
-    // or 0 when the head has none.
-    time_t DefaultDate() const { return m_defaultDate; }
 
   private:
     // Local midnight of a YYYY-MM-DD text (characters 0-3, 5-6 and 8-9).

@@ -52,7 +52,6 @@ class CAtomicFile {
     // being a regular file, which gives EISDIR for a directory and EINVAL otherwise).
     int ErrorNumber() const { return m_error; }
     const std::string& Path() const { return m_path; }
-    const std::string& TempPath() const { return m_tempPath; }
 
     // Writes data as the whole new contents of path. The convenience form of the above.
     static bool Replace(const std::string& path, std::string_view data, mode_t newFileMode = 0666,

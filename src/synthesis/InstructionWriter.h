@@ -32,7 +32,6 @@ class CInstructionWriter {
 
     // True once any write could not be stored; the buffer must not be used as a file then.
     bool Failed() const { return m_failed; }
-    bool IsTextForm() const { return m_textForm; }
     // The key of the scrambled form (zeros in the text form).
     const uint8_t* Key() const { return m_key; }
 

@@ -23,6 +23,7 @@
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
 #include "ui/AgentListModel.h"
+#include "ui/AnalyzeDialog.h"
 #include "ui/CompletionDialog.h"
 #include "ui/HelpLinks.h"
 #include "ui/MessagePrompt.h"
@@ -33,11 +34,6 @@
 #include "ui/SiteView.h"
 
 namespace {
-
-// The commands whose dialogs this version does not have yet; they are shown, disabled.
-bool IsPending(int command) {
-    return command == kCmdAnalyzeAndEmbed;
-}
 
 bool IsAgentCommand(int command) {
     return command == kCmdAddAgent || command == kCmdRemoveAgent || command == kCmdRunAgent ||
@@ -99,12 +95,8 @@ CMainFrame::~CMainFrame() {
 
 QAction* CMainFrame::MakeAction(int command, int textId, int promptId, int labelId) {
     auto* action = new QAction(ResText(textId), this);
-    QString status = PromptLine(promptId);
-    QString tip = PromptTip(promptId);
-    if (IsPending(command)) {
-        status = ResFormat(IDS_NOT_YET, status);
-        tip = ResFormat(IDS_NOT_YET, tip);
-    }
+    const QString status = PromptLine(promptId);
+    const QString tip = PromptTip(promptId);
     action->setStatusTip(status);
     action->setToolTip(tip);
     if (labelId != 0)
@@ -190,7 +182,7 @@ void CMainFrame::BuildToolBar() {
 
 bool CMainFrame::IsCommandEnabled(int command) const {
     if (IsAgentCommand(command)) {
-        if (m_doc.IsBusy() || !m_doc.IsOpen() || IsPending(command))
+        if (m_doc.IsBusy() || !m_doc.IsOpen())
             return false;
         return IsAgentCommandEnabled(command, m_view->SelectedAgent(), m_view->SelectedCount());
     }
@@ -259,6 +251,13 @@ void CMainFrame::OnCommand(int command) {
             break;
         case kCmdRunAgent:
             RunAgent();
+            break;
+        case kCmdAnalyzeAndEmbed:
+            if (CAgentSettings* agent = m_view->SelectedAgent()) {
+                BusyScope busy(this);
+                CAnalyzeDialog::Open(m_doc, *agent, this);
+                RefreshView();
+            }
             break;
         case kCmdAddAgent:
             AddAgent();
@@ -445,6 +444,8 @@ void CMainFrame::RequestClose() {
     // An agent sheet or the wizard is cancelled: nothing typed there is stored.
     if (auto* sheet = qobject_cast<CSiteSheet*>(QApplication::activeModalWidget()))
         sheet->reject();
+    for (CAnalyzeDialog* steps : findChildren<CAnalyzeDialog*>())
+        steps->RequestClose();
     if (!m_doc.IsBusy())
         close();
 }

@@ -44,7 +44,7 @@ class CMainFrame : public QMainWindow {
     // Carries the command out later, from the event loop (a double click, the start-up command).
     void PostCommand(int command);
     // Whether the command is enabled now: never while the document is busy; agent commands by
-    // the selection; commands whose dialogs this version lacks never.
+    // the selection.
     bool IsCommandEnabled(int command) const;
 
     // Rebuilds the list from the document, keeping the selection, and updates the commands.

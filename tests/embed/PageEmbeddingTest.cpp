@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "base/LastMessage.h"
 #include "site/LocalSiteAccess.h"
 #include "support/TempDir.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -168,24 +162,14 @@ TEST(PageEmbedding, RemoveElementNeedsBothEnds) {
     }
 }
 
-class EmbedInPageTest : public testing::Test {
-  protected:
-    void SetUp() override { fs::create_directories(root / "a" / "b"); }
-    void Write(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    std::string Read(const fs::path& path) { return ReadWholeFile(path); }
-    CTempDir scratch{"embed"};
-    fs::path root = scratch.Path();
-};
-
-TEST_F(EmbedInPageTest, EditsThePageFileAndReportsFailures) {
-    const fs::path page = root / "a" / "b" / "page.html";
-    Write(page, "<HTML>\r\n<BODY>text</BODY>\r\n</HTML>");
-    CLocalSiteAccess access(root.string());
+TEST(EmbedInPage, EditsThePageFileAndReportsFailures) {
+    CTempDir root("embed");
+    const std::string page = root / "a/b/page.html";
+    ASSERT_TRUE(root.WriteFile("a/b/page.html", "<HTML>\r\n<BODY>text</BODY>\r\n</HTML>"));
+    CLocalSiteAccess access(root.Path());
     ASSERT_TRUE(EmbedInPage(&access, "/a/b/page.html", "/tarvik", "/tarvik/fetch7x0.qvf"));
-    EXPECT_EQ(Read(page), "<HTML>\r\n<BODY" + kAttr + ">text<Quorvane>\r\n" + kDeepApplet +
-                              "\r\n</Quorvane>\r\n</BODY>\r\n</HTML>");
+    EXPECT_EQ(ReadWholeFile(page), "<HTML>\r\n<BODY" + kAttr + ">text<Quorvane>\r\n" + kDeepApplet +
+                                       "\r\n</Quorvane>\r\n</BODY>\r\n</HTML>");
 
     SetLastMessageText("");
     EXPECT_FALSE(EmbedInPage(&access, "/a/missing.html", "/tarvik", "@@"));
@@ -194,11 +178,11 @@ TEST_F(EmbedInPageTest, EditsThePageFileAndReportsFailures) {
     EXPECT_EQ(GetLastMessage(), "Could not read file /a/b/page.html");
 
     // A page that cannot be replaced stays as it was.
-    const std::string before = Read(page);
-    fs::permissions(page, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = ReadWholeFile(page);
+    ASSERT_EQ(chmod(page.c_str(), 0444), 0);
     EXPECT_FALSE(EmbedInPage(&access, "/a/b/page.html", "/tarvik", "@@"));
     EXPECT_EQ(GetLastMessage(), "Could not write file /a/b/page.html");
-    EXPECT_EQ(Read(page), before);
+    EXPECT_EQ(ReadWholeFile(page), before);
 }
 
 }  // namespace

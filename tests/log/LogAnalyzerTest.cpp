@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <sstream>
 
 #include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
@@ -71,17 +72,88 @@ class LogAnalyzerTest : public logtest::ZoneTest {
     time_t t0 = 0;
 };
 
-TEST_F(LogAnalyzerTest, ConsecutivePagesOfAVisitorMakeATransitionAndATimingSample) {
-    std::string log = Line(t0, "v1", "GET", "/a.html") + Line(t0 + 20, "v1", "GET", "/b.html");
-    EXPECT_EQ(Feed(log), 2);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
-    EXPECT_EQ(LinkCount(), 1u);
-    CSitePage* a = map.FindPage("/a.html");
-    EXPECT_EQ(a->ViewSamples, 1);
-    EXPECT_EQ(a->ViewTimeSum, 20);
-    EXPECT_EQ(a->LoadTimeSum, 0);
-    EXPECT_EQ(map.HitCount, 2);
-    EXPECT_EQ(analyzer->Visitors().Find("v1")->Page, map.FindPage("/b.html"));
+// Each page of the graph in order with its timing samples (count/view sum/load sum) and its
+// links with their weights; then the page hits and the files.
+std::string Summary(const CSiteMap& map) {
+    std::ostringstream out;
+    for (const auto& page : map.Pages()) {
+        out << page->Name << "(" << page->ViewSamples << "/" << page->ViewTimeSum << "/"
+            << page->LoadTimeSum << ")";
+        for (const auto& link : page->Links) {
+            out << " >" << link->Target->Name << ":" << link->Weight;
+        }
+        out << "; ";
+    }
+    out << map.HitCount << " hits, " << map.FileCount() << " files";
+    return out.str();
+}
+
+// A visitor's consecutive page views make a transition and a timing sample; what the range,
+// the method, the frame set on show, the same name and a forgotten visitor change about that.
+TEST_F(LogAnalyzerTest, VisitsMakeTransitionsAndSamples) {
+    const time_t t = t0;
+    auto get = [](time_t when, const std::string& client, const std::string& url) {
+        return Line(when, client, "GET", url);
+    };
+    struct Row {
+        const char* what;
+        std::string log;
+        int32_t hits;
+        std::string graph;
+        bool frameSet = false;
+        time_t start = 0, end = kLatestLogTime - 1;
+    };
+    const Row rows[] = {
+        {"consecutive pages", get(t, "v1", "/a.html") + get(t + 20, "v1", "/b.html"), 2,
+         "/a.html(1/20/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files"},
+        {"the same page again", get(t, "v1", "/a.html") + get(t + 7, "v1", "/a.html"), 2,
+         "/a.html(1/7/0); 2 hits, 0 files"},
+        {"a frame of the frame set on show",
+         get(t, "v1", "/frames.html") + get(t + 1, "v1", "/menu.html") +
+             get(t + 9, "v1", "/b.html"),
+         3, "/frames.html(2/9/0) >/b.html:1; /menu.html(0/0/0); /b.html(0/0/0); 3 hits, 0 files",
+         true},
+        {"only GET requests visit",
+         get(t, "v1", "/a.html") + Line(t + 1, "v1", "POST", "/b.html") +
+             Line(t + 2, "v1", "HEAD", "/c.html") + get(t + 3, "v1", "/d.html"),
+         4, "/a.html(1/3/0) >/d.html:1; /d.html(0/0/0); 2 hits, 0 files"},
+        {"inactive for exactly 1800 s", get(t, "v1", "/a.html") + get(t + 1800, "v1", "/b.html"), 2,
+         "/a.html(1/1800/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files"},
+        {"inactive for 1801 s: forgotten", get(t, "v1", "/a.html") + get(t + 1801, "v1", "/b.html"),
+         2, "/a.html(0/0/0); /b.html(0/0/0); 2 hits, 0 files"},
+        // The sweep runs at most every 60 s of log time (here at t and t + 1790): a visitor that
+        // expires between two sweeps is still known at a hit before the next one.
+        {"expired between sweeps",
+         get(t, "v1", "/a.html") + get(t + 1790, "v2", "/x.html") + get(t + 1830, "v1", "/b.html"),
+         3, "/a.html(1/1830/0) >/b.html:1; /x.html(0/0/0); /b.html(0/0/0); 3 hits, 0 files"},
+        // A record at exactly the start does not count; one at exactly the end does.
+        {"range boundaries",
+         get(t - 5, "v", "/0.html") + get(t, "v", "/1.html") + get(t + 1, "v", "/2.html") +
+             get(t + 10, "v", "/3.html") + get(t + 11, "v", "/4.html"),
+         2, "/2.html(1/9/0) >/3.html:1; /3.html(0/0/0); 2 hits, 0 files", false, t, t + 10},
+        // The last record cannot be read, so the log's end is unknown: it must not be taken as
+        // older than a range of recent days.
+        {"a tail that does not parse",
+         get(t, "v1", "/a.html") + get(t + 5, "v1", "/b.html") + std::string(2000, '#') + "\n", 2,
+         "/a.html(1/5/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files", false, t - 86400, t + 86400},
+        {"names SameName takes as one",
+         get(t, "v1", "/A.HTM") + get(t + 1, "v2", "/a.html") + get(t + 2, "v3", "/a.html") +
+             get(t + 3, "v3", "/b.gif") + get(t + 4, "v3", "/b.jpg"),
+         5, "/A.HTM(0/0/0); 3 hits, 2 files"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CSiteMap graph("index.html");
+        if (row.frameSet) {
+            graph.AddPage("/frames.html")->Frames.push_back(graph.AddPage("/menu.html"));
+        }
+        CLogAnalyzer analysis(graph, "www.example.com", row.start, row.end, nullptr);
+        CMemoryLogStream stream(row.log);
+        CCommonLogReader reader(stream);
+        analysis.SetFileSize(static_cast<int64_t>(row.log.size()));
+        EXPECT_EQ(analysis.ProcessRecords(reader).hits, row.hits);
+        EXPECT_EQ(Summary(graph), row.graph);
+    }
 }
 
 TEST_F(LogAnalyzerTest, ASiteRefererNamesTheSourcePage) {
@@ -132,63 +204,17 @@ TEST_F(LogAnalyzerTest, ARefererToTheSiteRootStandsForTheHomePage) {
     EXPECT_EQ(link->Weight, 1.0);
 }
 
-TEST_F(LogAnalyzerTest, TheSamePageAgainMakesNoTransitionButASample) {
-    Feed(Line(t0, "v1", "GET", "/a.html") + Line(t0 + 7, "v1", "GET", "/a.html"));
-    EXPECT_EQ(LinkCount(), 0u);
-    EXPECT_EQ(map.FindPage("/a.html")->ViewSamples, 1);
-    EXPECT_EQ(map.FindPage("/a.html")->ViewTimeSum, 7);
-}
-
-TEST_F(LogAnalyzerTest, AFrameOfTheCurrentFrameSetKeepsTheFrameSet) {
-    CSitePage* frameset = map.AddPage("/frames.html");
-    CSitePage* frame = map.AddPage("/menu.html");
-    frameset->Frames.push_back(frame);
-    Feed(Line(t0, "v1", "GET", "/frames.html") + Line(t0 + 1, "v1", "GET", "/menu.html") +
-         Line(t0 + 9, "v1", "GET", "/b.html"));
-    EXPECT_EQ(frameset->FindLink(frame), nullptr);
-    EXPECT_EQ(Weight("/frames.html", "/b.html"), 1.0);
-    EXPECT_EQ(analyzer->Visitors().Find("v1")->Page, map.FindPage("/b.html"));
-}
-
-TEST_F(LogAnalyzerTest, OnlyGetRequestsMakeVisits) {
-    std::string log = Line(t0, "v1", "GET", "/a.html") + Line(t0 + 1, "v1", "POST", "/b.html") +
-                      Line(t0 + 2, "v1", "HEAD", "/c.html") + Line(t0 + 3, "v1", "GET", "/d.html");
-    EXPECT_EQ(Feed(log), 4);
-    EXPECT_EQ(map.PageCount(), 2);
-    EXPECT_EQ(Weight("/a.html", "/d.html"), 1.0);
-    EXPECT_EQ(analyzer->VisitHits(), 2);
-    // A W3C log without a method column: hits, but no visits at all.
-    CSiteMap w3cMap("index.html");
-    CLogAnalyzer a(w3cMap, "www.example.com", 0, kLatestLogTime - 1, nullptr);
+// A W3C log without a method column: hits, but no visits at all.
+TEST_F(LogAnalyzerTest, WithoutAMethodColumnNoVisits) {
+    CLogAnalyzer& a = Analyzer();
     std::string w3c =
         "#Fields: date time c-ip cs-uri-stem\n2026-10-01 10:00:00 v1 /a.html\n"
         "2026-10-01 10:00:05 v1 /b.html\n";
     CMemoryLogStream stream(w3c);
     CW3CLogReader reader(stream);
     EXPECT_EQ(a.ProcessRecords(reader).hits, 2);
-    EXPECT_EQ(w3cMap.PageCount(), 0);
-    EXPECT_EQ(w3cMap.HitCount, 0);
-}
-
-TEST_F(LogAnalyzerTest, AVisitorInactiveForMoreThan1800SecondsIsForgotten) {
-    // Inactive for exactly 1800 seconds: still known.
-    Feed(Line(t0, "v1", "GET", "/a.html") + Line(t0 + 1800, "v1", "GET", "/b.html"));
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
-    // One second more: forgotten at the sweep of the later record's time.
-    map.ResetStatistics();
-    analyzer.reset();
-    Feed(Line(t0, "v1", "GET", "/a.html") + Line(t0 + 1801, "v1", "GET", "/b.html"));
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 0.0);
-    EXPECT_EQ(analyzer->Visitors().Size(), 1u);
-    // The sweep runs at most every 60 seconds of log time: a visitor that expires between two
-    // sweeps is still known at a hit before the next one.
-    map.ResetStatistics();
-    analyzer.reset();
-    std::string log = Line(t0, "v1", "GET", "/a.html") +         // sweep at t0
-                      Line(t0 + 1790, "v2", "GET", "/x.html") +  // sweep at t0 + 1790
-                      Line(t0 + 1830, "v1", "GET", "/b.html");   // 40 s later: no sweep
-    Feed(log);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
+    EXPECT_EQ(map.PageCount(), 0);
+    EXPECT_EQ(map.HitCount, 0);
 }
 
 TEST_F(LogAnalyzerTest, MajorWeightDecaysOnTheTenthTransition) {
@@ -205,30 +231,6 @@ TEST_F(LogAnalyzerTest, MajorWeightDecaysOnTheTenthTransition) {
     EXPECT_EQ(DecayFactorOf(0), 1.0);
     EXPECT_EQ(DecayFactorOf(1), 0.95);
     EXPECT_EQ(DecayFactorOf(3), 1.0);
-}
-
-TEST_F(LogAnalyzerTest, RangeBoundaries) {
-    // A record at exactly the start, before the first later one, does not count; one at exactly
-    // the end does.
-    std::string log = Line(t0 - 5, "v", "GET", "/0.html") + Line(t0, "v", "GET", "/1.html") +
-                      Line(t0 + 1, "v", "GET", "/2.html") + Line(t0 + 10, "v", "GET", "/3.html") +
-                      Line(t0 + 11, "v", "GET", "/4.html");
-    Analyzer(t0, t0 + 10);
-    EXPECT_EQ(Feed(log), 2);
-    EXPECT_EQ(map.FindPage("/1.html"), nullptr);
-    EXPECT_NE(map.FindPage("/2.html"), nullptr);
-    EXPECT_NE(map.FindPage("/3.html"), nullptr);
-    EXPECT_EQ(map.FindPage("/4.html"), nullptr);
-}
-
-TEST_F(LogAnalyzerTest, ALogWhoseTailDoesNotParseIsStillRead) {
-    // The last record cannot be read, so the log's end is unknown: it must not be taken as older
-    // than a range of recent days.
-    std::string log = Line(t0, "v1", "GET", "/a.html") + Line(t0 + 5, "v1", "GET", "/b.html");
-    log += std::string(2000, '#') + "\n";
-    Analyzer(t0 - 86400, t0 + 86400);
-    EXPECT_EQ(Feed(log), 2);
-    EXPECT_EQ(Weight("/a.html", "/b.html"), 1.0);
 }
 
 TEST_F(LogAnalyzerTest, ALogOutsideTheRangeIsNotReadThrough) {
@@ -391,16 +393,6 @@ TEST_F(LogAnalyzerTest, NoRecordInTheFirstTwentyLines) {
     std::string log(21 * 2, '\n');
     log += Line(t0, "v1", "GET", "/a.html");
     EXPECT_EQ(Outcome(log).outcome, LogReadResult::NoMatch);
-}
-
-TEST_F(LogAnalyzerTest, NamesThatDifferOnlyAsSameNameAllowAreOnePage) {
-    std::string log = Line(t0, "v1", "GET", "/A.HTM") + Line(t0 + 1, "v2", "GET", "/a.html") +
-                      Line(t0 + 2, "v3", "GET", "/a.html") + Line(t0 + 3, "v3", "GET", "/b.gif") +
-                      Line(t0 + 4, "v3", "GET", "/b.jpg");
-    Feed(log);
-    EXPECT_EQ(map.PageCount(), 1);
-    EXPECT_EQ(map.PageAt(0)->Name, "/A.HTM");
-    EXPECT_EQ(map.FileCount(), 2);
 }
 
 TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {

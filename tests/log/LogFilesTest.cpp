@@ -93,29 +93,25 @@ TEST_F(LogFilesTest, FilesWithoutDigitsAreDroppedUntilTheLastFile) {
     EXPECT_TRUE(ListLogFiles(pattern, dir.path + "/z.log", 0).empty());
 }
 
-// Which readers each format tries, in order (the IIS ones with their date order).
+// The readers of the formats no case below reads a file under (the IIS ones with their date
+// order); out-of-range formats read as Auto Detect.
 TEST_F(LogFilesTest, ReadersOfEachFormat) {
-    EXPECT_STREQ(LogFormatName(42), "Auto Detect");  // out of range: read as auto detect
-    EXPECT_STREQ(LogFormatName(-1), "Auto Detect");
-    auto kinds = [](int32_t format) {
-        std::vector<std::pair<LogReaderKind, int32_t>> kinds;
-        for (const LogReaderChoice& c : LogReadersOf(format)) {
-            kinds.emplace_back(c.kind, c.kind == LogReaderKind::Iis ? c.iisDateOrder : 0);
-        }
-        return kinds;
-    };
     using K = LogReaderKind;
-    EXPECT_EQ(kinds(kLogAutoDetect),
-              (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}));
-    EXPECT_EQ(kinds(kLogIis), (std::vector<std::pair<K, int32_t>>{{K::Iis, 0}}));
-    EXPECT_EQ(kinds(kLogIisUsaDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 1}}));
-    EXPECT_EQ(kinds(kLogIisEuropeanDate), (std::vector<std::pair<K, int32_t>>{{K::Iis, 2}}));
-    for (int32_t format : {kLogIisExtended, kLogW3CExtended}) {
-        EXPECT_EQ(kinds(format), (std::vector<std::pair<K, int32_t>>{{K::W3C, 0}}));
+    const std::pair<int32_t, std::vector<std::pair<K, int32_t>>> rows[] = {
+        {kLogIis, {{K::Iis, 0}}},
+        {kLogIisUsaDate, {{K::Iis, 1}}},
+        {kLogIisEuropeanDate, {{K::Iis, 2}}},
+        {kLogNetscape, {{K::Common, 0}}},
+        {42, {{K::Iis, 0}, {K::Common, 0}, {K::W3C, 0}}},
+    };
+    for (const auto& [format, expected] : rows) {
+        std::vector<std::pair<K, int32_t>> kinds;
+        for (const LogReaderChoice& c : LogReadersOf(format)) {
+            kinds.emplace_back(c.kind, c.kind == K::Iis ? c.iisDateOrder : 0);
+        }
+        EXPECT_EQ(kinds, expected) << format;
     }
-    for (int32_t format : {kLogNcsa, kLogApache, kLogNetscape}) {
-        EXPECT_EQ(kinds(format), (std::vector<std::pair<K, int32_t>>{{K::Common, 0}}));
-    }
+    EXPECT_STREQ(LogFormatName(-1), "Auto Detect");
 }
 
 // Runs the file loop as the log phase does, over all time.
@@ -124,6 +120,13 @@ struct Phase {
         : map("index.html"), analyzer(map, "www.example.com", start, end, sink) {}
     bool Run(const std::string& pattern, int32_t format) {
         return analyzer.AnalyzeLogFiles(pattern, format, lastFile, lastNumber, position);
+    }
+    // Takes up where an earlier run left off.
+    Phase& After(const Phase& earlier) {
+        lastFile = earlier.lastFile;
+        lastNumber = earlier.lastNumber;
+        position = earlier.position;
+        return *this;
     }
     CSiteMap map;
     CLogAnalyzer analyzer;
@@ -227,9 +230,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
     dir.Write("ex3.log", Log(3, 3));
     RecordingSink sink;
     Phase run2(&sink);
-    run2.lastFile = run1.lastFile;
-    run2.lastNumber = run1.lastNumber;
-    run2.position = run1.position;
+    run2.After(run1);
     ASSERT_TRUE(run2.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(sink.statuses, (std::vector<std::string>{"Processing log file ex2.log",
                                                        "Processing log file ex3.log"}));
@@ -242,9 +243,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
 
     // Nothing new at all: the old hits still count as hits in range, so the phase succeeds.
     Phase run3;
-    run3.lastFile = run2.lastFile;
-    run3.lastNumber = run2.lastNumber;
-    run3.position = run2.position;
+    run3.After(run2);
     ASSERT_TRUE(run3.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(run3.map.HitCount, 0);
     EXPECT_EQ(run3.analyzer.TotalHits(), 3);
@@ -252,9 +251,7 @@ TEST_F(LogFilesTest, TheResumedFileComesFirstAndOnlyItsNewRecordsMakeVisits) {
     // A resumed file that was replaced by a shorter one is read whole.
     dir.Write("ex3.log", Log(3, 1));
     Phase run4;
-    run4.lastFile = run2.lastFile;
-    run4.lastNumber = run2.lastNumber;
-    run4.position = run2.position;
+    run4.After(run2);
     ASSERT_TRUE(run4.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(run4.map.HitCount, 1);
     (void)first;
@@ -297,9 +294,7 @@ TEST_F(LogFilesTest, StopEndsThePhaseWithItsMessage) {
     EXPECT_EQ(phase.position, static_cast<int64_t>(Log(1, 10).size()));
     // A later run goes on from there: every record is learnt once.
     Phase next;
-    next.lastFile = phase.lastFile;
-    next.lastNumber = phase.lastNumber;
-    next.position = phase.position;
+    next.After(phase);
     ASSERT_TRUE(next.Run(dir.path + "/ex*.log", kLogNcsa));
     EXPECT_EQ(next.map.HitCount, 40 + 50);
     EXPECT_EQ(next.lastFile, dir.path + "/ex2.log");
@@ -353,9 +348,7 @@ TEST_F(LogFilesTest, RotatedAndCompressedLogsTeachWhatPlainOnesDo) {
     EXPECT_EQ(zipped.position,
               static_cast<int64_t>(std::filesystem::file_size(plain.Path("ex10.log"))));
     Phase again;
-    again.lastFile = zipped.lastFile;
-    again.lastNumber = zipped.lastNumber;
-    again.position = zipped.position;
+    again.After(zipped);
     ASSERT_TRUE(again.Run(rotated.path + "/*.gz", kLogAutoDetect));
     EXPECT_EQ(again.map.HitCount, 0);
 }

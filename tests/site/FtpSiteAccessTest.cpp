@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "RefusedName.h"
+#include "SiteChecks.h"
 #include "agent/AgentSettings.h"
 #include "agent/SiteAccessFactory.h"
 #include "site/FtpSiteAccess.h"
@@ -21,17 +21,8 @@
 #include "support/TestCertificate.h"
 
 namespace fs = std::filesystem;
-using namespace std::string_literals;
 
 namespace {
-
-// Every byte value, line ends of both kinds and a NUL: a text-mode transfer would change them.
-std::string BinaryBytes() {
-    std::string bytes = "line\r\nline\nline\r\0end"s;
-    for (int i = 0; i < 256; ++i)
-        bytes.push_back(static_cast<char>(i));
-    return bytes;
-}
 
 class FtpSiteAccessTest : public testing::Test {
   protected:
@@ -59,22 +50,15 @@ class FtpSiteAccessTest : public testing::Test {
     CFtpServer server;
 };
 
-TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
+// What the table of SecureProtocolsServeTheSite does not ask of plain FTP: reads append, writes
+// replace, large files, and failures that leave the buffer and the server's files alone.
+TEST_F(FtpSiteAccessTest, ReadsAppendAndWritesReplace) {
     auto access = Access();
     CTextBuffer buffer;
     buffer.Assign("before:");
     ASSERT_TRUE(access->ReadFile("/index.html", buffer)) << access->LastError();
     EXPECT_EQ(buffer.View(), "before:<html>home</html>");
-    EXPECT_EQ(access->GetRoot(), "/");
-
-    CTextBuffer binary;
-    ASSERT_TRUE(access->ReadFile("/binary.bin", binary));
-    EXPECT_EQ(binary.View(), BinaryBytes());
-
     CTextBuffer upload;
-    upload.Assign(BinaryBytes() + "uploaded");
-    ASSERT_TRUE(access->WriteFile("/sub/new.bin", upload)) << access->LastError();
-    EXPECT_EQ(ReadWholeFile(server.Root() + "/sub/new.bin"), BinaryBytes() + "uploaded");
     upload.Assign("replaced");
     ASSERT_TRUE(access->WriteFile("/index.html", upload));
     EXPECT_EQ(ReadWholeFile(server.Root() + "/index.html"), "replaced");
@@ -92,13 +76,7 @@ TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
     CTextBuffer back;
     ASSERT_TRUE(access->ReadFile("/large.txt", back));
     EXPECT_EQ(back.View(), large);
-
     EXPECT_EQ(access->GetFileSize("/large.txt"), 300000);
-    EXPECT_EQ(access->GetFileSize("/index.html"), 8);
-    EXPECT_EQ(access->GetFileSize("/empty.html"), 0);
-    EXPECT_EQ(access->GetFileSize("/missing.html"), -1);
-    EXPECT_EQ(access->LastError(), "'/missing.html' not found");
-    EXPECT_EQ(access->GetFileSize("/sub"), -1);
 
     // Failures leave the buffer as it was and say why.
     buffer.Assign("kept");
@@ -108,8 +86,9 @@ TEST_F(FtpSiteAccessTest, ReadsWritesAndSizesFiles) {
         << access->LastError();
     EXPECT_FALSE(access->ReadFile("/sub", buffer));
     EXPECT_EQ(buffer.View(), "kept");
-    EXPECT_FALSE(access->WriteFile("/nodir/x.html", upload));
-    EXPECT_FALSE(fs::exists(server.Root() + "/nodir"));
+    EXPECT_TRUE(access->CreateDirectory("/tarvik")) << access->LastError();
+    EXPECT_FALSE(access->CreateDirectory("/tarvik"));  // exists already
+    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
 }
 
 // Names with blanks, "#", ";" and "%" are file names on the server, not URL syntax.
@@ -142,19 +121,10 @@ TEST_F(FtpSiteAccessTest, ListingFindsEntries) {
         bool readOnly;
     };
     const Case cases[] = {
-        {"/index.html", true, false, false},
-        {"/INDEX.HTML", true, false, false},
-        {"/mixed case.html", true, false, false},
-        {"/sub", true, true, false},
-        {"/SUB/", true, true, false},
-        {"/sub/page.html", true, false, false},
-        {"/sub/deeper", true, true, false},
-        {"/sub/deeper/leaf.html", true, false, false},
-        {"/readonly.html", true, false, true},
-        {"/emptydir", true, true, false},
-        {"/emptydir/x.html", false, false, false},
-        {"/missing.html", false, false, false},
-        {"/nodir/x.html", false, false, false},
+        {"/INDEX.HTML", true, false, false},    {"/mixed case.html", true, false, false},
+        {"/SUB/", true, true, false},           {"/sub/page.html", true, false, false},
+        {"/sub/deeper", true, true, false},     {"/sub/deeper/leaf.html", true, false, false},
+        {"/emptydir", true, true, false},       {"/emptydir/x.html", false, false, false},
         {"/index.html/x", false, false, false},
     };
     for (const auto& c : cases) {
@@ -177,18 +147,6 @@ TEST_F(FtpSiteAccessTest, RootIsADirectoryWithoutAServer) {
     auto real = Access();
     EXPECT_TRUE(real->IsDirectory("/"));
     EXPECT_EQ(server.CountCommands("USER"), 0);
-}
-
-TEST_F(FtpSiteAccessTest, CreatesOneDirectory) {
-    auto access = Access();
-    EXPECT_TRUE(access->CreateDirectory("/tarvik")) << access->LastError();
-    EXPECT_TRUE(fs::is_directory(server.Root() + "/tarvik"));
-    EXPECT_TRUE(access->CreateDirectory("/sub/agent dir/"));
-    EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/agent dir"));
-    EXPECT_FALSE(access->CreateDirectory("/tarvik"));  // exists already
-    EXPECT_EQ(access->LastError().rfind("FTP server '" + server.Address() + "': ", 0), 0u);
-    EXPECT_FALSE(access->CreateDirectory("/a/b"));  // parents are not made
-    EXPECT_FALSE(fs::exists(server.Root() + "/a"));
 }
 
 // One login serves every operation until Disconnect; the destructor says goodbye.
@@ -297,21 +255,6 @@ TEST_F(FtpSiteAccessTest, AddressWithADirectory) {
     EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/tarvik"));
 }
 
-// The agent's settings give the server (with its port) and the login.
-TEST_F(FtpSiteAccessTest, MadeFromAgentSettings) {
-    CAgentSettings agent(0);
-    agent.SiteFileType = kSiteFtp;
-    agent.RootDirectory = server.Address();
-    agent.Username = server.User();
-    agent.Password = server.Password();
-    std::unique_ptr<CSiteAccess> access = CreateSiteAccess(agent);
-    ASSERT_NE(access, nullptr);
-    CTextBuffer buffer;
-    ASSERT_TRUE(access->ReadFile("/sub/page.html", buffer)) << access->LastError();
-    EXPECT_EQ(buffer.View(), "page");
-    EXPECT_EQ(server.CountCommands("USER " + server.User()), 1);
-}
-
 // TLS whenever the server offers it, with its certificate verified; with FtpTls, no login at
 // all on a server without it, so the password never travels in the clear.
 TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
@@ -357,8 +300,8 @@ TEST_F(FtpSiteAccessTest, TlsWhenOfferedAndRequiredWhenSet) {
     EXPECT_EQ(server.CountCommands("PASS"), 0);
 }
 
-// FTP with TLS required and SFTP: files are read, written, sized, listed and made over the one
-// login, with the password (FTP) or key (SFTP) the agent names.
+// Plain FTP, FTP with TLS required and SFTP: files are read, written, sized, listed and made
+// over the one login, with the password (FTP) or key (SFTP) the agent names.
 TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
     CFtpServer secure;
     ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
@@ -380,14 +323,21 @@ TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
     sftp.Password.clear();
     sftp.CaFile = sshd.KnownHostsFile();
     sftp.SshKey = sshd.KeyFile();
+    CAgentSettings plain(0);
+    plain.SiteFileType = kSiteFtp;
+    plain.RootDirectory = server.Address();
+    plain.Username = server.User();
+    plain.Password = server.Password();
     const struct {
         CAgentSettings* agent;
         std::string root;
-    } rows[] = {{&ftps, secure.Root()}, {&sftp, sftpRoot}};
+    } rows[] = {{&plain, server.Root()}, {&ftps, secure.Root()}, {&sftp, sftpRoot}};
     for (const auto& row : rows) {
         const std::string& root = row.root;
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "index.html", "<html>home</html>"));
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "sub/binary.bin", BinaryBytes()));
+        std::error_code ignored;
+        fs::remove(root + "/readonly.html", ignored);  // the fixture's own is read-only already
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "readonly.html", "fixed"));
         ASSERT_TRUE(CTempDir::WriteFileAt(root, "empty.html", ""));
         ASSERT_EQ(chmod((root + "/readonly.html").c_str(), 0444), 0);
@@ -451,8 +401,7 @@ TEST_F(FtpSiteAccessTest, SecureProtocolsServeTheSite) {
 TEST_F(FtpSiteAccessTest, NamesLeavingTheRootAreRefused) {
     ASSERT_TRUE(CTempDir::WriteFileAt(server.Dir(), "notes.html", "private notes"));
     auto access = Access();
-    const std::string names[] = {"/../notes.html", "/sub/../../notes.html", "/%2e%2e/notes.html",
-                                 "\\..\\notes.html", "/../../home/someone/notes.html"};
+    const std::string names[] = {"/../notes.html", "\\..\\notes.html"};
     for (const auto& name : names) {
         ExpectEveryOperationRefuses(*access, name);
     }

@@ -36,9 +36,7 @@ class CountingAccess : public CLocalSiteAccess {
 class SiteMapAnalyzerTest : public testing::Test {
   protected:
     void Write(const std::string& name, const std::string& text) {
-        fs::path path = root / name;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
+        ASSERT_TRUE(scratch.WriteFile(name, text));
     }
 
     // A graph for the site with a counting access object; the graph owns it.

@@ -11,23 +11,9 @@
 
 namespace {
 
-TEST(InstructionForm, RandSequenceValues) {
-    CRandSequence sequence;
-    const std::vector<int> expected = {41,    18467, 6334,  26500, 19169,
-                                       15724, 11478, 29358, 26962, 24464};
-    std::vector<int> values;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        values.push_back(sequence.Next());
-    }
-    EXPECT_EQ(values, expected);
-    CRandSequence copy(sequence.State());
-    EXPECT_EQ(copy.Next(), sequence.Next());
-}
-
 TEST(InstructionForm, TextFormIsLinesAndLineFeeds) {
     CTextBuffer buffer;
     CInstructionWriter writer(buffer, true);
-    EXPECT_TRUE(writer.IsTextForm());
     EXPECT_TRUE(writer.WriteLine("/index.html", -1));
     EXPECT_TRUE(writer.WriteLine("@@xyz", 2));
     EXPECT_TRUE(writer.WriteLine(""));

@@ -249,28 +249,6 @@ TEST_F(Synthesis, AgentDirectoryChecks) {
     EXPECT_EQ(GetLastMessage(), "The site's files cannot be reached");
 }
 
-TEST_F(Synthesis, AgentDirectoryPathOfStaticAndDynamicSites) {
-    struct Case {
-        const char* directory;
-        bool dynamic;
-        const char* directoryOut;
-        const char* path;
-    };
-    const Case cases[] = {
-        {"tarvik", false, "/tarvik", "/tarvik"},
-        {"\\files\\agent\\", false, "/files/agent", "/files/agent"},
-        {"", false, "/", "/"},
-        {"/srv/www/agent", true, "/srv/www/agent", "/agent"},
-        {"/srv/www/agent/", true, "/srv/www/agent", "/agent"},
-        {"agent", true, "agent", ""},
-    };
-    for (const Case& c : cases) {
-        CSiteSynthesizer synth(work.string(), c.directory, Params(true), c.dynamic, nullptr);
-        EXPECT_EQ(synth.AgentDirectory(), c.directoryOut) << c.directory;
-        EXPECT_EQ(synth.AgentDirectoryPath(), c.path) << c.directory;
-    }
-}
-
 TEST_F(Synthesis, DynamicSitesGetFilesButNoPageEdits) {
     CSitePage* index = Page("/index.html");
     Link(index, Page("/p1.html"));

@@ -262,8 +262,6 @@ TEST_F(GuiTest, SelectionRulesAndRemovalWithItsQuestion) {
         Select(rule.rows);
         EXPECT_EQ(frame->Action(kCmdRemoveAgent)->isEnabled(), rule.remove);
         EXPECT_EQ(frame->Action(kCmdRunAgent)->isEnabled(), rule.run);
-        for (int pending : {kCmdAnalyzeAndEmbed})
-            EXPECT_FALSE(frame->Action(pending)->isEnabled());
     }
     // Two rows: Del asks nothing and removes nothing.
     QTest::keyClick(frame->View()->DetailsView(), Qt::Key_Delete);

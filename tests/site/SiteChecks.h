@@ -1,6 +1,5 @@
-// A check shared by the tests of every site access variant: a name that climbs out of the
-// site's root is refused by every operation, with the same reason, and a read leaves the buffer
-// as it was.
+// What the tests of the site access variants share: bytes a text-mode transfer would change, and
+// the check that a name climbing out of the site's root is refused by every operation.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +8,15 @@
 
 #include "site/SiteAccess.h"
 
+// Every byte value, line ends of both kinds and a NUL.
+inline std::string BinaryBytes() {
+    std::string bytes("line\r\nline\nline\r\0end", 20);
+    for (int i = 0; i < 256; ++i)
+        bytes.push_back(static_cast<char>(i));
+    return bytes;
+}
+
+// Every operation refuses the name with the same reason; a read leaves the buffer as it was.
 inline void ExpectEveryOperationRefuses(CSiteAccess& access, const std::string& name) {
     SCOPED_TRACE(name);
     const std::string message = "The name '" + name + "' leads outside the site's root";
