@@ -21,6 +21,7 @@
 #include "ui/ResText.h"
 #include "ui/SiteMapDialog.h"
 #include "ui/SiteTreeCtrl.h"
+#include "ui/StepSheets.h"
 
 namespace {
 
@@ -400,6 +401,19 @@ void CAnalyzeDialog::OnOrderChanged() {
 }
 
 void CAnalyzeDialog::RunStep(unsigned phase) {
+    // The step's own settings first; on OK they go into the agent and the step runs.
+    {
+        std::unique_ptr<CSiteSheet> sheet;
+        if (phase == kRunMap)
+            sheet = std::make_unique<CPProcessMapDialog>(m_agent, this);
+        else if (phase == kRunLog)
+            sheet = std::make_unique<CPProcessLogDialog>(m_agent, this);
+        else
+            sheet = std::make_unique<CPSynthesizeSiteDialog>(m_agent, this);
+        if (sheet->exec() != QDialog::Accepted)
+            return;
+        sheet->PagesToSettings(m_agent);
+    }
     CSitePage* selected = m_tree->SelectedPage();
     const std::string selectedName = selected != nullptr ? selected->Name : std::string();
     // Nothing the step may purge stays referred to while it runs: lists and tree let go.

@@ -16,10 +16,10 @@
 #include <set>
 
 #include "agent/BrevDoc.h"
-#include "agent/RunLock.h"
 #include "base/LastMessage.h"
 #include "hive/HiveFile.h"
 #include "processing/AgentRunTask.h"
+#include "processing/AgentStep.h"
 #include "res/StringTable.h"
 #include "ui/AboutDlg.h"
 #include "ui/AgentListModel.h"
@@ -382,28 +382,29 @@ void CMainFrame::RunAgent(CAgentSettings* agent) {
     if (agent == nullptr)
         return;
     BusyScope busy(this);
-    // One run per agent at a time, across programs; held until what the run recorded is saved.
-    std::unique_ptr<CRunLock> lock = m_doc.LockForRun(*agent);
-    if (!lock) {
-        ShowPlainMessage(this, QString::fromStdString(ShownText(GetLastMessage())),
+    // The same step as the command line's: the agent's run lock, the run under the progress
+    // dialog, and the outcome and what the run learnt saved now, not only when the program ends.
+    const StepResult step = RunAgentStep(
+        m_doc, *agent,
+        [this](CProcessingTask& task) {
+            CProgressDialog dialog(&task, this);
+            m_progress = &dialog;
+            const bool ran = dialog.RunModal();
+            m_progress = nullptr;
+            return ran;
+        },
+        kFullRun);
+    if (step.save == StepSave::kNotRun) {
+        ShowPlainMessage(this, QString::fromStdString(ShownText(step.message)),
                          ResText(IDS_APP_TITLE));
         return;
     }
-    const bool succeeded = RunAgentWith(m_doc.Agents(), *agent, [this](CProcessingTask& task) {
-        CProgressDialog dialog(&task, this);
-        m_progress = &dialog;
-        const bool ran = dialog.RunModal();
-        m_progress = nullptr;
-        return ran;
-    });
-    // The outcome and what the run learnt are saved now, not only when the program ends.
-    if (!m_doc.SaveAgentState(*agent)) {
-        const std::string why =
-            UserHive().LastError().empty() ? GetLastMessage() : UserHive().LastError();
-        ShowPlainMessage(this, ResFormat(IDS_RUN_NOT_SAVED, QString::fromStdString(why)),
-                         ResText(IDS_APP_TITLE));
+    if (step.save != StepSave::kSaved) {
+        ShowPlainMessage(
+            this, ResFormat(IDS_RUN_NOT_SAVED, QString::fromStdString(ShownText(step.message))),
+            ResText(IDS_APP_TITLE));
     }
-    lock.reset();
+    const bool succeeded = step.succeeded;
     RefreshView();
     if (succeeded && !m_closePending) {
         CCompletionDialog done(this);

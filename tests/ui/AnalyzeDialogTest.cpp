@@ -31,6 +31,8 @@
 #include "ui/PageGraph.h"
 #include "ui/ProgressDialog.h"
 #include "ui/SiteMapDialog.h"
+#include "ui/SitePropPage.h"
+#include "ui/SiteSheet.h"
 #include "ui/SiteTreeCtrl.h"
 #include "ui/SiteView.h"
 
@@ -108,6 +110,8 @@ class AnalyzeDialogTest : public testing::Test {
                                   "<html><body><a href=\"a.html\">A</a></body></html>\n"));
         ASSERT_TRUE(dir.WriteFile("site/a.html",
                                   "<html><body><a href=\"index.html\">home</a></body></html>\n"));
+        // The agent directory exists, so the location page's check asks nothing.
+        std::filesystem::create_directories(dir / "site/tarvik");
         for (const char* name :
              {"qvan.zip", "qvan.cab", "qvan.jar", "quorvane.class", "a.class", "b.class"})
             ASSERT_TRUE(dir.WriteFile(std::string("work/") + name, "applet"));
@@ -410,6 +414,7 @@ TEST_F(AnalyzeStepTest, AStoppedMapStepLeavesTheGraphAsItWas) {
     CAnalyzeDialog d(doc, *agent);
     d.show();
     ASSERT_TRUE(d.Tree()->SelectPage("/index.html"));
+    auto sheet = OnModal<CSiteSheet>([](CSiteSheet* s) { s->OkButton()->click(); });
     StopAtShow stop;
     qApp->installEventFilter(&stop);
     d.RunStep(kRunMap);
@@ -429,6 +434,7 @@ TEST_F(AnalyzeStepTest, EmbedStepWritesIntoTheRootSetSinceTheGraphWasMade) {
     // An edit of the graph in this program: the step goes on from this graph, not the file's.
     agent->SiteMap->FindPage("/index.html")->ForcePrefetchOrder = true;
     CAnalyzeDialog d(doc, *agent);
+    auto sheet = OnModal<CSiteSheet>([](CSiteSheet* s) { s->OkButton()->click(); });
     d.RunStep(kRunEmbed);
     EXPECT_TRUE(agent->IsProcessed);
     EXPECT_NE(ReadWholeFile(dir / "moved/index.html").find("startQuorvane"), std::string::npos);
@@ -451,11 +457,50 @@ TEST_F(AnalyzeStepTest, AStatisticsFileThatCannotBeWrittenIsShown) {
         Shot(box, "analyze-not-saved");
         box->accept();
     });
+    auto sheet = OnModal<CSiteSheet>([](CSiteSheet* s) { s->OkButton()->click(); });
     d.RunStep(kRunLog);
     EXPECT_TRUE(agent->IsProcessed);
     EXPECT_EQ(said.toStdString(), "Could not keep the unreadable statistics file " +
                                       StatisticsFile() + " as " + StatisticsFile() +
                                       ".damaged (Directory not empty)");
+}
+
+TEST_F(AnalyzeStepTest, EachStepAsksForItsOwnSettingsFirstAndCancelRunsNothing) {
+    const struct {
+        unsigned phase;
+        bool dynamic;
+        QStringList sheet;  // caption, OK text, pages
+    } rows[] = {
+        {kRunMap,
+         false,
+         {"Process Site Map", "Process Map", "CSiteDomainProp", "CSiteLocationProp"}},
+        {kRunMap, true, {"Process Site Map", "Process Map", "CSiteDomainProp", "CSiteDynLocProp"}},
+        {kRunLog,
+         false,
+         {"Process Site Log", "Process Log", "CSiteLogProp", "CSiteRangeProp", "CSiteAlphaProp"}},
+        {kRunEmbed,
+         false,
+         {"Embed Java", "Embed Java", "CSiteLimitProp", "CSiteSizeLimitProp", "CSiteBackupProp"}},
+        {kRunEmbed, true, {"Embed Java", "Embed Java", "CSiteLimitProp", "CSiteSizeLimitProp"}},
+    };
+    CAnalyzeDialog d(doc, *agent);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.sheet.join(" ").toStdString());
+        agent->IsDynamicSite = row.dynamic;
+        agent->ProcessTime.clear();
+        QStringList seen;
+        auto watch = OnModal<CSiteSheet>([&](CSiteSheet* s) {
+            seen << s->windowTitle() << s->OkButton()->text();
+            for (int i = 0; i < s->PageCount(); ++i)
+                seen << s->Page(i)->metaObject()->className();
+            if (row.phase == kRunEmbed && !row.dynamic)
+                Shot(s, "analyze-embed-sheet");
+            s->CancelButton()->click();
+        });
+        d.RunStep(row.phase);
+        EXPECT_EQ(seen, row.sheet);
+        EXPECT_EQ(agent->ProcessTime, "");
+    }
 }
 
 TEST_F(AnalyzeStepTest, CommandOpensTheDialogAndClosingItWithoutAStepChangesNoFile) {
