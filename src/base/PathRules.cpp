@@ -274,6 +274,13 @@ std::size_t SameNameHash(std::string_view name) {
         h ^= static_cast<unsigned char>(c);
         h *= 1099511628211ull;
     });
+    // A final avalanche, so that the low bits that pick a hash table's slot depend on every
+    // character, as TextHash's do.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 33;
     return static_cast<std::size_t>(h);
 }
 

@@ -17,20 +17,12 @@ CLoaderDirectory::CLoaderDirectory(std::string path) {
 void CLoaderDirectory::AddFetchFile(const std::string& file, std::string page,
                                     const std::vector<std::string>& names) {
     const uint64_t hash = TextHash(file);
-    LoaderFetchFile* entry = m_slots.empty() ? nullptr : m_slots[SlotOf(file, hash)].file;
+    LoaderFetchFile* const* found = m_index.Find(hash, Matches(file));
+    LoaderFetchFile* entry = found == nullptr ? nullptr : *found;
     if (entry == nullptr) {
-        if (2 * (m_fetchFiles.size() + 1) > m_slots.size()) {
-            std::vector<Slot> old = std::move(m_slots);
-            m_slots.assign(old.empty() ? 64 : 2 * old.size(), Slot{});
-            for (const Slot& slot : old) {
-                if (slot.file != nullptr) {
-                    m_slots[SlotOf(slot.file->file, slot.hash)] = slot;
-                }
-            }
-        }
         entry = &m_fetchFiles.emplace_back();
         entry->file = file;
-        m_slots[SlotOf(file, hash)] = Slot{hash, entry};
+        m_index.Add(hash, entry);
     }
     entry->page = std::move(page);
     for (const std::string& name : names) {
@@ -38,16 +30,6 @@ void CLoaderDirectory::AddFetchFile(const std::string& file, std::string page,
             entry->names.push_back(name);
         }
     }
-}
-
-std::size_t CLoaderDirectory::SlotOf(std::string_view file, uint64_t hash) const {
-    const std::size_t mask = m_slots.size() - 1;
-    std::size_t i = hash & mask;
-    while (m_slots[i].file != nullptr &&
-           (m_slots[i].hash != hash || m_slots[i].file->file != file)) {
-        i = (i + 1) & mask;
-    }
-    return i;
 }
 
 bool LoaderFetchFile::Holds(std::string_view name) const {
@@ -67,7 +49,8 @@ const LoaderFetchFile* CLoaderDirectory::FetchFile(std::string_view url) const {
     if (!m_prefix.empty() && url.substr(0, m_prefix.size()) != m_prefix) {
         return nullptr;
     }
-    return m_slots.empty() ? nullptr : m_slots[SlotOf(url, TextHash(url))].file;
+    LoaderFetchFile* const* found = m_index.Find(TextHash(url), Matches(url));
+    return found == nullptr ? nullptr : *found;
 }
 
 bool CLoaderDirectory::IsLoaderFile(std::string_view url) const {

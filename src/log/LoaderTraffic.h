@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/OpenTable.h"
 #include "log/LogFields.h"
 #include "log/LogRecord.h"
 
@@ -65,19 +66,16 @@ class CLoaderDirectory {
     std::size_t FetchFileCount() const { return m_fetchFiles.size(); }
 
   private:
-    // The slot of file (of hash): its own, or the empty one where it belongs.
-    std::size_t SlotOf(std::string_view file, uint64_t hash) const;
+    static auto Matches(std::string_view file) {
+        return [file](const LoaderFetchFile* entry) { return entry->file == file; };
+    }
 
     std::string m_prefix;  // path + "/", empty when the path names no directory of its own
     // The fetch files (a deque, so that they stay in place as more come), and an index over the
-    // hashes of their paths: open addressing, at most half full. Every request of the loader is
-    // looked up here, and a slot of 16 bytes is all a lookup touches before the one comparison.
-    struct Slot {
-        uint64_t hash = 0;
-        LoaderFetchFile* file = nullptr;  // nullptr: an empty slot
-    };
+    // hashes of their paths. Every request of the loader is looked up here, and a slot of 16
+    // bytes is all a lookup touches before the one comparison.
     std::deque<LoaderFetchFile> m_fetchFiles;
-    std::vector<Slot> m_slots;
+    COpenTable<LoaderFetchFile*> m_index{64};
     LoaderNameSet m_loaderFiles;
 };
 

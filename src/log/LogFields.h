@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/OpenTable.h"  // TextHash, used with the readers' fields
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -34,45 +36,6 @@ inline const char* FindEitherByte(const char* from, const char* end, char a, cha
     }
     return nullptr;
 #endif
-}
-
-// A fast 64-bit hash of a short text (names, addresses), inline: eight bytes at a time, each
-// mixed by a multiplication, and a final avalanche. Not for untrusted collision resistance: the
-// tables that use it compare the texts themselves.
-inline uint64_t TextHash(std::string_view text) {
-    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
-    uint64_t h = 0xA0761D6478BD642Full ^ (text.size() * kMultiplier);
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left >= 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, p, 8);
-        h = (h ^ chunk) * kMultiplier;
-        h ^= h >> 32;
-        p += 8;
-        left -= 8;
-    }
-    if (left > 0) {
-        // The last 1 to 7 bytes without a call of memcpy: two overlapping 4-byte reads, or up to
-        // three single bytes.
-        uint64_t chunk;
-        if (left >= 4) {
-            uint32_t a, b;
-            std::memcpy(&a, p, 4);
-            std::memcpy(&b, p + left - 4, 4);
-            chunk = (static_cast<uint64_t>(a) << 32) | b;
-        } else {
-            chunk = (static_cast<uint64_t>(static_cast<unsigned char>(p[0])) << 16) |
-                    (static_cast<uint64_t>(static_cast<unsigned char>(p[left / 2])) << 8) |
-                    static_cast<unsigned char>(p[left - 1]);
-        }
-        h = (h ^ chunk) * kMultiplier;
-        h ^= h >> 32;
-    }
-    h ^= h >> 29;
-    h *= 0xBF58476D1CE4E5B9ull;
-    h ^= h >> 32;
-    return h;
 }
 
 // Bytes that may be read past the end of a line held in a padded buffer (see FindByte).

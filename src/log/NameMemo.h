@@ -1,15 +1,15 @@
-// A memo from exact names to graph entries for the log analyzer: an open-addressing table over
-// the names' 64-bit hashes, the names kept one after another in one block, so that a lookup
-// touches little memory. Owned by the analyzer; one thread.
+// A memo from exact names to graph entries for the log analyzer: a table over the names' 64-bit
+// hashes, the names kept one after another in one block, so that a lookup touches little memory.
+// Owned by the analyzer; one thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
-#include "log/LogFields.h"
+#include "base/OpenTable.h"
 
 class CSiteFile;
 
@@ -23,20 +23,25 @@ class CNameMemo {
     // Remembers target (not null) for a name that is not remembered yet.
     void Insert(std::string_view name, uint64_t hash, CSiteFile* target);
     void Clear();
-    std::size_t Size() const { return m_size; }
+    std::size_t Size() const { return m_index.Size(); }
 
   private:
-    // 16 bytes, so that a probe touches little: the high half of the hash (the low bits choose
-    // the slot), and where the name is in m_names: its 32-bit length, then its bytes.
-    struct Slot {
-        uint32_t tag = 0;
+    // Where the name is in m_names: its 32-bit length, then its bytes.
+    struct Entry {
+        CSiteFile* target = nullptr;  // nullptr: a free slot
         uint32_t offset = 0;
-        CSiteFile* target = nullptr;  // nullptr: an empty slot
+        explicit operator bool() const { return target != nullptr; }
     };
-    static uint32_t TagOf(uint64_t hash) { return static_cast<uint32_t>(hash >> 32); }
-    void Grow();
+    auto Matches(std::string_view name) const {
+        return [this, name](const Entry& entry) {
+            uint32_t length;
+            std::memcpy(&length, m_names.data() + entry.offset, sizeof length);
+            return length == name.size() &&
+                   std::memcmp(m_names.data() + entry.offset + sizeof length, name.data(),
+                               name.size()) == 0;
+        };
+    }
 
-    std::vector<Slot> m_slots;  // a power of two in size, at most half full
+    COpenTable<Entry> m_index{1024};
     std::string m_names;
-    std::size_t m_size = 0;
 };

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/OpenTable.h"
+
 class CSitePage;
 struct LoaderFetchFile;
 
@@ -56,20 +58,14 @@ class CVisitorTable {
     const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
 
   private:
-    // The index: open addressing with linear probing over the clients' hashes, at most half full;
-    // removal shifts later entries back, so no slot is ever marked deleted.
-    struct Slot {
-        uint64_t hash = 0;
-        CLogVisitor* visitor = nullptr;  // nullptr: an empty slot
-    };
-    static uint64_t Hash(std::string_view client);
-    std::size_t SlotOf(std::string_view client, uint64_t hash) const;
-    void Insert(CLogVisitor* visitor, uint64_t hash);
+    static uint64_t Hash(std::string_view client) { return TextHash(client); }
+    static auto Matches(std::string_view client) {
+        return [client](const CLogVisitor* visitor) { return visitor->Client == client; };
+    }
     void Erase(const CLogVisitor* visitor);
-    void Grow();
 
     std::vector<std::unique_ptr<CLogVisitor>> m_visitors;
-    std::vector<Slot> m_slots;
+    COpenTable<CLogVisitor*> m_index{256};  // the visitors by their clients' hashes
     // The visitor found last: a client's requests often come one after another (a page, its
     // files, its loader's), and a comparison of its text costs less than a lookup.
     mutable CLogVisitor* m_last = nullptr;

@@ -93,6 +93,7 @@ SitePlan CeilingPlan(const SitePlan& agentPlan, const CReplayCounts& counts,
         });
         next.resize(std::min(next.size(), TargetCount(list)));
         std::vector<CSitePage*> targets;
+        targets.reserve(next.size());
         for (const auto& [target, n] : next) {
             targets.push_back(target);
         }

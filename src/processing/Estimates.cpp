@@ -62,6 +62,8 @@ NextClickEstimate EstimateNextClick(CSitePage& page) {
         const bool prefetched = page.ForcePrefetchOrder ? k < forcedCount : link->IsPrefetched;
         double benefit = 0.0;
         if (prefetched) {
+            // Whole seconds on purpose: half a load time rounds down, as the figures always have.
+            // NOLINTNEXTLINE(bugprone-integer-division)
             benefit = std::pow(e.base, static_cast<double>(t / 2 + elapsed));
         }
         link->PlanValue = benefit;
@@ -124,9 +126,13 @@ int ShownSeconds(double seconds) {
 }
 
 int ShownPageAcceleration(const NextClickEstimate& e) {
-    return static_cast<int>(0.5 + 100.0 * (std::max(e.w0, 0.1) / std::max(e.w1, 0.1) - 1.0));
+    // Adding a half and truncating is the rounding the shown percentages have always had (toward
+    // zero for negative values, unlike lround); the figures shown and stored depend on it.
+    const double percent = 100.0 * (std::max(e.w0, 0.1) / std::max(e.w1, 0.1) - 1.0);
+    return static_cast<int>(0.5 + percent);  // NOLINT(bugprone-incorrect-roundings)
 }
 
 int ShownSiteAcceleration(double acceleration) {
-    return static_cast<int>(0.5 + 100.0 * acceleration);
+    // The same rounding as ShownPageAcceleration, on purpose.
+    return static_cast<int>(0.5 + 100.0 * acceleration);  // NOLINT(bugprone-incorrect-roundings)
 }

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <cmath>
 
 #include "base/PathRules.h"
 #include "res/StringTable.h"
@@ -58,7 +59,7 @@ class CBarListCtrl::Delegate : public QStyledItemDelegate {
             painter->setPen(Qt::black);
             painter->setBrush(QColor(255, 0, 255));
             painter->drawRect(bar);
-            const int percent = static_cast<int>(ratio * 100 + 0.5);
+            const int percent = static_cast<int>(std::lround(ratio * 100));
             if (percent > 0) {
                 painter->setPen(pal.color(QPalette::Text));
                 painter->drawText(

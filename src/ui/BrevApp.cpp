@@ -31,7 +31,7 @@ void OnTerminate(int) {
 
 bool ParseGuiArguments(const QStringList& args, GuiOptions& options, std::string& error) {
     for (int i = 0; i < args.size(); ++i) {
-        const QString arg = args[i];
+        const QString& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options.help = true;
             continue;

@@ -25,7 +25,7 @@ QUrl Configured(const char* value, const QString& page) {
 }  // namespace
 
 QString ManualDir() {
-    const QString fromEnv = qEnvironmentVariable("TARVIK_HELP_DIR");
+    QString fromEnv = qEnvironmentVariable("TARVIK_HELP_DIR");
     if (!fromEnv.isEmpty())
         return fromEnv;
     const QString installed =

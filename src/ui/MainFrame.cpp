@@ -433,7 +433,7 @@ void CMainFrame::ShowContextMenu(const QPoint& globalPos) {
         QAction* item = menu.addAction(ResText(textId));
         item->setEnabled(IsCommandEnabled(command));
         item->setStatusTip(Action(command)->statusTip());
-        connect(item, &QAction::triggered, this, [this, command] { PostCommand(command); });
+        connect(item, &QAction::triggered, this, [this, id = command] { PostCommand(id); });
     }
     menu.exec(globalPos);
 }

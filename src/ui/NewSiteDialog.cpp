@@ -154,5 +154,6 @@ void CNewSiteDialog::accept() {
     PagesToSettings(agent);
     if (m_finish && !m_finish(agent))
         return;
-    QDialog::accept();
+    // Past CSiteSheet::accept on purpose: the wizard ends through m_finish, not the sheet's check.
+    QDialog::accept();  // NOLINT(bugprone-parent-virtual-call)
 }

@@ -58,7 +58,7 @@ std::string StoredList(const QString& text) {
 
 CPOptionDir::CPOptionDir(const QString& workDir, FolderChooser chooser)
     : m_edit(new QLineEdit(workDir)), m_browse(new QPushButton(ResText(IDS_OPT_BROWSE))) {
-    connect(m_browse, &QPushButton::clicked, this, [this, chooser] {
+    connect(m_browse, &QPushButton::clicked, this, [this, chooser = std::move(chooser)] {
         const QString chosen = chooser(this, ResText(IDS_CHOOSE_WORKDIR), m_edit->text());
         if (!chosen.isEmpty())
             m_edit->setText(chosen);
