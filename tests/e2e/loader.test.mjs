@@ -9,7 +9,9 @@ import os from 'node:os';
 import path from 'node:path';
 import net from 'node:net';
 import { spawn, execFileSync } from 'node:child_process';
-import playwright from 'playwright-core';
+import { createRequire } from 'node:module';
+// Playwright from the folder scripts/install-deps fills (build/e2e-node).
+const playwright = createRequire(path.join(process.env.TARVIK_E2E_NODE, 'package.json'))('playwright-core');
 
 const tarvikExe = process.env.TARVIK_EXE;
 const runtimeDir = process.env.TARVIK_RUNTIME_DIR;
