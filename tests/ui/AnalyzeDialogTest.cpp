@@ -35,21 +35,9 @@
 #include "ui/SiteSheet.h"
 #include "ui/SiteTreeCtrl.h"
 #include "ui/SiteView.h"
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << list.join("|").toStdString();
-}
+#include "ui/UiTestUtil.h"
 
 namespace {
-
-void Shot(QWidget* w, const QString& name) {
-    const QString dir = TARVIK_SOURCE_DIR "/build/screenshots";
-    QDir().mkpath(dir);
-    w->grab().save(dir + "/" + name + ".png");
-}
 
 QString Text(const CAnalyzeDialog& d, int id) {
     return static_cast<QLabel*>(d.Control(id))->text();
@@ -86,12 +74,6 @@ std::unique_ptr<QTimer> OnModal(std::function<void(T*)> act) {
     timer->start(10);
     return timer;
 }
-
-class NoPrompt : public CUserPrompt {
-  public:
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-};
 
 // A linked page of the hand-made graphs: its name, its link's weight, whether planning chose
 // it, and its average load time.

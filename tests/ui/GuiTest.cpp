@@ -34,21 +34,9 @@
 #include "ui/ProgressDialog.h"
 #include "ui/SiteView.h"
 #include "ui/SplashWnd.h"
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << list.join("|").toStdString();
-}
+#include "ui/UiTestUtil.h"
 
 namespace {
-
-void Shot(QWidget* w, const QString& name) {
-    const QString dir = TARVIK_SOURCE_DIR "/build/screenshots";
-    QDir().mkpath(dir);
-    w->grab().save(dir + "/" + name + ".png");
-}
 
 // Runs answer on the first message box that opens (from the event loop), then closes it with the
 // button; returns what the box said.
@@ -78,12 +66,6 @@ class UrlSink : public QObject {
     QList<QUrl> urls;
   public slots:
     void Open(const QUrl& url) { urls.append(url); }
-};
-
-class NoPrompt : public CUserPrompt {
-  public:
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
 };
 
 class GuiTest : public testing::Test {

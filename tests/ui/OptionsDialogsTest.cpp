@@ -33,14 +33,9 @@
 #include "ui/FtpTreeCtrl.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDialog.h"
+#include "ui/UiTestUtil.h"
 
 namespace {
-
-void Shot(QWidget* w, const QString& name) {
-    const QString dir = TARVIK_SOURCE_DIR "/build/screenshots";
-    QDir().mkpath(dir);
-    w->grab().save(dir + "/" + name + ".png");
-}
 
 // Calls seen with the first modal window that opens from now on (from the event loop).
 void OnModal(QTimer& timer, std::function<void(QWidget*)> seen) {
@@ -143,12 +138,6 @@ TEST(FtpDialogs, TreeOfARootWithOnlyFilesAndWithoutAConnection) {
     none.show();
     Shot(&none, "ftp-test-not-connected");
 }
-
-class NoPrompt : public CUserPrompt {
-  public:
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-};
 
 // The application values the settings file holds (the product key's), by name.
 std::map<std::string, std::string> StoredAppValues(const std::string& reg) {

@@ -45,21 +45,9 @@
 #include "ui/SiteThanksProp.h"
 #include "ui/SiteTypeProp.h"
 #include "ui/SiteView.h"
-
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << list.join("|").toStdString();
-}
+#include "ui/UiTestUtil.h"
 
 namespace {
-
-void Shot(QWidget* w, const QString& name) {
-    const QString dir = TARVIK_SOURCE_DIR "/build/screenshots";
-    QDir().mkpath(dir);
-    w->grab().save(dir + "/" + name + ".png");
-}
 
 // Runs action; every message box that opens meanwhile is recorded as "caption: text" and
 // answered No when it asks, else OK.
@@ -92,12 +80,6 @@ struct Chooser : CFileChooser {
         filter = QtFileFilter(f);
         return answer;
     }
-};
-
-class NoPrompt : public CUserPrompt {
-  public:
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
 };
 
 class WizardTest : public testing::Test {
