@@ -110,26 +110,18 @@ class StatisticsParser {
             otherFormat = true;
             return true;
         }
-        for (;;) {
-            int32_t tag = 0;
-            if (!m_in.ReadTag(tag)) {
-                return false;
+        return ReadFields([this](int32_t tag) {
+            switch (tag) {
+                case kTagPages:
+                    return ReadList(pages, &StatisticsParser::ReadPage);
+                case kTagFiles:
+                    return ReadList(files, &StatisticsParser::ReadFileRecord);
+                case kTagHitCount:
+                    return m_in.ReadInt32(hitCount);
+                default:
+                    return true;  // any other tag carries no value
             }
-            if (tag == kTagEnd) {
-                return true;
-            }
-            if (tag == kTagPages) {
-                if (!ReadList(pages, &StatisticsParser::ReadPage))
-                    return false;
-            } else if (tag == kTagFiles) {
-                if (!ReadList(files, &StatisticsParser::ReadFileRecord))
-                    return false;
-            } else if (tag == kTagHitCount) {
-                if (!m_in.ReadInt32(hitCount))
-                    return false;
-            }
-            // Any other tag carries no value.
-        }
+        });
     }
 
     std::vector<PageRecord> pages;
@@ -137,6 +129,21 @@ class StatisticsParser {
     int32_t hitCount = 0;
 
   private:
+    // Reads tagged fields up to the end tag, each through readField (false: the file is
+    // damaged). False when the fields run past the end of the file.
+    template <typename ReadField>
+    bool ReadFields(ReadField readField) {
+        for (;;) {
+            int32_t tag = 0;
+            if (!m_in.ReadTag(tag))
+                return false;
+            if (tag == kTagEnd)
+                return true;
+            if (!readField(tag))
+                return false;
+        }
+    }
+
     // A count read from the file, bounded by what the rest of the file can hold: every element
     // takes at least minBytes.
     bool ReadCount(int32_t& count, std::size_t minBytes) {
@@ -197,105 +204,64 @@ class StatisticsParser {
     }
 
     bool ReadLink(LinkRecord& link) {
-        for (;;) {
-            int32_t tag = 0;
-            if (!m_in.ReadTag(tag))
-                return false;
-            bool ok = true;
+        return ReadFields([&](int32_t tag) {
             switch (tag) {
-                case kTagEnd:
-                    return true;
                 case kLinkTarget:
-                    ok = m_in.ReadInt32(link.target);
-                    break;
+                    return m_in.ReadInt32(link.target);
                 case kLinkStatic:
-                    ok = ReadBool(link.isStatic);
-                    break;
+                    return ReadBool(link.isStatic);
                 case kLinkPrefetched:
-                    ok = ReadBool(link.isPrefetched);
-                    break;
+                    return ReadBool(link.isPrefetched);
                 case kLinkPlanValue:
-                    ok = ReadFinite(link.planValue, LinkRecord().planValue);
-                    break;
+                    return ReadFinite(link.planValue, LinkRecord().planValue);
                 case kLinkWeight:
-                    ok = ReadFinite(link.weight, LinkRecord().weight);
-                    break;
+                    return ReadFinite(link.weight, LinkRecord().weight);
                 default:
-                    break;
+                    return true;
             }
-            if (!ok)
-                return false;
-        }
+        });
     }
 
     bool ReadPage(PageRecord& page) {
-        for (;;) {
-            int32_t tag = 0;
-            if (!m_in.ReadTag(tag))
-                return false;
-            bool ok = true;
+        return ReadFields([&](int32_t tag) {
             switch (tag) {
-                case kTagEnd:
-                    return true;
                 case kPageName:
-                    ok = m_in.ReadString(page.name, kMaxString);
-                    break;
+                    return m_in.ReadString(page.name, kMaxString);
                 case kPageSize:
-                    ok = m_in.ReadInt32(page.size);
-                    break;
+                    return m_in.ReadInt32(page.size);
                 case kPageLinks:
-                    ok = ReadList(page.links, &StatisticsParser::ReadLink);
-                    break;
+                    return ReadList(page.links, &StatisticsParser::ReadLink);
                 case kPageImages:
-                    ok = ReadIndexes(page.images);
-                    break;
+                    return ReadIndexes(page.images);
                 case kPageFrames:
-                    ok = ReadIndexes(page.frames);
-                    break;
+                    return ReadIndexes(page.frames);
                 case kPageForced:
-                    ok = ReadIndexes(page.forced);
-                    break;
+                    return ReadIndexes(page.forced);
                 case kPageForceOrder:
-                    ok = ReadBool(page.forceOrder);
-                    break;
+                    return ReadBool(page.forceOrder);
                 case kPageViewSamples:
-                    ok = m_in.ReadInt32(page.viewSamples);
-                    break;
+                    return m_in.ReadInt32(page.viewSamples);
                 case kPageViewTimeSum:
-                    ok = m_in.ReadInt32(page.viewTimeSum);
-                    break;
+                    return m_in.ReadInt32(page.viewTimeSum);
                 case kPageLoadTimeSum:
-                    ok = m_in.ReadInt32(page.loadTimeSum);
-                    break;
+                    return m_in.ReadInt32(page.loadTimeSum);
                 default:
-                    break;
+                    return true;
             }
-            if (!ok)
-                return false;
-        }
+        });
     }
 
     bool ReadFileRecord(FileRecord& file) {
-        for (;;) {
-            int32_t tag = 0;
-            if (!m_in.ReadTag(tag))
-                return false;
-            bool ok = true;
+        return ReadFields([&](int32_t tag) {
             switch (tag) {
-                case kTagEnd:
-                    return true;
                 case kFileName:
-                    ok = m_in.ReadString(file.name, kMaxString);
-                    break;
+                    return m_in.ReadString(file.name, kMaxString);
                 case kFileSize:
-                    ok = m_in.ReadInt32(file.size);
-                    break;
+                    return m_in.ReadInt32(file.size);
                 default:
-                    break;
+                    return true;
             }
-            if (!ok)
-                return false;
-        }
+        });
     }
 
     CBinaryReader& m_in;
