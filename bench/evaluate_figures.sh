@@ -10,36 +10,16 @@
 # ../shared/bench/genlog.py beside the repository).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-build/release}"
-tarvik="$build/src/cli/tarvik"
-gensite="$build/bench/common/tarvik-gensite"
-lines="${LINES:-1000000}"
-pages="${PAGES:-10000}"
-work="${WORK:-${TMPDIR:-/tmp}/tarvik-evaluate-bench}"
-genlog="${GENLOG:-$here/../shared/bench/genlog.py}"
-
-for exe in "$tarvik" "$gensite"; do
-    if [ ! -x "$exe" ]; then
-        echo "evaluate: $exe is not built (make release)" >&2
-        exit 1
-    fi
-done
-if [ ! -f "$genlog" ]; then
-    echo "evaluate: skipped, no log generator at $genlog (set GENLOG)"
-    exit 0
-fi
-mkdir -p "$work"
+bench=evaluate-bench
+source "$(dirname "$0")/common/prelude.sh"
+need "$tarvik" "$gensite"
 site="$work/site-$pages"
 log="$work/access-$pages-$lines.log"
 if [ ! -d "$site" ]; then
     "$gensite" "$site.tmp" "$pages" 1 >/dev/null
     mv "$site.tmp" "$site"
 fi
-if [ ! -s "$log" ]; then
-    python3 "$genlog" --lines "$lines" --pages "$pages" --seed 1 >"$log.tmp"
-    mv "$log.tmp" "$log"
-fi
+generate_log "$log" --lines "$lines" --pages "$pages"
 
 # A scratch settings file and working directory: one agent over the generated site and log.
 reg="$work/tarvik.reg"

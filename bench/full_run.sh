@@ -12,31 +12,11 @@
 # beside the repository).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-build/release}"
-tarvik="$build/src/cli/tarvik"
-gensite="$build/bench/common/tarvik-gensite"
-pages="${PAGES:-10000}"
-lines="${LINES:-1000000}"
-work="${WORK:-${TMPDIR:-/tmp}/tarvik-run-bench}"
-genlog="${GENLOG:-$here/../shared/bench/genlog.py}"
-
-for exe in "$tarvik" "$gensite"; do
-    if [ ! -x "$exe" ]; then
-        echo "full_run: $exe is not built (make release)" >&2
-        exit 1
-    fi
-done
-if [ ! -f "$genlog" ]; then
-    echo "full_run: skipped, no log generator at $genlog (set GENLOG)"
-    exit 0
-fi
-mkdir -p "$work"
+bench=run-bench
+source "$(dirname "$0")/common/prelude.sh"
+need "$tarvik" "$gensite"
 log="$work/combined-$pages-$lines.log"
-if [ ! -s "$log" ]; then
-    python3 "$genlog" --lines "$lines" --pages "$pages" --seed 1 >"$log.tmp"
-    mv "$log.tmp" "$log"
-fi
+generate_log "$log" --lines "$lines" --pages "$pages"
 
 rm -rf "$work/site" "$work/workdir" "$work/settings.reg" "$work/backup.zip"
 "$gensite" "$work/site" "$pages" 1

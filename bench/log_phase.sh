@@ -10,35 +10,18 @@
 # too (at LINES/5 lines each).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-build/release}"
-tarvik="$build/src/cli/tarvik"
+bench=log-bench
+source "$(dirname "$0")/common/prelude.sh"
+need "$tarvik"
 rounds="${ROUNDS:-5}"
-lines="${LINES:-1000000}"
-work="${WORK:-${TMPDIR:-/tmp}/tarvik-log-bench}"
-genlog="${GENLOG:-$here/../shared/bench/genlog.py}"
-
-if [ ! -x "$tarvik" ]; then
-    echo "log_phase: $tarvik is not built (make release)" >&2
-    exit 1
-fi
-if [ ! -f "$genlog" ]; then
-    echo "log_phase: skipped, no log generator at $genlog (set GENLOG)"
-    exit 0
-fi
 for tool in mawk wc python3 /usr/bin/time; do
-    command -v "$tool" >/dev/null || { echo "log_phase: $tool is missing" >&2; exit 1; }
+    command -v "$tool" >/dev/null || { echo "log-bench: $tool is missing" >&2; exit 1; }
 done
-mkdir -p "$work"
 
 # generate FORMAT LINES: the log's path, made once.
 generate() {
-    local file="$work/$1-$2.log"
-    if [ ! -s "$file" ]; then
-        python3 "$genlog" --lines "$2" --seed 1 --format "$1" >"$file.tmp"
-        mv "$file.tmp" "$file"
-    fi
-    echo "$file"
+    generate_log "$work/$1-$2.log" --lines "$2" --format "$1"
+    echo "$work/$1-$2.log"
 }
 
 # measure LABEL COMMAND...: one run; prints "seconds peak-KB" and keeps stdout away.
