@@ -169,12 +169,9 @@ int Estimate(const std::string& agentName, bool json) {
             PrintCliError(FormatString(IDS_CLI_EST_NO_GRAPH, agent->AgentKey.c_str()));
             return false;
         }
-        // The estimates store each link's benefit in the graph: they work on a copy, so that this
-        // command, which only reads, never rewrites the statistics file (a run of the agent may
-        // be saving a newer one meanwhile).
-        // (A graph loaded from its file always reads back; the agent's own is the fallback.)
-        std::unique_ptr<CSiteMap> copy = CopyOfGraph(*agent->SiteMap);
-        CSiteMap& map = copy ? *copy : *agent->SiteMap;
+        // The shown estimates change nothing in the graph, so this command, which only reads,
+        // never rewrites the statistics file (a run of the agent may be saving a newer one).
+        CSiteMap& map = *agent->SiteMap;
         std::vector<PageRow> rows;
         for (const auto& page : map.Pages()) {
             rows.push_back(PageRow{page->Name, EstimatePage(*page)});

@@ -39,7 +39,7 @@ std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks
     return order;
 }
 
-NextClickEstimate EstimateNextClick(CSitePage& page) {
+NextClickEstimate EstimateNextClick(CSitePage& page, bool storePlanValues) {
     NextClickEstimate e;
     const int idle = page.AverageIdleTime();
     const double n = idle > 1 ? idle : 1;
@@ -66,7 +66,8 @@ NextClickEstimate EstimateNextClick(CSitePage& page) {
             // NOLINTNEXTLINE(bugprone-integer-division)
             benefit = std::pow(e.base, static_cast<double>(t / 2 + elapsed));
         }
-        link->PlanValue = benefit;
+        if (storePlanValues)
+            link->PlanValue = benefit;
         w0sum += link->Weight * t;
         w1sum += (1.0 - benefit) * link->Weight * t;
         elapsed += t;
@@ -77,7 +78,7 @@ NextClickEstimate EstimateNextClick(CSitePage& page) {
     return e;
 }
 
-double EstimateSiteAcceleration(CSiteMap& map) {
+double EstimateSiteAcceleration(CSiteMap& map, bool storePlanValues) {
     double sum = 0.0;
     double weight = 0.0;
     for (int i = 0; i < map.PageCount(); ++i) {
@@ -85,7 +86,7 @@ double EstimateSiteAcceleration(CSiteMap& map) {
         if (!page->HasStaticLink()) {
             continue;
         }
-        NextClickEstimate e = EstimateNextClick(*page);
+        NextClickEstimate e = EstimateNextClick(*page, storePlanValues);
         const double w0 = std::max(e.w0, 0.01);
         const double w1 = std::max(e.w1, 0.01);
         sum += (w0 / w1 - 1.0) * e.p;
@@ -99,7 +100,7 @@ PageEstimates EstimatePage(CSitePage& page) {
     e.load = page.AverageLoadTime();
     e.idle = page.AverageIdleTime();
     e.direct = page.HasStaticLink();
-    e.next = EstimateNextClick(page);
+    e.next = EstimateNextClick(page, false);
     return e;
 }
 
@@ -107,7 +108,7 @@ SiteEstimates EstimateSite(CSiteMap& map) {
     SiteEstimates e;
     e.available = SiteStatisticsAvailable(map);
     if (e.available) {
-        e.acceleration = EstimateSiteAcceleration(map);
+        e.acceleration = EstimateSiteAcceleration(map, false);
     }
     return e;
 }

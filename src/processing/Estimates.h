@@ -1,7 +1,7 @@
 // Per-page and site-wide estimates of how much faster the next click gets with prefetching,
 // computed from the page graph's timing averages and link weights. Pure functions of the graph
-// except that EstimateNextClick stores each link's benefit in its PlanValue. Call from the thread
-// that owns the graph.
+// except that EstimateNextClick and EstimateSiteAcceleration store each link's benefit in its
+// PlanValue when asked to. Call from the thread that owns the graph.
 #pragma once
 
 #include <string>
@@ -27,16 +27,19 @@ std::vector<CPageLink*> CandidateOrder(CSitePage& page);
 // prefetched in forced order.
 std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks);
 
-// The next-click estimate of one page; stores every considered link's benefit in PlanValue.
-NextClickEstimate EstimateNextClick(CSitePage& page);
+// The next-click estimate of one page; stores every considered link's benefit in PlanValue when
+// storePlanValues is set.
+NextClickEstimate EstimateNextClick(CSitePage& page, bool storePlanValues = true);
 
 // The weighted mean of W0 / W1 - 1 over the pages that have direct links.
-double EstimateSiteAcceleration(CSiteMap& map);
+double EstimateSiteAcceleration(CSiteMap& map, bool storePlanValues = true);
 
 // Site statistics are available when some page has learnt link weights.
 bool SiteStatisticsAvailable(const CSiteMap& map);
 
-// Everything shown of one page, as the step-by-step dialog and `tarvik estimate` show it.
+// Everything shown of one page, as the step-by-step dialog and `tarvik estimate` show it. Showing
+// changes nothing: EstimatePage and EstimateSite store no PlanValue, so a graph that was only
+// looked at is not saved again (over a newer file a run may be writing).
 struct PageEstimates {
     int load = 0;         // AverageLoadTime, seconds
     int idle = 0;         // AverageIdleTime, seconds

@@ -44,30 +44,6 @@ double ForcedShare(CSitePage& page, CSitePage* target) {
     return link != nullptr && sum > 0.0 ? link->Weight / sum : 0.0;
 }
 
-// The estimates store each link's benefit in the graph. What the dialog only shows is no change
-// of the graph: the benefits go back as they were, so that showing a page never makes the next
-// save rewrite the statistics file (perhaps over a newer one another program saved).
-class KeepPlanValues {
-  public:
-    explicit KeepPlanValues(CSiteMap* map) {
-        if (map == nullptr)
-            return;
-        for (const auto& page : map->Pages()) {
-            for (const auto& link : page->Links)
-                m_saved.emplace_back(link.get(), link->PlanValue);
-        }
-    }
-    ~KeepPlanValues() {
-        for (const auto& [link, value] : m_saved)
-            link->PlanValue = value;
-    }
-    KeepPlanValues(const KeepPlanValues&) = delete;
-    KeepPlanValues& operator=(const KeepPlanValues&) = delete;
-
-  private:
-    std::vector<std::pair<CPageLink*, double>> m_saved;
-};
-
 }  // namespace
 
 CAnalyzeDialog::CAnalyzeDialog(CBrevDoc& doc, CAgentSettings& agent, QWidget* parent)
@@ -243,7 +219,6 @@ void CAnalyzeDialog::ClearLists() {
 }
 
 void CAnalyzeDialog::RecomputeSiteStatistics() {
-    KeepPlanValues keep(m_agent.SiteMap.get());
     const SiteEstimates site = m_agent.SiteMap ? EstimateSite(*m_agent.SiteMap) : SiteEstimates();
     m_statisticsAvailable = site.available;
     m_siteAcceleration = site.acceleration;
@@ -306,7 +281,6 @@ void CAnalyzeDialog::RefreshEstimates() {
     SetText(Control(kSiteAcceleration), Percent(ShownSiteAcceleration(m_siteAcceleration)));
     CSitePage* page = m_tree->SelectedPage();
     if (page != nullptr) {
-        KeepPlanValues keep(m_agent.SiteMap.get());
         const PageEstimates e = EstimatePage(*page);
         SetText(Control(kLoadTime), Seconds(e.load));
         SetText(Control(kIdleTime), Seconds(e.idle));
