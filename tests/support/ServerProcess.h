@@ -26,7 +26,6 @@ class CServerProcess {
     void Stop();
     // Whether the program still runs; when it has ended, its exit status text goes to how.
     bool Running(std::string* how = nullptr);
-    pid_t Pid() const { return m_pid; }
 
   private:
     pid_t m_pid = -1;

@@ -69,7 +69,7 @@ CTempDir::CTempDir(const std::string& prefix, bool worldReadable) {
 }
 
 CTempDir::~CTempDir() {
-    if (m_keep || CurrentTestFailed()) {
+    if (CurrentTestFailed()) {
         std::fprintf(stderr, "[ kept     ] %s\n", m_path.c_str());
         return;
     }

@@ -36,12 +36,8 @@ class CTempDir {
     static bool MakeDirAt(const std::string& dir, const std::string& relative,
                           unsigned mode = 0755);
 
-    // Keeps the directory after the object dies, whatever the outcome.
-    void Keep() { m_keep = true; }
-
   private:
     std::string m_path;
-    bool m_keep = false;
 };
 
 // True while the running test (or, outside a test, the running test suite) has failed.
