@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -13,24 +14,25 @@
 
 namespace {
 
-// Everything written to a temporary stream so far.
-std::string Written(std::FILE* f) {
-    std::fflush(f);
-    std::string text;
-    std::rewind(f);
-    char buffer[512];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
+// A stream into memory; Text() is everything written to it so far.
+struct Stream {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* f = open_memstream(&data, &size);
+    ~Stream() {
+        std::fclose(f);
+        std::free(data);
     }
-    return text;
-}
+    std::string Text() {
+        std::fflush(f);
+        return std::string(data, size);
+    }
+};
 
 TEST(TerminalSink, PlainLinesWhenNotATerminal) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
+    Stream out;
     {
-        CTerminalSink sink(f, false);
+        CTerminalSink sink(out.f, false);
         sink.SetTitle("Analyzing site ...");
         sink.SetTitle("Analyzing site ...");  // the same title: not again
         // Names from a site or a log: their control characters are shown, never obeyed.
@@ -42,19 +44,17 @@ TEST(TerminalSink, PlainLinesWhenNotATerminal) {
         sink.SetProgress(40);
         sink.SetTitle("Analyzing log files ...");
     }
-    EXPECT_EQ(Written(f),
+    EXPECT_EQ(out.Text(),
               "Analyzing site ...\n"
               "Could not read file /x\\x1b[2J.html\n\u00e9\n"
               "Analyzing site ...: Processing page a\\x1b]0;t\\x07\\xc2\\x9b2J\\xff.html\n"
               "Analyzing log files ...\n");
-    std::fclose(f);
 }
 
 TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
+    Stream out;
     {
-        CTerminalSink sink(f, true);
+        CTerminalSink sink(out.f, true);
         EXPECT_EQ(sink.LastShown(), "");
         sink.SetTitle("Analyzing site's files");
         sink.SetProgress(150);  // shown as at most 99
@@ -64,7 +64,7 @@ TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
     }
     // Progress and status within 100 ms of the last draw wait for the next one (unless the
     // machine stalled in between); the message clears the line and draws it again.
-    const std::string text = Written(f);
+    const std::string text = out.Text();
     const std::string start = "\r\033[KAnalyzing site's files";
     const std::string end =
         "\r\033[KExpected Log Processing time is 12 minutes\n"
@@ -72,13 +72,11 @@ TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
     EXPECT_TRUE(text.starts_with(start)) << text;
     EXPECT_TRUE(text.ends_with(end)) << text;
     EXPECT_EQ(text.find('\n'), text.size() - end.size() + end.find('\n')) << text;
-    std::fclose(f);
 }
 
 TEST(TerminalSink, StopIsIgnoredWhileDisabled) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    CTerminalSink sink(f, false);
+    Stream out;
+    CTerminalSink sink(out.f, false);
     EXPECT_FALSE(sink.IsStopped());
     sink.EnableStop(false);  // the pages are being rewritten
     sink.RequestStop();
@@ -86,7 +84,6 @@ TEST(TerminalSink, StopIsIgnoredWhileDisabled) {
     sink.EnableStop(true);
     sink.RequestStop();
     EXPECT_TRUE(sink.IsStopped());
-    std::fclose(f);
 }
 
 TEST(TimingSink, PhasesAddUpAndCallsPassOn) {
