@@ -1,6 +1,5 @@
-// The tarvik commands where a transcript cannot tell: several processes at once, signals, a
-// terminal and a full disk. Run as the built command on the small site of the run tests in a
-// temporary directory.
+// The tarvik commands where a transcript cannot tell: several processes at once, signals and a
+// terminal. Run as the built command on the small site of the run tests in a temporary directory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -27,12 +26,11 @@ class RunCommandsTest : public RunFixture {
     // Starts tarvik with the test's settings file and working directory; stdout and stderr go to
     // files named after tag. The process id (-1 when it could not start).
     pid_t Start(const std::vector<std::string>& args, const std::string& tag = "",
-                const std::string& input = "", rlim_t fileSizeLimit = RLIM_INFINITY) {
+                const std::string& input = "") {
         TarvikCall call({"--registry", dir / "config/tarvik.reg", "--workdir", dir / "work"},
                         {"HOME=" + dir.Path()});
         call.args.insert(call.args.end(), args.begin(), args.end());
         call.input = input;
-        call.fileSizeLimit = fileSizeLimit;
         return StartTarvik(call, dir / ("run" + tag));
     }
     Result Finish(pid_t pid, const std::string& tag = "") {
@@ -108,21 +106,6 @@ TEST_F(RunCommandsTest, ProcessesAddingAtOnceAreAllKept) {
         EXPECT_NE(r.out.find("\n" + key + " "), std::string::npos) << key;
         EXPECT_NE(r.out.find("  agent " + std::to_string(n) + " "), std::string::npos) << n;
     }
-}
-
-// A write that fails (the disk is full) leaves the settings file whole.
-TEST_F(RunCommandsTest, AWriteThatFailsLeavesTheSettingsFileWhole) {
-    AddShop();
-    const std::string reg = dir / "config/tarvik.reg";
-    const std::string before = ReadWholeFile(reg);
-    // The limit lets the statistics files through but not the grown settings file.
-    Result r = Finish(Start({"set", "Shop", "Description=" + std::string(8000, 'd')}, "", "",
-                            static_cast<rlim_t>(before.size() + 100)));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.LastErrorLine(),
-              "tarvik: Could not write settings file " + reg + " (File too large)");
-    EXPECT_EQ(ReadWholeFile(reg), before);
-    EXPECT_EQ(Tarvik({"show", "Shop"}).status, 0);
 }
 
 // Ctrl-C while the logs are read: the run stops, says so, keeps the outcome and ends with 130.
