@@ -239,6 +239,10 @@ TEST_F(RunTest, AStoppedLogPhaseIsNotLearntTwice) {
     EXPECT_EQ(Weight("/a.html", "/b.html"), 2.0);
     EXPECT_EQ(Map().LastLogFile, dir / "logs/ex3.log");
     EXPECT_EQ(Map().LastLogNumber, 3);
+    // A fresh run learns only from the logs there are now.
+    agent.StatAccumulate = false;
+    ASSERT_TRUE(Run(nullptr)) << GetLastMessage();
+    EXPECT_EQ(Map().HitCount, 2 + 2);
 }
 
 // Stop pressed as a phase begins, or the run broken: a stopped run shows nothing, a failed one
