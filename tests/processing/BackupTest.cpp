@@ -2,9 +2,9 @@
 // through the FTP connection; a failed or stopped backup keeps the earlier archive.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,8 +67,6 @@ TEST_F(BackupTest, PagesOrAllFilesGoIntoTheArchive) {
         EXPECT_EQ(ReadArchive(c.zip), c.entries);
         EXPECT_FALSE(sink.statuses.empty());
         EXPECT_TRUE(sink.messages.empty());
-        EXPECT_EQ(sink.titles, std::vector<std::string>{"Site Backup to " +
-                                                        fs::path(c.zip).filename().string()});
     }
 
     // A graph whose pages do not exist: an empty, valid archive.
@@ -98,12 +96,11 @@ TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
     EXPECT_FALSE(Backup(map, root, false, zip, &stopping));
     EXPECT_TRUE(stopping.messages.empty());
     EXPECT_EQ(ReadWholeFile(zip), before);
-    std::vector<std::string> left;
+    std::set<std::string> left;
     for (const auto& e : fs::directory_iterator(scratch.Path())) {
-        left.push_back(e.path().filename().string());
+        left.insert(e.path().filename().string());
     }
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"site.zip", "www"}));
+    EXPECT_EQ(left, (std::set<std::string>{"site.zip", "www"}));
 
     // No directory to write into.
     EXPECT_FALSE(Backup(map, root, false, scratch / "no/x.zip", nullptr));
