@@ -57,8 +57,9 @@ class FtpSiteAccessTest : public testing::Test {
     CFtpServer server;
 };
 
-// Plain FTP, FTP with TLS required and SFTP keep the contract over one login each, with the
-// password (FTP) or key (SFTP) the agent names. TLS is taken whenever the server offers it, with
+// Plain FTP, FTP with TLS required, SFTP and a server without the SIZE command (sizes then come
+// from the listing) keep the contract over one login each, with the password (FTP) or key (SFTP)
+// the agent names. TLS is taken whenever the server offers it, with
 // its certificate verified; with FtpTls there is no login at all on a server without it, so the
 // password never travels in the clear.
 TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
@@ -66,12 +67,17 @@ TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
     ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
     CFtpServer::Options options;
     options.tlsDir = secure.Dir();
+    CFtpServer noSize;
+    CFtpServer::Options noSizeOptions;
+    noSizeOptions.sizeCommand = false;
     CSshServer sshd;
     CTempDir sftpDir("sftp");
     const std::string sftpRoot = sftpDir / "site root";
     ASSERT_TRUE(sftpDir.MakeDir("site root"));
     MakeSite(secure.Root());
     MakeSite(sftpRoot);
+    MakeSite(noSize.Root());
+    ASSERT_TRUE(noSize.Start(noSizeOptions));
     ASSERT_TRUE(secure.Start(options));
     ASSERT_TRUE(sshd.Start());
     const std::string bundle = secure.Dir() + "/cert.pem";
@@ -111,18 +117,20 @@ TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
     const struct {
         CAgentSettings agent;
         std::string root;
-        std::string missing;
+        std::string readError;
     } sites[] = {
         {FtpAgent(server.Address(), server.User(), server.Password(), "", false), server.Root(),
          "FTP server '" + server.Address() + "': "},
         {FtpAgent(secure.Address(), secure.User(), secure.Password(), bundle, true), secure.Root(),
          "FTP server '" + secure.Address() + "': "},
         {std::move(sftp), sftpRoot, "SFTP server '" + sftpUrl + "': "},
+        {FtpAgent(noSize.Address(), noSize.User(), noSize.Password(), "", false), noSize.Root(),
+         "FTP server '" + noSize.Address() + "': "},
     };
     for (const auto& site : sites) {
         SCOPED_TRACE(site.agent.RootDirectory);
         std::unique_ptr<CSiteAccess> access = CreateSiteAccess(site.agent);
-        ExpectFileSite(*access, site.root, site.missing);
+        ExpectFileSite(*access, site.root, "'/missing.html' not found", site.readError);
     }
     // One login each, the FTP one with private data connections (SFTP logs in again after each
     // failed read).
@@ -233,25 +241,6 @@ TEST_F(FtpSiteAccessTest, TestConnectionUsesAConnectionOfItsOwn) {
     EXPECT_EQ(server.CountCommands("USER anonymous"), 2);
     EXPECT_FALSE(anonymous->WriteFile("/index.html", buffer));
     EXPECT_EQ(ReadWholeFile(server.Root() + "/index.html"), "<html>home</html>");
-}
-
-// A server without the SIZE command: sizes come from the directory listing.
-TEST(FtpSiteAccessNoSize, SizesFromTheListing) {
-    CFtpServer server;
-    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "sub/page.html", "page"));
-    ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "empty.html", ""));
-    CFtpServer::Options options;
-    options.sizeCommand = false;
-    ASSERT_TRUE(server.Start(options));
-    CFtpSiteAccess access(server.Address(), 0, server.User(), server.Password());
-    EXPECT_EQ(access.GetFileSize("/sub/page.html"), 4) << access.LastError();
-    EXPECT_EQ(access.GetFileSize("/sub/PAGE.HTML"), 4);  // the listing ignores case
-    EXPECT_EQ(access.GetFileSize("/empty.html"), 0);
-    EXPECT_EQ(access.GetFileSize("/missing.html"), -1);
-    EXPECT_EQ(access.LastError(), "'/missing.html' not found");
-    EXPECT_EQ(access.GetFileSize("/sub"), -1);
-    EXPECT_GE(server.CountCommands("SIZE"), 4);
-    EXPECT_GE(server.CountCommands("LIST"), 4);
 }
 
 // Names that climb out of the root, and names with a line break (which would end the command and

@@ -75,10 +75,10 @@ inline void MakeSite(const std::string& root) {
     ASSERT_TRUE(CTempDir::MakeDirAt(root, "sub"));
 }
 
-// What an access with files and directories (local disk, FTP, SFTP) does on MakeSite's site;
-// missing: how the message of a failed read of "/missing.html" begins.
+// What an access with files and directories (local disk, FTP, SFTP) does on MakeSite's site.
+// For "/missing.html": sizeError, the message of its size; readError, how that of a read begins.
 inline void ExpectFileSite(CSiteAccess& access, const std::string& root,
-                           const std::string& missing) {
+                           const std::string& sizeError, const std::string& readError) {
     // Blanks, "%", "?", "#" and ";" are a file name's own bytes, not URL syntax.
     ExpectReadsAndWrites(access, root, "/sub/100%25 sure? #1;type=a.html");
     const struct {
@@ -96,11 +96,13 @@ inline void ExpectFileSite(CSiteAccess& access, const std::string& root,
         EXPECT_EQ(access.IsDirectory(e.name), e.directory) << e.name;
         EXPECT_EQ(access.IsReadOnly(e.name), e.readOnly) << e.name;
     }
+    EXPECT_EQ(access.GetFileSize("/missing.html"), -1);
+    EXPECT_EQ(access.LastError(), sizeError);
     // Failed reads leave the buffer as it was.
     CTextBuffer buffer;
     buffer.Assign("kept");
     EXPECT_FALSE(access.ReadFile("/missing.html", buffer));
-    EXPECT_EQ(access.LastError().rfind(missing, 0), 0u) << access.LastError();
+    EXPECT_EQ(access.LastError().rfind(readError, 0), 0u) << access.LastError();
     EXPECT_FALSE(access.ReadFile("/sub", buffer));
     EXPECT_EQ(buffer.View(), "kept");
     EXPECT_FALSE(access.WriteFile("/nodir/x.html", buffer));

@@ -105,25 +105,18 @@ TEST(SiteNames, FindHeader) {
         "location:   http://127.0.0.1:8080/right.html  \r\n"
         "Location: http://127.0.0.1/second.html\r\n"
         "\r\n";
-    const struct {
-        std::string headers;
-        const char* name;
-        const char* value;  // nullptr: none
-    } rows[] = {
-        {headers, "Location", "http://127.0.0.1:8080/right.html"},
-        {headers, "content-location", "http://elsewhere.example/wrong.html"},
-        {headers, "Server", nullptr},
-        // Bare LF line ends, and a field at the very end without any line end.
-        {"HTTP/1.0 301 Moved\nLOCATION:/a", "Location", "/a"},
-        {"HTTP/1.1 302 Found\r\nContent-Location: /x\r\n", "Location", nullptr},
-        {"", "Location", nullptr},
-    };
-    for (const auto& row : rows) {
-        std::string value;
-        EXPECT_EQ(CHttpSiteAccess::FindHeader(row.headers, row.name, value), row.value != nullptr)
-            << row.name;
-        EXPECT_EQ(value, row.value != nullptr ? row.value : "") << row.name;
-    }
+    std::string value;
+    ASSERT_TRUE(CHttpSiteAccess::FindHeader(headers, "Location", value));
+    EXPECT_EQ(value, "http://127.0.0.1:8080/right.html");
+    ASSERT_TRUE(CHttpSiteAccess::FindHeader(headers, "content-location", value));
+    EXPECT_EQ(value, "http://elsewhere.example/wrong.html");
+    EXPECT_FALSE(CHttpSiteAccess::FindHeader(headers, "Server", value));
+    // Bare LF line ends, and a field at the very end without any line end.
+    ASSERT_TRUE(CHttpSiteAccess::FindHeader("HTTP/1.0 301 Moved\nLOCATION:/a", "Location", value));
+    EXPECT_EQ(value, "/a");
+    EXPECT_FALSE(CHttpSiteAccess::FindHeader("HTTP/1.1 302 Found\r\nContent-Location: /x\r\n",
+                                             "Location", value));
+    EXPECT_FALSE(CHttpSiteAccess::FindHeader("", "Location", value));
 }
 
 TEST(SiteNames, ResolveRedirect) {
