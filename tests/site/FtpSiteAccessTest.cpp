@@ -1,7 +1,6 @@
 // The FTP site access against a real FTP server (pyftpdlib) on loopback, and over SFTP
 // against sshd.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -57,11 +56,10 @@ class FtpSiteAccessTest : public testing::Test {
     CFtpServer server;
 };
 
-// Plain FTP, FTP with TLS required, SFTP and a server without the SIZE command (sizes then come
-// from the listing) keep the contract over one login each, with the password (FTP) or key (SFTP)
-// the agent names. TLS is taken whenever the server offers it, with
-// its certificate verified; with FtpTls there is no login at all on a server without it, so the
-// password never travels in the clear.
+// TLS is taken whenever the server offers it, with its certificate verified; with FtpTls there
+// is no login at all on a server without it, so the password never travels in the clear. Plain
+// FTP, FTP with TLS required, SFTP and a server without the SIZE command (sizes then come from
+// the listing) keep the contract, with the password (FTP) or key (SFTP) the agent names.
 TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
     CFtpServer secure;
     ASSERT_TRUE(MakeTestCertificate(secure.Dir()));
@@ -132,8 +130,8 @@ TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
         std::unique_ptr<CSiteAccess> access = CreateSiteAccess(site.agent);
         ExpectFileSite(*access, site.root, "'/missing.html' not found", site.readError);
     }
-    // One login each, the FTP one with private data connections (SFTP logs in again after each
-    // failed read).
+    // One login each for the contract (the two verified TLS logins above count too), the FTP one
+    // with private data connections; SFTP logs in again after each of its two failed reads.
     EXPECT_EQ(secure.CountCommands("PASS"), 3);
     EXPECT_EQ(secure.CountCommands("PROT P"), 3);
     EXPECT_EQ(sshd.CountLogins(), 3);
