@@ -135,10 +135,6 @@ TEST_F(HttpSiteAccessTest, ReadsResourcesWhateverTheirStatus) {
         EXPECT_EQ(access->LastError(), "");
     }
     EXPECT_EQ(GetLastMessage(), "");
-    ASSERT_TRUE(nginx.WaitForAccessLog("/error500"));
-    const std::string log = nginx.AccessLog();
-    EXPECT_NE(log.find("\"GET /a%20b.html HTTP/1.1\""), std::string::npos) << log;
-    EXPECT_NE(log.find("\"GET /index.html?x=1 HTTP/1.1\""), std::string::npos) << log;
 }
 
 // At most one redirect is followed, over plain HTTP, to the same host (any case, any port).
