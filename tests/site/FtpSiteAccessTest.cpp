@@ -178,6 +178,8 @@ TEST_F(FtpSiteAccessTest, AddressWithADirectoryAndListings) {
     EXPECT_EQ(access.GetFileSize("/deeper/leaf.html"), 4);
     EXPECT_TRUE(access.CreateDirectory("/tarvik"));
     EXPECT_TRUE(fs::is_directory(server.Root() + "/sub/tarvik"));
+    EXPECT_FALSE(access.CreateDirectory("/tarvik"));
+    EXPECT_EQ(access.LastError().rfind("FTP server 'ftp://" + server.Address() + "/sub': ", 0), 0u);
     // A listing is fresh each time: a file made meanwhile is seen.
     ASSERT_TRUE(CTempDir::WriteFileAt(server.Root(), "sub/later.html", "x"));
     EXPECT_TRUE(access.Exists("/later.html"));

@@ -47,12 +47,13 @@ inline void ExpectEveryOperationRefuses(CSiteAccess& access, const std::string& 
     EXPECT_EQ(access.LastError(), message);
 }
 
-// Writes create and replace the file at root + name byte for byte (large ones in many blocks,
-// an empty buffer empties it), reads append exactly what is on disk, sizes count its bytes.
+// Writes create and replace the file at root + name byte for byte (large ones, past 1 MiB, in
+// many blocks; an empty buffer empties it), reads append exactly what is on disk, sizes count its
+// bytes.
 inline void ExpectReadsAndWrites(CSiteAccess& access, const std::string& root,
                                  const std::string& name) {
     std::string large;
-    while (large.size() < 300000)
+    while (large.size() < 3 * 1024 * 1024)
         large += BinaryBytes();
     for (const std::string& contents : {large, std::string("replaced"), std::string()}) {
         CTextBuffer buffer;
@@ -64,6 +65,7 @@ inline void ExpectReadsAndWrites(CSiteAccess& access, const std::string& root,
         EXPECT_EQ(buffer.View(), "before:" + contents);
         EXPECT_EQ(access.GetFileSize(name), static_cast<int32_t>(contents.size()));
     }
+    EXPECT_TRUE(access.Exists(name));
 }
 
 // The site the file checks below ask about, made under root on disk.
