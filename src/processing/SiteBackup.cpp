@@ -26,7 +26,6 @@ bool CSiteZipper::Zip(const std::string& zipName, const std::string& itemList, b
     std::string items = itemList;
     std::replace(items.begin(), items.end(), '/', '\\');
     DzipCommand command;
-    command.operation = kDzipAddToArchive;
     command.zipName = zipName.c_str();
     command.itemList = items.c_str();
     command.statusCallback = &CSiteZipper::StatusCallback;

@@ -10,6 +10,7 @@
 
 #include "ArchiveReader.h"
 #include "base/LastMessage.h"
+#include "processing/Dzip.h"
 #include "processing/SiteBackup.h"
 #include "site/FtpSiteAccess.h"
 #include "site/LocalSiteAccess.h"
@@ -102,8 +103,9 @@ TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
     }
     EXPECT_EQ(left, (std::set<std::string>{"site.zip", "www"}));
 
-    // No directory to write into.
+    // No directory to write into; no command for the archive writer.
     EXPECT_FALSE(Backup(map, root, false, scratch / "no/x.zip", nullptr));
+    EXPECT_EQ(dzip(nullptr), kDzipFailed);
 }
 
 // A site on an FTP server: its root is no local directory, so the backup reads the pages
