@@ -127,6 +127,8 @@ TEST_F(LogFilesTest, WhatEachFormatReadsAndTheFailures) {
     const std::string iis = ", 10:00:00, w3svc, s, a, 1, 2, 3, 200, 0, GET, /a.html, -,\n";
     Write("usa6.log", "c, u, 10/13/26" + iis);
     Write("europe7.log", "c, u, 13/10/26" + iis);
+    // Without a method column: hits, but no visits.
+    Write("w3c8.log", "#Fields: date time c-ip cs-uri-stem\n2026-10-01 10:00:00 v1 /a.html\n");
     const std::string mismatch = " contents does not match specified format ";
     struct Case {
         std::string files;
@@ -145,17 +147,18 @@ TEST_F(LogFilesTest, WhatEachFormatReadsAndTheFailures) {
         {"dangling4.log", kLogAutoDetect, "Could not open log file dangling4.log"},
         {"old3.log", kLogAutoDetect, "No hits match your time range", T(20, 0)},
         {"mixed5.log", kLogAutoDetect, "No hits match your time range", T(1, 0)},
-        {"mixed5.log", kLogApache, "5 hits", T(1, 0)},
-        {"old3.log", kLogNetscape, "3 hits"},
-        {"w3c1.log", kLogAutoDetect, "1 hits"},
-        {"w3c1.log", kLogW3CExtended, "1 hits"},
-        {"w3c1.log", kLogIisExtended, "1 hits"},
-        {"w3c1.log", 42, "1 hits"},
-        {"usa6.log", kLogIis, "1 hits"},
-        {"usa6.log", kLogIisUsaDate, "1 hits"},
+        {"mixed5.log", kLogApache, "5 hits, 5 page hits", T(1, 0)},
+        {"old3.log", kLogNetscape, "3 hits, 3 page hits"},
+        {"w3c1.log", kLogAutoDetect, "1 hits, 1 page hits"},
+        {"w3c1.log", kLogW3CExtended, "1 hits, 1 page hits"},
+        {"w3c1.log", kLogIisExtended, "1 hits, 1 page hits"},
+        {"w3c1.log", 42, "1 hits, 1 page hits"},
+        {"w3c8.log", kLogAutoDetect, "1 hits, 0 page hits"},
+        {"usa6.log", kLogIis, "1 hits, 1 page hits"},
+        {"usa6.log", kLogIisUsaDate, "1 hits, 1 page hits"},
         {"usa6.log", kLogIisEuropeanDate,
          "Log file usa6.log" + mismatch + "(Microsoft IIS (European Date))."},
-        {"europe7.log", kLogIisEuropeanDate, "1 hits"},
+        {"europe7.log", kLogIisEuropeanDate, "1 hits, 1 page hits"},
         {"europe7.log", kLogIisUsaDate,
          "Log file europe7.log" + mismatch + "(Microsoft IIS (USA Date))."},
     };
@@ -163,9 +166,9 @@ TEST_F(LogFilesTest, WhatEachFormatReadsAndTheFailures) {
         Phase phase(nullptr, c.start);
         SetLastMessageText("");
         const bool read = phase.Run(dir / c.files, c.format);
-        EXPECT_EQ(read ? std::to_string(phase.analyzer.TotalHits()) + " hits" : GetLastMessage(),
-                  c.result)
-            << c.files << " " << c.format;
+        const std::string hits = std::to_string(phase.analyzer.TotalHits()) + " hits, " +
+                                 std::to_string(phase.map.HitCount) + " page hits";
+        EXPECT_EQ(read ? hits : GetLastMessage(), c.result) << c.files << " " << c.format;
         if (!read && c.start == 0) {  // no file was read through
             EXPECT_EQ(phase.lastFile, "");
             EXPECT_EQ(phase.lastNumber, -1);
