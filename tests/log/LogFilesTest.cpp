@@ -312,28 +312,25 @@ TEST_F(LogFilesTest, ADamagedCompressedLogEndsOnlyItself) {
     const std::string good = logtest::Gzip(Log(10, 40));
     std::string badCheck = good;
     badCheck[badCheck.size() - 8] ^= 1;  // the stored checksum
-    const struct {
-        std::string bytes;
-        std::string reason;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {good.substr(0, good.size() / 2), "unexpected end of data"},
         {badCheck, "incorrect data check"},
         {"\x1f\x8bnot deflate at all", "unknown compression method"},
     };
-    for (const auto& row : rows) {
-        const std::string sub = row.reason + "/";
-        Write(sub + "access.log.1.gz", row.bytes);
+    for (const auto& [bytes, reason] : rows) {
+        const std::string sub = reason + "/";
+        Write(sub + "access.log.1.gz", bytes);
         Write(sub + "access.log", Log(11));
         RecordingSink sink;
         Phase phase(&sink);
-        ASSERT_TRUE(phase.Run(dir / (sub + "access.log*"), kLogAutoDetect)) << row.reason;
-        const std::string message = "Log file access.log.1.gz is damaged (" + row.reason +
+        ASSERT_TRUE(phase.Run(dir / (sub + "access.log*"), kLogAutoDetect)) << reason;
+        const std::string message = "Log file access.log.1.gz is damaged (" + reason +
                                     "): it was read up to the damage, and the run goes on with "
                                     "the other files.";
         EXPECT_EQ(sink.messages, std::vector<std::string>{message});
         EXPECT_EQ(sink.statuses.back(), "Processing log file access.log");
         EXPECT_EQ(phase.lastFile, dir / (sub + "access.log"));
-        if (row.reason == "incorrect data check") {
+        if (reason == "incorrect data check") {
             EXPECT_EQ(phase.map.HitCount, 40 + 3);  // every line came before the damage
         }
     }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "LogTestUtil.h"
@@ -152,48 +153,42 @@ TEST_F(LogReaderTest, IisFieldRules) {
 TEST_F(LogReaderTest, IisDateOrders) {
     const std::string mixed = IisLine("12/31/98") + IisLine("31/12/98") + IisLine("12/31/98");
     const std::string dayFirst = IisLine("31/12/98") + IisLine("31/12/98") + IisLine("31/12/98");
-    struct Case {
-        std::string log;
-        int32_t order;
-        std::vector<bool> accepted;
-        std::vector<bool> monthFirstAfter;
-    };
-    const Case cases[] = {
-        // Automatic: both orders read; the flag follows the data.
-        {mixed, kIisDateAuto, {true, true, true}, {true, false, true}},
-        // Month first: the day-first line fails and leaves the flag flipped; the next month-first
-        // line flips it back and passes.
-        {mixed, kIisDateMonthFirst, {true, false, true}, {true, false, true}},
-        // Day first: the month-first line fails (it flips the flag to month first), the second
+    // Each line read ("+") or rejected ("-"), and the order the reader takes after it: month
+    // first ("M") or day first ("D").
+    const std::tuple<std::string, int32_t, std::string> rows[] = {
+        // Automatic: both orders read; the order follows the data.
+        {mixed, kIisDateAuto, "+M +D +M"},
+        // Month first: the day-first line fails and leaves the order flipped; the next
+        // month-first line flips it back and passes.
+        {mixed, kIisDateMonthFirst, "+M -D +M"},
+        // Day first: the month-first line fails (it flips the order to month first), the second
         // flips it back and passes.
-        {mixed, kIisDateDayFirst, {false, true, false}, {true, false, true}},
-        // The same date text line after line reads as the flag of each line says.
-        {dayFirst, kIisDateAuto, {true, true, true}, {false, false, false}},
-        {dayFirst, kIisDateMonthFirst, {false, false, false}, {false, false, false}},
-        {dayFirst, kIisDateDayFirst, {true, true, true}, {false, false, false}},
+        {mixed, kIisDateDayFirst, "-M +D -M"},
+        // The same date text line after line reads as the order of each line says.
+        {dayFirst, kIisDateAuto, "+D +D +D"},
+        {dayFirst, kIisDateMonthFirst, "-D -D -D"},
+        {dayFirst, kIisDateDayFirst, "+D +D +D"},
     };
-    for (const Case& c : cases) {
-        CMemoryLogStream stream(c.log);
-        CIISLogReader reader(stream, c.order);
-        EXPECT_EQ(reader.MonthFirst(), c.order != kIisDateDayFirst);
-        for (std::size_t i = 0; i < c.accepted.size(); ++i) {
+    for (const auto& [log, order, expected] : rows) {
+        CMemoryLogStream stream(log);
+        CIISLogReader reader(stream, order);
+        EXPECT_EQ(reader.MonthFirst(), order != kIisDateDayFirst);
+        std::string lines;
+        for (int i = 0; i < 3; ++i) {
             CLogRecord r;
-            EXPECT_EQ(reader.ParseNextLine(r), c.accepted[i]) << c.order << " line " << i;
-            EXPECT_EQ(reader.MonthFirst(), c.monthFirstAfter[i]) << c.order << " line " << i;
-            if (c.accepted[i]) {
-                EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << c.order << " line " << i;
+            const bool read = reader.ParseNextLine(r);
+            lines += std::string(i > 0 ? " " : "") + (read ? "+" : "-") +
+                     (reader.MonthFirst() ? "M" : "D");
+            if (read) {
+                EXPECT_EQ(r.Time, LocalTime(1998, 12, 31, 13, 55, 36)) << order << " line " << i;
             }
         }
+        EXPECT_EQ(lines, expected) << order;
     }
 }
 
 TEST_F(LogReaderTest, IisYearsAndUnreadableDates) {
-    struct Case {
-        std::string date;
-        std::string time;
-        time_t expected;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, std::string, time_t> rows[] = {
         // Two-digit years: 00 to 69 are this century, 70 to 99 the last one.
         {"1/2/05", "10:00:00", LocalTime(2005, 1, 2, 10, 0, 0)},
         {"1/2/69", "10:00:00", LocalTime(2069, 1, 2, 10, 0, 0)},
@@ -204,28 +199,23 @@ TEST_F(LogReaderTest, IisYearsAndUnreadableDates) {
         {"1/2/05", "10:00", 0},
         {"-", "10:00:00", 0},
     };
-    for (const Case& c : cases) {
-        std::string log = IisLine(c.date, c.time);
+    for (const auto& [date, time, expected] : rows) {
+        std::string log = IisLine(date, time);
         CMemoryLogStream stream(log);
         CIISLogReader reader(stream, kIisDateAuto);
         CLogRecord r;
-        ASSERT_TRUE(reader.ParseNextLine(r)) << c.date;
-        EXPECT_EQ(r.Time, c.expected) << c.date << " " << c.time;
+        ASSERT_TRUE(reader.ParseNextLine(r)) << date;
+        EXPECT_EQ(r.Time, expected) << date << " " << time;
     }
 }
 
 // --- W3C format ---------------------------------------------------------------------------------
 
 TEST_F(LogReaderTest, W3CExampleLines) {
-    struct Case {
-        std::string log;
-        std::string url;
-        int32_t method;
-        time_t time;
-    };
     const std::string fields =
         "#Fields: date time c-ip cs-method cs-uri-stem cs-uri-query sc-status\n";
-    const Case cases[] = {
+    // Each log, the target, method and time of its first record.
+    const std::tuple<std::string, std::string, int32_t, time_t> rows[] = {
         {fields + "1998-12-31 23:59:59 10.0.0.1 GET /a.asp x=1 200\n", "/a.asp?x=1", kMethodGet,
          LocalTime(1998, 12, 31, 23, 59, 59)},
         {fields + "1998-12-31 23:59:59 10.0.0.1 GET /a.asp - 200\n", "/a.asp", kMethodGet,
@@ -256,14 +246,14 @@ TEST_F(LogReaderTest, W3CExampleLines) {
         {"#Fields: date time cs-uri\n2039-06-01 12:00:00 /a\n", "/a", kMethodNone,
          LocalTime(2039, 6, 1, 12, 0, 0)},
     };
-    for (const Case& c : cases) {
-        CMemoryLogStream stream(c.log);
+    for (const auto& [log, url, method, time] : rows) {
+        CMemoryLogStream stream(log);
         CW3CLogReader reader(stream);
         CLogRecord r;
-        ASSERT_TRUE(reader.ReadRecord(r, 0)) << c.log;
-        EXPECT_EQ(r.Url, c.url) << c.log;
-        EXPECT_EQ(r.Method, c.method) << c.log;
-        EXPECT_EQ(r.Time, c.time) << c.log;
+        ASSERT_TRUE(reader.ReadRecord(r, 0)) << log;
+        EXPECT_EQ(r.Url, url) << log;
+        EXPECT_EQ(r.Method, method) << log;
+        EXPECT_EQ(r.Time, time) << log;
     }
 }
 

@@ -194,17 +194,4 @@ TEST(LogFields, NumbersAsAtoiAndScanfReadThem) {
     EXPECT_EQ(ScanNumbers("", '/', &a, &b, &c), 0);
 }
 
-TEST(LogFields, FindByteStopsAtTheEnd) {
-    char buffer[64] = "abc def[ghi]";
-    const char* end = buffer + 12;
-    EXPECT_EQ(FindByte(buffer, end, ' '), buffer + 3);
-    EXPECT_EQ(FindByte(buffer, end, ']'), buffer + 11);
-    EXPECT_EQ(FindByte(buffer, buffer + 11, ']'), nullptr);
-    EXPECT_EQ(FindByte(buffer + 5, buffer + 5, 'e'), nullptr);
-    std::string longer(40, 'x');
-    longer += 'y';
-    longer.append(kLinePadding, '\0');
-    EXPECT_EQ(FindByte(longer.data(), longer.data() + 41, 'y'), longer.data() + 40);
-}
-
 }  // namespace
