@@ -106,6 +106,9 @@ TEST_F(LogReaderTest, CommonDateRule) {
     ASSERT_TRUE(reader.ParseDate("05/Jun/2026:10:20:30", &t));
     EXPECT_EQ(t, LocalTime(2026, 6, 5, 10, 20, 30));
     EXPECT_FALSE(reader.ParseDate("05/Jun/2026:10:20:3", &t));
+    // Past 2106 the time does not wrap either.
+    ASSERT_TRUE(reader.ParseDate("01/Jan/2107:00:00:00 +0000", &t));
+    EXPECT_EQ(t, LocalTime(2107, 1, 1, 0, 0, 0));
 }
 
 // --- IIS format ---------------------------------------------------------------------------------
