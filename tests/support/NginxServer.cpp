@@ -1,6 +1,5 @@
 #include "support/NginxServer.h"
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,20 +18,8 @@ void ReplaceAllText(std::string& text, const std::string& key, const std::string
     }
 }
 
-// The worker's user and group when nginx starts as root; nginx's own default group "nobody"
-// does not exist on Debian.
-std::string UserDirective() {
-    if (geteuid() != 0) {
-        return std::string();
-    }
-    const char* group = getgrnam("nogroup") != nullptr ? "nogroup" : "nobody";
-    return std::string("user nobody ") + group + ";\n";
-}
-
 const char* const kConfig = R"(# Written by the test fixture.
-{user}worker_processes 1;
-daemon off;
-master_process on;
+{user}daemon off;
 pid {dir}/nginx.pid;
 error_log {dir}/logs/error.log info;
 events {
@@ -146,7 +133,8 @@ testing::AssertionResult CNginxServer::Start(const Options& options) {
     std::string config;
     auto configure = [&](const std::vector<uint16_t>&) -> std::vector<std::string> {
         config = kConfig;
-        ReplaceAllText(config, "{user}", UserDirective());
+        // Started by root, nginx serves as nobody (its default group "nobody" is not Debian's).
+        ReplaceAllText(config, "{user}", geteuid() == 0 ? "user nobody nogroup;\n" : "");
         ReplaceAllText(config, "{serverDirectives}", options.serverDirectives);
         ReplaceAllText(config, "{httpDirectives}", options.httpDirectives);
         config = Substitute(config);

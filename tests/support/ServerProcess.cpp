@@ -112,17 +112,13 @@ void CServerProcess::Stop() {
         return;
     }
     // The whole process group: nginx's workers go with their master.
-    kill(-m_pid, SIGTERM);
-    kill(m_pid, SIGTERM);
-    if (WaitUntil([this] { return !Running(); }, 5000)) {
-        return;
+    for (int sig : {SIGTERM, SIGKILL}) {
+        kill(-m_pid, sig);
+        kill(m_pid, sig);
+        if (WaitUntil([this] { return !Running(); }, 5000)) {
+            return;
+        }
     }
-    kill(-m_pid, SIGKILL);
-    kill(m_pid, SIGKILL);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-    m_ended = ExitText(status);
-    m_pid = -1;
 }
 
 bool CServerProcess::StartOnFreePorts(
