@@ -115,20 +115,17 @@ TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
     const struct {
         CAgentSettings agent;
         std::string root;
-        std::string readError;
     } sites[] = {
-        {FtpAgent(server.Address(), server.User(), server.Password(), "", false), server.Root(),
-         "FTP server '" + server.Address() + "': "},
-        {FtpAgent(secure.Address(), secure.User(), secure.Password(), bundle, true), secure.Root(),
-         "FTP server '" + secure.Address() + "': "},
-        {std::move(sftp), sftpRoot, "SFTP server '" + sftpUrl + "': "},
-        {FtpAgent(noSize.Address(), noSize.User(), noSize.Password(), "", false), noSize.Root(),
-         "FTP server '" + noSize.Address() + "': "},
+        {FtpAgent(server.Address(), server.User(), server.Password(), "", false), server.Root()},
+        {FtpAgent(secure.Address(), secure.User(), secure.Password(), bundle, true), secure.Root()},
+        {std::move(sftp), sftpRoot},
+        {FtpAgent(noSize.Address(), noSize.User(), noSize.Password(), "", false), noSize.Root()},
     };
     for (const auto& site : sites) {
         SCOPED_TRACE(site.agent.RootDirectory);
         std::unique_ptr<CSiteAccess> access = CreateSiteAccess(site.agent);
-        ExpectFileSite(*access, site.root, "'/missing.html' not found", site.readError);
+        const std::string missing = "'/missing.html' not found";
+        ExpectFileSite(*access, site.root, missing, missing);
     }
     // One login each for the contract (the two verified TLS logins above count too), the FTP one
     // with private data connections; SFTP logs in again after each of its two failed reads.

@@ -78,7 +78,7 @@ inline void MakeSite(const std::string& root) {
 }
 
 // What an access with files and directories (local disk, FTP, SFTP) does on MakeSite's site.
-// For "/missing.html": sizeError, the message of its size; readError, how that of a read begins.
+// For "/missing.html": sizeError, the message of its size; readError, that of a read.
 inline void ExpectFileSite(CSiteAccess& access, const std::string& root,
                            const std::string& sizeError, const std::string& readError) {
     // Blanks, "%", "?", "#" and ";" are a file name's own bytes, not URL syntax.
@@ -104,7 +104,7 @@ inline void ExpectFileSite(CSiteAccess& access, const std::string& root,
     CTextBuffer buffer;
     buffer.Assign("kept");
     EXPECT_FALSE(access.ReadFile("/missing.html", buffer));
-    EXPECT_EQ(access.LastError().rfind(readError, 0), 0u) << access.LastError();
+    EXPECT_EQ(access.LastError(), readError);
     EXPECT_FALSE(access.ReadFile("/sub", buffer));
     EXPECT_EQ(buffer.View(), "kept");
     EXPECT_FALSE(access.WriteFile("/nodir/x.html", buffer));
