@@ -149,14 +149,6 @@ TEST(SiteMap, SortLinksAndSums) {
     EXPECT_EQ(p->Links[2]->Target, t[7]);
     EXPECT_EQ(p->FindLink(t[7]), p->Links[2].get());
     EXPECT_DOUBLE_EQ(p->WeightSum(), 7.0);
-
-    p->AddTimingSample(20, 4);
-    p->AddTimingSample(3, 6);  // view is the larger of the two
-    EXPECT_EQ(p->ViewSamples, 2);
-    EXPECT_EQ(p->ViewTimeSum, 26);
-    EXPECT_EQ(p->LoadTimeSum, 10);
-    EXPECT_EQ(p->AverageLoadTime(), 5);
-    EXPECT_EQ(p->AverageIdleTime(), 8);
 }
 
 TEST(SiteMap, FramesThatFrameEachOtherEndTheWalk) {
@@ -184,43 +176,38 @@ TEST(SiteMap, FramesThatFrameEachOtherEndTheWalk) {
     EXPECT_EQ(index, 1);
 }
 
-TEST(SiteMap, HugeTimingSamplesNeitherOverflowNorHang) {
-    // A second sample that cannot be added to a single earlier one replaces it.
-    CSitePage p("/p.html");
-    p.AddTimingSample(2000000000, 1500000000);
-    p.AddTimingSample(2000000000, 1500000000);
-    EXPECT_EQ(p.ViewSamples, 1);
-    EXPECT_EQ(p.ViewTimeSum, 2000000000);
-    EXPECT_EQ(p.AverageLoadTime(), 1500000000);
-    // Many large samples: the sums stay in range and the averages right.
-    CSitePage many("/many.html");
-    for (int i = 0; i < 3000; ++i) {
-        many.AddTimingSample(1800000, 900000);
+// Timing samples on sums a statistics file may hold; no sum overflows and no loop hangs.
+TEST(SiteMap, TimingSamplesAndTheirAverages) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        const char* what;
+        int32_t samples, viewSum, loadSum;  // before
+        int32_t view, load;
+        int count;  // samples added
+        int32_t expectSamples, averageLoad, averageIdle, tolerance;
+    };
+    const Case cases[] = {
+        {"the view is the larger of the two", 1, 20, 4, 3, 6, 1, 2, 5, 8, 0},
+        {"a sample that cannot be added to a single one replaces it", 0, 0, 0, 2000000000,
+         1500000000, 2, 1, 1500000000, 500000000, 0},
+        {"many large samples: the averages stay", 0, 0, 0, 1800000, 900000, 3000, 612, 900000,
+         900000, 1},
+        {"sums without samples", 0, kMax, 0, 10, 5, 1, 1, 5, 5, 0},
+        {"a negative count", -3, 0, kMin, 1, -1, 1, 1, -1, 2, 0},
+        {"the idle average of extreme sums", 1, kMax, kMin, 0, 0, 0, 1, kMin, kMax, 0},
+    };
+    for (const Case& c : cases) {
+        CSitePage p("/p.html");
+        p.ViewSamples = c.samples;
+        p.ViewTimeSum = c.viewSum;
+        p.LoadTimeSum = c.loadSum;
+        for (int i = 0; i < c.count; ++i)
+            p.AddTimingSample(c.view, c.load);
+        EXPECT_EQ(p.ViewSamples, c.expectSamples) << c.what;
+        EXPECT_NEAR(p.AverageLoadTime(), c.averageLoad, c.tolerance) << c.what;
+        EXPECT_NEAR(p.AverageIdleTime(), c.averageIdle, c.tolerance) << c.what;
     }
-    EXPECT_NEAR(many.AverageLoadTime(), 900000, 1);
-    EXPECT_NEAR(many.AverageIdleTime(), 900000, 1);
-
-    // Counts a statistics file may hold: sums without samples, a negative count.
-    CSitePage q("/q.html");
-    q.ViewSamples = 0;
-    q.ViewTimeSum = std::numeric_limits<int32_t>::max();
-    q.AddTimingSample(10, 5);
-    EXPECT_EQ(q.ViewSamples, 1);
-    EXPECT_EQ(q.ViewTimeSum, 10);
-    EXPECT_EQ(q.LoadTimeSum, 5);
-    CSitePage r("/r.html");
-    r.ViewSamples = -3;
-    r.LoadTimeSum = std::numeric_limits<int32_t>::min();
-    r.AddTimingSample(1, -1);
-    EXPECT_EQ(r.ViewSamples, 1);
-    EXPECT_EQ(r.LoadTimeSum, -1);
-
-    // The idle average of extreme sums stays in range.
-    CSitePage s("/s.html");
-    s.ViewSamples = 1;
-    s.ViewTimeSum = std::numeric_limits<int32_t>::max();
-    s.LoadTimeSum = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(s.AverageIdleTime(), std::numeric_limits<int32_t>::max());
 }
 
 TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
