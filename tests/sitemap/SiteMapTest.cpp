@@ -148,25 +148,6 @@ TEST(SiteMap, PurgeKeepsTheCrawlStartAndDropsSelfReferencesAndDanglingNames) {
     EXPECT_TRUE(again->Links.empty());
 }
 
-TEST(SiteMap, SortLinksAndSums) {
-    CSiteMap map("index.html");
-    CSitePage* p = map.AddPage("/p.html");
-    std::vector<CSitePage*> t;
-    for (int i = 0; i < 12; ++i) {  // more than the link-index threshold
-        t.push_back(map.AddPage("/t" + std::to_string(i) + ".html"));
-        p->GetOrAddLink(t.back());
-    }
-    p->FindLink(t[3])->Weight = 5;
-    p->FindLink(t[7])->Weight = 2;
-    p->FindLink(t[9])->IsStatic = true;
-    p->SortLinks();
-    EXPECT_EQ(p->Links[0]->Target, t[9]);
-    EXPECT_EQ(p->Links[1]->Target, t[3]);
-    EXPECT_EQ(p->Links[2]->Target, t[7]);
-    EXPECT_EQ(p->FindLink(t[7]), p->Links[2].get());
-    EXPECT_DOUBLE_EQ(p->WeightSum(), 7.0);
-}
-
 // Timing samples on sums a statistics file may hold; no sum overflows and no loop hangs.
 TEST(SiteMap, TimingSamplesAndTheirAverages) {
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
@@ -201,7 +182,7 @@ TEST(SiteMap, TimingSamplesAndTheirAverages) {
     }
 }
 
-TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
+TEST(SiteMap, TheLinkIndexNoticesAChangedOrSortedList) {
     CSiteMap map("index.html");
     CSitePage* p = map.AddPage("/p.html");
     std::vector<CSitePage*> t;
@@ -225,6 +206,17 @@ TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
     p->Links.push_back(std::make_unique<CPageLink>(t[5]));
     EXPECT_EQ(p->FindLink(t[5]), p->Links[3].get());
     EXPECT_EQ(p->Links[3]->Target, t[5]);
+    // Sorting: static links first, then by falling weight; lookups follow the new order.
+    p->FindLink(t[3])->Weight = 5;
+    p->FindLink(t[7])->Weight = 2;
+    p->FindLink(t[9])->IsStatic = true;
+    p->FindLink(t[9])->Weight = 1;
+    p->SortLinks();
+    EXPECT_EQ(p->Links[0]->Target, t[9]);
+    EXPECT_EQ(p->Links[1]->Target, t[3]);
+    EXPECT_EQ(p->Links[2]->Target, t[7]);
+    EXPECT_EQ(p->FindLink(t[7]), p->Links[2].get());
+    EXPECT_DOUBLE_EQ(p->WeightSum(), 8.0);
 }
 
 // The first entry of the list whose name is SameName-equal to name: a plain scan.
