@@ -175,16 +175,6 @@ TEST_F(RegistryKeyTest, AWriteThatFailsBeforeTheRenameLeavesTheOldFile) {
     EXPECT_TRUE(key.SetString("Big", "fits now"));
 }
 
-TEST_F(RegistryKeyTest, AFileThatCannotBeReadIsNeverReplaced) {
-    fs::create_directories(regFile);  // a directory where the file should be
-    SetUserHivePath(regFile.string());
-    CRegistryKey key;
-    EXPECT_FALSE(key.Open(UserHive(), "Software"));
-    EXPECT_EQ(UserHive().LastError(), "Could not read settings file " + regFile.string() + " (" +
-                                          std::strerror(EISDIR) + ")");
-    EXPECT_TRUE(fs::is_directory(regFile));
-}
-
 TEST_F(RegistryKeyTest, ADamagedFileIsKeptBesideItsRewrite) {
     const std::string body = "[" + kProduct + "]\n\"Good\"=\"1\"\n\x01\x02garbage\n";
     const std::string damaged = kHeader + body;
