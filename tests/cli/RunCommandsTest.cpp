@@ -63,28 +63,23 @@ const std::regex kProcessTime(
 
 // Processes adding agents at once: every agent is kept, under a key of its own.
 TEST_F(RunCommandsTest, ProcessesAddingAtOnceAreAllKept) {
-    constexpr int kRounds = 3;
-    constexpr int kAtOnce = 4;
+    constexpr int kAtOnce = 8;
     ASSERT_TRUE(dir.MakeDir("site/tarvik"));
-    for (int round = 0; round < kRounds; ++round) {
-        std::vector<pid_t> pids;
-        for (int i = 0; i < kAtOnce; ++i) {
-            pids.push_back(Start({"add", "Description=agent " + std::to_string(round * kAtOnce + i),
-                                  "DomainName=example.com", "RootDirectory=" + (dir / "site"),
-                                  "ignoreLogFile=true", "IsBackup=false"},
-                                 std::to_string(i)));
-        }
-        for (int i = 0; i < kAtOnce; ++i) {
-            Result r = Finish(pids[static_cast<std::size_t>(i)], std::to_string(i));
-            EXPECT_EQ(r.status, 0) << r.err;
-        }
+    std::vector<pid_t> pids;
+    for (int i = 0; i < kAtOnce; ++i) {
+        pids.push_back(
+            Start({"add", "Description=agent " + std::to_string(i), "DomainName=example.com",
+                   "RootDirectory=" + (dir / "site"), "ignoreLogFile=true", "IsBackup=false"},
+                  std::to_string(i)));
+    }
+    for (int i = 0; i < kAtOnce; ++i) {
+        Result r = Finish(pids[static_cast<std::size_t>(i)], std::to_string(i));
+        EXPECT_EQ(r.status, 0) << r.err;
     }
     Result r = Tarvik({"list"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + kRounds * kAtOnce) << r.out;
-    for (int n = 0; n < kRounds * kAtOnce; ++n) {
-        const std::string key = "example.com " + std::to_string(n);
-        EXPECT_NE(r.out.find("\n" + key + " "), std::string::npos) << key;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1 + kAtOnce) << r.out;
+    for (int n = 0; n < kAtOnce; ++n) {
         EXPECT_NE(r.out.find("  agent " + std::to_string(n) + " "), std::string::npos) << n;
     }
 }
