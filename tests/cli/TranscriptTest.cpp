@@ -61,6 +61,8 @@ std::vector<Case> ReadTranscripts() {
                 ADD_FAILURE() << "transcripts.txt:" << n << ": not an output line of a command";
             else
                 (op[0] == '|' ? steps.back().out : steps.back().err).push_back(want);
+        } else if (op == "$*") {
+            steps.push_back({n, "$", rest, {"..."}, {"..."}, 0});
         } else if (op == "?") {
             steps.back().status = std::stoi(rest);
         } else {
