@@ -74,10 +74,8 @@ std::vector<Case> ReadTranscripts() {
         if (line.empty() || line[0] == '#')
             continue;
         if (line.starts_with("== ")) {
-            std::string name;
-            for (char c : line.substr(3))
-                name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-            cases.push_back({name, {}});
+            cases.push_back(
+                {std::regex_replace(line.substr(3), std::regex("[^A-Za-z0-9]"), "_"), {}});
             block = nullptr;
         } else if (line.starts_with(":: ")) {
             block = &blocks[line.substr(3)];
@@ -187,9 +185,8 @@ TEST_P(Transcript, Holds) {
             EXPECT_TRUE(Matches(err, 0, Lines(r.err), 0)) << step.rest << "\nstderr:\n" << r.err;
             EXPECT_TRUE(r.out.empty() || r.out.ends_with("\n")) << r.out;
         } else if (step.op == "file" || step.op == "append") {
-            const std::string name = path(0);
-            fs::create_directories(fs::path(name).parent_path());
-            std::ofstream(name,
+            fs::create_directories(fs::path(path(0)).parent_path());
+            std::ofstream(path(0),
                           step.op == "file" ? std::ios::binary : std::ios::binary | std::ios::app)
                 << text;
         } else if (step.op == "link") {
@@ -205,9 +202,8 @@ TEST_P(Transcript, Holds) {
         } else if (step.op == "unchanged") {
             EXPECT_EQ(ReadWholeFile(path(0)), kept[path(words.size() > 1 ? 1 : 0)]) << path(0);
         } else if (step.op == "pad") {
-            const std::size_t size = fs::file_size(path(0));
             std::ofstream(path(0), std::ios::binary | std::ios::app)
-                << std::string(std::stoul(words.at(1)) - size, ' ');
+                << std::string(std::stoul(words.at(1)) - fs::file_size(path(0)), ' ');
         } else if (step.op == "has" || step.op == "lacks") {
             const bool found = ReadWholeFile(path(0)).find(text) != std::string::npos;
             EXPECT_EQ(found, step.op == "has") << path(0) << ": " << text;
