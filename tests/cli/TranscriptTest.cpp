@@ -1,6 +1,5 @@
-// The tarvik commands as scripts see them: each case of transcripts.txt runs the built binary in
-// a scratch directory of its own and compares its exit status, stdout and stderr with the
-// transcript. The file's first lines say how a transcript is written.
+// The tarvik commands as scripts see them: each case of transcripts.txt (its first lines say how
+// one is written) runs the built binary in a scratch directory and checks status, stdout, stderr.
 #include <gtest/gtest.h>
 
 #include <filesystem>
