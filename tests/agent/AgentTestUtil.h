@@ -3,12 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,23 +19,13 @@ namespace agenttest {
 namespace fs = std::filesystem;
 
 inline void WriteAll(const fs::path& p, const std::string& data) {
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-inline mode_t ModeOf(const fs::path& p) {
-    struct stat st;
-    if (::stat(p.c_str(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
+    ASSERT_TRUE(CTempDir::WriteFileAt("/", p.relative_path(), data)) << p;
 }
 
 // The header and product key path of a settings file, for hand-written files.
 inline const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
 inline const std::string kProduct = "HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik\\1.0B";
 
-// A scratch directory with the user's hive moved into it.
 class ScratchTest : public testing::Test {
   protected:
     void SetUp() override {

@@ -205,17 +205,4 @@ TEST_F(Planning, ForcedOrderAndPagesLeftOut) {
     EXPECT_EQ(Marks(gone), (std::vector<bool>{true}));
 }
 
-TEST_F(Planning, ReportsEachExistingPage) {
-    Page("/index.html");
-    Page("/missing.html", -1);
-    Page("/docs/last.html");
-    RecordingSink sink;
-    CSiteSynthesizer synth(work.string(), "tarvik", Params(), false, &sink);
-    EXPECT_TRUE(synth.ConcludeCachingInstructions(*map));
-    EXPECT_EQ(sink.statuses, (std::vector<std::string>{"Concluding Caching Instructions",
-                                                       "Processing page index.html",
-                                                       "Processing page last.html"}));
-    EXPECT_EQ(sink.progress, (std::vector<int>{0, 0, 66}));
-}
-
 }  // namespace
