@@ -124,6 +124,11 @@ TEST_F(AgentDocumentTest, AddingEditingAndOptions) {
     EXPECT_EQ(added->AgentKey, "new.example 0");
     EXPECT_EQ(added->Description, "Renamed");
     EXPECT_EQ(added->SiteMap.get(), graph);
+    SetUserHivePath(regFile.string());  // stored at once, as another process sees it
+    CAgentSettings back;
+    back.AgentKey = "new.example 0";
+    ASSERT_TRUE(LoadAgent(back));
+    EXPECT_EQ(back.Description, "Renamed");
 
     std::array<std::string, kSuffixTypeCount> lists;
     for (int i = 0; i < kSuffixTypeCount; ++i)

@@ -134,12 +134,11 @@ TEST_F(SettingsStoreTest, LoadKeepsFieldsThatCannotBeReadAndZeroesBadEnumeration
     EXPECT_FALSE(a.CacheHTML);
     EXPECT_TRUE(a.CacheASP);
     EXPECT_FALSE(a.CacheVideo);
-    EXPECT_TRUE(a.CacheImages);  // absent: unchanged
     EXPECT_EQ(a.CachePageLimit, 2);
     EXPECT_EQ(a.CacheKBLimit, 16);
     EXPECT_EQ(a.StartTime, defaultStart);
     EXPECT_EQ(a.Password, "kept");
-    EXPECT_EQ(a.HomePage, "index.html");
+    EXPECT_EQ(a.HomePage, "index.html");  // absent: unchanged
 }
 
 TEST_F(SettingsStoreTest, KeysAreNumberedAndNumbersReused) {

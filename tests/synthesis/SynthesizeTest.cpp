@@ -90,35 +90,37 @@ TEST_F(Synthesis, LongListsAreSplitIntoParts) {
     ASSERT_TRUE(Run(synth)) << GetLastMessage();
     map->Renumber();
     const fs::path agent = site / "tarvik";
-    auto fetch = [&](const char* hub, int part) {
-        return Decoded(agent / ("fetch" + std::to_string(map->FindPage(hub)->Index) + "x" +
-                                std::to_string(part) + ".qvf"));
+    // Each part's size, first line (the next part's file, "$" standing for the hub's index),
+    // second and last line.
+    struct Part {
+        const char* hub;
+        int part;
+        std::size_t size;
+        std::string first, second, last;
+    } parts[] = {
+        {"/hub60.html", 0, 51, "tarvik/fetch$x1.qvf", "hub60-t0.html", "#hub60-t24.html"},
+        {"/hub60.html", 1, 11, "@@", "hub60-t25.html", "#hub60-t29.html"},
+        {"/hub59.html", 0, 60, "@@", "hub59-t0.html", "#hub59-img.html"},
+        {"/sub/hub110.html", 0, 51, "../tarvik/fetch$x1.qvf", "hub110-t0.html", "#hub110-t24.html"},
+        {"/sub/hub110.html", 1, 51, "../tarvik/fetch$x2.qvf", "hub110-t25.html",
+         "#hub110-t49.html"},
+        {"/sub/hub110.html", 2, 11, "@@", "hub110-t50.html", "#hub110-img.html"},
     };
+    for (const Part& p : parts) {
+        SCOPED_TRACE(testing::Message() << p.hub << " part " << p.part);
+        const std::string index = std::to_string(map->FindPage(p.hub)->Index);
+        const std::vector<std::string> lines =
+            Decoded(agent / ("fetch" + index + "x" + std::to_string(p.part) + ".qvf"));
+        ASSERT_EQ(lines.size(), p.size);
+        std::string first = p.first;
+        if (const std::size_t at = first.find('$'); at != std::string::npos)
+            first.replace(at, 1, index);
+        EXPECT_EQ(lines[0], first);
+        EXPECT_EQ(lines[1], p.second);
+        EXPECT_EQ(lines.back(), p.last);
+    }
     const int hub60 = map->FindPage("/hub60.html")->Index;
-    const int hub110 = map->FindPage("/sub/hub110.html")->Index;
-
-    std::vector<std::string> part0 = fetch("/hub60.html", 0);
-    ASSERT_EQ(part0.size(), 51u);
-    EXPECT_EQ(part0[0], "tarvik/fetch" + std::to_string(hub60) + "x1.qvf");
-    EXPECT_EQ(part0[1], "hub60-t0.html");
-    EXPECT_EQ(part0[2], "#hub60-t0.html");
-    std::vector<std::string> part1 = fetch("/hub60.html", 1);
-    ASSERT_EQ(part1.size(), 11u);
-    EXPECT_EQ(part1[0], "@@");
-    EXPECT_EQ(part1[10], "#hub60-t29.html");
     EXPECT_FALSE(fs::exists(agent / ("fetch" + std::to_string(hub60) + "x2.qvf")));
-
-    std::vector<std::string> only = fetch("/hub59.html", 0);
-    ASSERT_EQ(only.size(), 60u);
-    EXPECT_EQ(only[0], "@@");
-    EXPECT_EQ(only[58], "hub59-0.gif");
-    EXPECT_EQ(only[59], "#hub59-img.html");
-
-    EXPECT_EQ(fetch("/sub/hub110.html", 0)[0],
-              "../tarvik/fetch" + std::to_string(hub110) + "x1.qvf");
-    EXPECT_EQ(fetch("/sub/hub110.html", 0)[1], "hub110-t0.html");
-    EXPECT_EQ(fetch("/sub/hub110.html", 1).size(), 51u);
-    EXPECT_EQ(fetch("/sub/hub110.html", 2).size(), 11u);
 
     std::vector<std::string> index = Decoded(agent / "index.qvf");
     ASSERT_GE(index.size(), 2u);
@@ -162,8 +164,6 @@ TEST_F(Synthesis, ScrambledFilesTakeTheirKeysInFileOrder) {
         }
         EXPECT_EQ(ReadWholeFile(agent / file.name), bytes) << file.name;
     }
-    EXPECT_EQ(Decoded(agent / "fetch0x0.qvf"),
-              (std::vector<std::string>{"@@", "a%3Bb.html", "#a%3Bb.html"}));
     EXPECT_EQ(ReadWholeFile(agent / "quorvane.properties"),
               "ShowPrefetch=no\n");  // never scrambled
 }
@@ -257,7 +257,6 @@ TEST_F(Synthesis, DynamicSitesGetFilesButNoPageEdits) {
     EXPECT_EQ(ReadWholeFile(agent / "index.qvf"),
               "/index.html\n/agent/fetch0x0.qvf\n/p1.html\n@@\n");
     EXPECT_EQ(ReadWholeFile(agent / "fetch0x0.qvf"), "@@\np1.html\n#p1.html\n");
-    EXPECT_EQ(ReadWholeFile(agent / "b.class"), ReadWholeFile(work / "b.class"));
     EXPECT_EQ(ReadWholeFile(SitePath("/index.html")), before);
     EXPECT_FALSE(fs::exists(site / "agent"));
 }
@@ -276,7 +275,6 @@ TEST_F(Synthesis, TheSiteRootAsAgentDirectory) {
     const std::string page = ReadWholeFile(SitePath("/d/p.html"));
     EXPECT_NE(page.find("Codebase=\"../\" "), std::string::npos);
     EXPECT_NE(page.find("VALUE=\"../fetch1x0.qvf\">"), std::string::npos);
-    EXPECT_TRUE(fs::exists(site / "quorvane.properties"));
 }
 
 TEST_F(Synthesis, FrameSetsGetNothingAndTheirFramesAreHandled) {
