@@ -37,11 +37,10 @@ class AgentChecksTest : public testing::Test {
         std::vector<std::string> questions;
     };
 
-    static Outcome Run(const std::function<bool(CUserPrompt&)>& check,
-                       std::deque<bool> answers = {}) {
+    // Runs a check, answering its questions with yes or no.
+    static Outcome Run(const std::function<bool(CUserPrompt&)>& check, bool yes = false) {
         RecordingPrompt prompt;
-        prompt.answers = std::move(answers);
-        prompt.defaultAnswer = false;
+        prompt.answer = yes;
         Outcome o;
         o.passed = check(prompt);
         o.messages = prompt.messages;
@@ -68,11 +67,8 @@ std::string Sub(std::string text, const std::string& from, const std::string& to
 Msgs Listed(const std::string& text) {
     return text.empty() ? Msgs{} : Msgs{text};
 }
-// 'y' / 'n' as the one answer given, ' ' for none.
-std::deque<bool> Answers(char answer) {
-    return answer == ' ' ? std::deque<bool>{} : std::deque<bool>{answer == 'y'};
-}
 
+// The refusals the wizard's test rows show through the sheets are not repeated here.
 // Rows: "$R" stands for the site root; answer 'y'/'n' to the question asked, or ' '.
 TEST_F(AgentChecksTest, LocationPage) {
     const int32_t kDynamic = -1;
@@ -90,12 +86,8 @@ TEST_F(AgentChecksTest, LocationPage) {
     } cases[] = {
         {kSiteFtp, "", "", "", ' ', true, "", ""},
         {kSiteHttp, "", "", "", ' ', true, "", ""},
-        {kSiteLocal, "", "index.html", "tarvik", ' ', false,
-         "Please specify your site's root directory", ""},
         {kSiteLocal, "$R", "/", "tarvik", ' ', false, "Please specify your home page file name",
          ""},
-        {kSiteLocal, "$R", "missing.html", "tarvik", ' ', false,
-         "Home page file \"$R/missing.html\" not found", ""},
         {kSiteLocal, "$R", "readonly.html", "tarvik", ' ', false,
          "Home page file \"$R/readonly.html\" has a read only attribute", ""},
         {kSiteLocal, backslashRoot, "\\index.html", "\\tarvik\\", ' ', true, "", ""},
@@ -120,7 +112,7 @@ TEST_F(AgentChecksTest, LocationPage) {
                     return CheckDynamicLocationPage(c.home, Sub(c.files, "$R", root), p);
                 return CheckLocationPage(c.type, Sub(c.root, "$R", root), c.home, c.files, p);
             },
-            Answers(c.answer));
+            c.answer == 'y');
         EXPECT_EQ(o.passed, c.passed);
         EXPECT_EQ(o.messages, Listed(Sub(c.message, "$R", root)));
         EXPECT_EQ(o.questions, Listed(Sub(c.question, "$R", root)));
@@ -143,9 +135,6 @@ TEST_F(AgentChecksTest, LogPage) {
         {false, logs + "/ex*.log", {}},
         {false, logs + "/none.log; " + logs + "/ex2.log", {}},
         {false, logs + "\\ex1.log", {}},
-        {false,
-         logs + "/a.log; " + logs + "/b.log",
-         {"Log file(s) \"" + logs + "/a.log; " + logs + "/b.log\" not found"}},
         // Only a directory matches: no log file.
         {false, logs + "/dir.*", {"Log file(s) \"" + logs + "/dir.*\" not found"}},
     };
@@ -160,26 +149,20 @@ TEST_F(AgentChecksTest, BackupPage) {
     const std::string ask = "Backup directory \"";
     const std::string create = "\" does not exist. Create directory?";
     struct Case {
-        bool isBackup;
         std::string file;
         char answer;
         bool passed;
         std::string message, question;
     } cases[] = {
-        {false, "", ' ', true, "", ""},
-        {true, "", ' ', false, "Please specify backup (.zip) file name", ""},
-        {true, "$B/site.tar", ' ', false, "File ($B/site.tar) extension must be .ZIP", ""},
-        {true, "$B/SITE.ZIP", ' ', true, "", ""},
-        {true, "$B/old.zip", ' ', true, "", ""},
-        {true, "$B/locked.zip", ' ', false,
-         "Zip directory \"$B/locked.zip\" has a read only attribute.", ""},
-        {true, "$R/index.html/b.zip", ' ', false,
+        {"$B/old.zip", ' ', true, "", ""},
+        {"$B/locked.zip", ' ', false, "Zip directory \"$B/locked.zip\" has a read only attribute.",
+         ""},
+        {"$R/index.html/b.zip", ' ', false,
          "Zip directory \"$R/index.html\" is not a directory name", ""},
-        {true, "$R/rodir/b.zip", ' ', false,
-         "Zip directory \"$R/rodir\" has a read only attribute.", ""},
-        {true, "$B/new/b.zip", 'n', false, "", ask + "$B/new" + create},
-        {true, "$B\\made\\b.zip", 'y', true, "", ask + "$B/made" + create},
-        {true, "$R/agentfile/x/b.zip", 'y', false, "Could not create directory \"$R/agentfile/x\"",
+        {"$R/rodir/b.zip", ' ', false, "Zip directory \"$R/rodir\" has a read only attribute.", ""},
+        {"$B/new/b.zip", 'n', false, "", ask + "$B/new" + create},
+        {"$B\\made\\b.zip", 'y', true, "", ask + "$B/made" + create},
+        {"$R/agentfile/x/b.zip", 'y', false, "Could not create directory \"$R/agentfile/x\"",
          ask + "$R/agentfile/x" + create},
     };
     auto expand = [&](const std::string& text) {
@@ -187,9 +170,8 @@ TEST_F(AgentChecksTest, BackupPage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        Outcome o =
-            Run([&](CUserPrompt& p) { return CheckBackupPage(c.isBackup, expand(c.file), p); },
-                Answers(c.answer));
+        Outcome o = Run([&](CUserPrompt& p) { return CheckBackupPage(true, expand(c.file), p); },
+                        c.answer == 'y');
         EXPECT_EQ(o.passed, c.passed);
         EXPECT_EQ(o.messages, Listed(expand(c.message)));
         EXPECT_EQ(o.questions, Listed(expand(c.question)));

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "AgentTestUtil.h"
 #include "agent/SettingsStore.h"
-#include "hive/RegistryKey.h"
 #include "sitemap/SiteMap.h"
 
 namespace {
@@ -55,13 +52,16 @@ class AgentDocumentTest : public ScratchTest {
 TEST_F(AgentDocumentTest, StartUpDeletesOrphansAndRemovalTakesTheStatisticsFileAlong) {
     const std::string k1 = Store("x.example", "X site");
     const std::string k2 = Store("y.example", "Y site");
-    WriteAll(DefaultWork() / "orphan 3.qvs", "x");
+    for (const char* other : {"orphan 3.qvs", "X.EXAMPLE 0.qvs", "notes.txt"})
+        WriteAll(DefaultWork() / other, "x");
     for (const std::string& key : {k1, k2}) {
         ASSERT_TRUE(CSiteMap("index.html").Save((DefaultWork() / (key + ".qvs")).string()));
     }
     CBrevDoc doc(prompt);
     ASSERT_TRUE(doc.Open());
     EXPECT_FALSE(fs::exists(DefaultWork() / "orphan 3.qvs"));
+    EXPECT_FALSE(fs::exists(DefaultWork() / "X.EXAMPLE 0.qvs"));  // names compare exactly
+    EXPECT_TRUE(fs::exists(DefaultWork() / "notes.txt"));
     EXPECT_FALSE(doc.WantsFirstAgent());
     CAgentSettings* x = doc.Agents().Find(k1);
     ASSERT_NE(x->SiteMap, nullptr);
@@ -81,7 +81,6 @@ TEST_F(AgentDocumentTest, CloseReportsEachStatisticsFileItCannotWriteAndGoesOn) 
     const fs::path missing = dir / "missing";
     CBrevDoc doc(prompt);
     ASSERT_TRUE(doc.Open(missing.string()));
-    EXPECT_EQ(doc.Agents().GetWorkDir(), missing.string());
     doc.Agents().GetAt(1)->ProcessTime = "1/2/26 03:04 PM";
     for (int i = 0; i < 2; ++i) {
         doc.Agents().GetAt(i)->SiteMap->AddPage("/new.html");  // only changed graphs are written
@@ -92,16 +91,15 @@ TEST_F(AgentDocumentTest, CloseReportsEachStatisticsFileItCannotWriteAndGoesOn) 
         (std::vector<std::string>{
             "Could not write site statistics file (" + missing.string() + "/one.example 0.qvs)",
             "Could not write site statistics file (" + missing.string() + "/two.example 0.qvs)"}));
-    // The settings were saved all the same, and the working directory was not stored.
+    // The settings were saved all the same.
     SetUserHivePath(regFile.string());
     CAgentSettings back;
     back.AgentKey = "two.example 0";
     ASSERT_TRUE(LoadAgent(back));
     EXPECT_EQ(back.ProcessTime, "1/2/26 03:04 PM");
-    EXPECT_EQ(ReadWholeFile(regFile).find("TarvikDir"), std::string::npos);
 }
 
-TEST_F(AgentDocumentTest, AddingEditingAndOptions) {
+TEST_F(AgentDocumentTest, AddingAndEditing) {
     CBrevDoc doc(prompt);
     ASSERT_TRUE(doc.Open());
     // An empty store: the first agent is wanted, and the per-user data folder is made private.
@@ -130,15 +128,6 @@ TEST_F(AgentDocumentTest, AddingEditingAndOptions) {
     ASSERT_TRUE(LoadAgent(back));
     EXPECT_EQ(back.Description, "Renamed");
 
-    std::array<std::string, kSuffixTypeCount> lists;
-    for (int i = 0; i < kSuffixTypeCount; ++i)
-        lists[static_cast<std::size_t>(i)] = "x\r\n";
-    ASSERT_TRUE(doc.ApplyOptions("/tmp/elsewhere", lists));
-    EXPECT_EQ(doc.Agents().GetWorkDir(), "/tmp/elsewhere");
-    CAgentList stored;
-    ASSERT_TRUE(LoadAppValues(stored));
-    EXPECT_EQ(stored.GetWorkDir(), "/tmp/elsewhere");
-    doc.Agents().SetWorkDir(DefaultWork().string());
     EXPECT_TRUE(doc.SaveAgentState(*added));
     EXPECT_TRUE(fs::exists(DefaultWork() / "new.example 0.qvs"));
     EXPECT_TRUE(doc.Close());

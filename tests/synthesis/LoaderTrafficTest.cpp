@@ -8,7 +8,6 @@
 #include "log/CommonLogReader.h"
 #include "log/LogAnalyzer.h"
 #include "log/MemoryLogStream.h"
-#include "log/W3CLogReader.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 #include "synthesis/DeployedLoader.h"
@@ -44,15 +43,14 @@ class LoaderTrafficTest : public logtest::ZoneTest {
         graph = std::make_unique<CSiteMap>("index.html");
         graph->SetAccess(std::make_unique<CLocalSiteAccess>(site.path));
     }
-    CLogAnalyzer& Analyzer(double decay = 1.0, bool loader = true, time_t workingTime = 120) {
+    void Analyzer(double decay = 1.0, bool loader = true) {
         graph->SetDecay(kLogDecayPeriod, decay);
         directory = ReadDeployedLoader(*graph, "tarvik", false);
         analyzer =
             std::make_unique<CLogAnalyzer>(*graph, "www.example.com", 0, t0 + 86400, nullptr);
         if (loader) {
-            analyzer->SetLoader(&directory, workingTime);
+            analyzer->SetLoader(&directory, 120);
         }
-        return *analyzer;
     }
     void Feed(const std::string& log) {
         CMemoryLogStream stream(log);
