@@ -21,27 +21,26 @@ const std::string kHome = "http://www.example.com/index.html";
 class LoaderTrafficTest : public logtest::ZoneTest {
   protected:
     void SetUp() override {
-        ZoneTest::SetUp();
         t0 = LocalTime(2026, 10, 1, 10, 0, 0);
-        site.Write("index.html", std::string(7000, 'h'));  // loads in 2 s
+        ASSERT_TRUE(site.WriteFile("index.html", std::string(7000, 'h')));  // loads in 2 s
         for (const char* name : {"a.html", "b.html", "c.html", "img.gif"}) {
-            site.Write(name, "x");
+            ASSERT_TRUE(site.WriteFile(name, "x"));
         }
-        std::filesystem::create_directory(site.Path("tarvik"));
         // The home page plans a.html, img.gif and b.html (a marker entry); a.html plans b.html;
         // c.html plans d.html.
-        site.Write("tarvik/index.qvf",
-                   "/index.html\n/tarvik/fetch0x0.qvf\n/a.html\ntarvik/fetch1x0.qvf\n"
-                   "/c.html\n/tarvik/fetch2x0.qvf\n/b.html\n@@\n");
-        site.Write("tarvik/fetch0x0.qvf", "@@\na.html\nimg.gif\n#b.html\n");
-        site.Write("tarvik/fetch1x0.qvf", "@@\nb.html\n");
-        site.Write("tarvik/fetch2x0.qvf", "@@\nd.html\n");
+        ASSERT_TRUE(
+            site.WriteFile("tarvik/index.qvf",
+                           "/index.html\n/tarvik/fetch0x0.qvf\n/a.html\ntarvik/fetch1x0.qvf\n"
+                           "/c.html\n/tarvik/fetch2x0.qvf\n/b.html\n@@\n"));
+        ASSERT_TRUE(site.WriteFile("tarvik/fetch0x0.qvf", "@@\na.html\nimg.gif\n#b.html\n"));
+        ASSERT_TRUE(site.WriteFile("tarvik/fetch1x0.qvf", "@@\nb.html\n"));
+        ASSERT_TRUE(site.WriteFile("tarvik/fetch2x0.qvf", "@@\nd.html\n"));
         Fresh();
     }
     void Fresh() {
         analyzer.reset();
         graph = std::make_unique<CSiteMap>("index.html");
-        graph->SetAccess(std::make_unique<CLocalSiteAccess>(site.path));
+        graph->SetAccess(std::make_unique<CLocalSiteAccess>(site.Path()));
     }
     void Analyzer(double decay = 1.0, bool loader = true) {
         graph->SetDecay(kLogDecayPeriod, decay);
@@ -73,7 +72,7 @@ class LoaderTrafficTest : public logtest::ZoneTest {
         return link ? link->Weight : 0.0;
     }
 
-    logtest::TempDir site;
+    CTempDir site{"loader"};
     std::unique_ptr<CSiteMap> graph;
     CLoaderDirectory directory;
     std::unique_ptr<CLogAnalyzer> analyzer;
@@ -176,8 +175,9 @@ TEST_F(LoaderTrafficTest, ARotatedLogKeepsTheClientsList) {
     std::string view = HomeView("w", t0);
     std::size_t cut = view.find("GET /a.html");
     cut = view.rfind('\n', cut) + 1;
-    std::string older = site.Write("access.log.1", view.substr(0, cut));
-    std::string newer = site.Write("access.log", view.substr(cut));
+    const std::string older = site / "access.log.1", newer = site / "access.log";
+    ASSERT_TRUE(site.WriteFile("access.log.1", view.substr(0, cut)));
+    ASSERT_TRUE(site.WriteFile("access.log", view.substr(cut)));
     int32_t count = 0;
     int64_t position = 0;
     EXPECT_EQ(analyzer->AnalyzeLogFile(older, 0, count, position).hits, 3);
