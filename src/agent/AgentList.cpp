@@ -32,11 +32,6 @@ CAgentSettings* CAgentList::AddCopy(const CAgentSettings& agent) {
     return m_agents.back().get();
 }
 
-CAgentSettings* CAgentList::Add(CAgentSettings&& agent) {
-    m_agents.push_back(std::make_unique<CAgentSettings>(std::move(agent)));
-    return m_agents.back().get();
-}
-
 bool CAgentList::Remove(const CAgentSettings* agent) {
     for (auto it = m_agents.begin(); it != m_agents.end(); ++it) {
         if (it->get() == agent) {

@@ -45,8 +45,6 @@ class CAgentList {
     // Appends a copy of the agent's settings and key (not its page graph) and returns the new
     // entry, owned by the list.
     CAgentSettings* AddCopy(const CAgentSettings& agent);
-    // Appends the record itself, page graph included.
-    CAgentSettings* Add(CAgentSettings&& agent);
     // Destroys the agent (with its page graph) and closes the gap, keeping the order. False when
     // the agent is not in the list. agent is borrowed.
     bool Remove(const CAgentSettings* agent);

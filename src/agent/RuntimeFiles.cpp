@@ -99,10 +99,7 @@ std::string FindRuntimeDir() {
     return std::string();
 }
 
-SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir, int* copied) {
-    if (copied != nullptr) {
-        *copied = 0;
-    }
+SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir) {
     DIR* dir = runtimeDir.empty() ? nullptr : opendir(runtimeDir.c_str());
     if (dir == nullptr) {
         return SeedResult::NoRuntimeDir;
@@ -140,9 +137,6 @@ SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir
         }
         if (!CopyNew(data, workDir, name)) {
             return SeedResult::Failed;
-        }
-        if (copied != nullptr) {
-            ++*copied;
         }
     }
     return SeedResult::Seeded;

@@ -22,7 +22,5 @@ enum class SeedResult {
 // Failed, naming the first file, when it is no directory). A file is written under a temporary name
 // and linked into place, so the working directory never holds half a file and a file that appears
 // meanwhile is kept. Failed sets "Could not copy runtime file %s into the working directory %s
-// (%s)" and stops at that file; the files copied before it stay. copied, when given, receives
-// the number of files copied (borrowed for the call).
-SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir,
-                       int* copied = nullptr);
+// (%s)" and stops at that file; the files copied before it stay.
+SeedResult SeedWorkDir(const std::string& workDir, const std::string& runtimeDir);

@@ -435,20 +435,6 @@ bool LoadAppValues(CAgentList& list) {
     return opened;
 }
 
-bool SaveSuffixLists(const CAgentList& list) {
-    CHiveFile& hive = UserHive();
-    CHiveBatch batch(hive);
-    CRegistryKey key;
-    if (!key.Open(hive, kProductKeyPath)) {
-        batch.End();
-        return false;
-    }
-    for (int i = 0; i < kSuffixTypeCount; ++i) {
-        key.SetString(kSuffixValueNames[i], list.GetSuffixList(i));
-    }
-    return batch.End();
-}
-
 bool SaveAppValues(const CAgentList& list, bool workDir,
                    const std::array<bool, kSuffixTypeCount>& suffixLists) {
     if (!workDir && std::find(suffixLists.begin(), suffixLists.end(), true) == suffixLists.end())

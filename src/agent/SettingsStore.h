@@ -101,10 +101,6 @@ void RemoveOrphanStatistics(const CAgentList& list);
 // the product key could not be opened (the list then holds the defaults).
 bool LoadAppValues(CAgentList& list);
 
-// Writes the list's seven suffix lists, in stored order, in one write. The working directory
-// is never written.
-bool SaveSuffixLists(const CAgentList& list);
-
 // Writes, in one write, the list's working directory (TarvikDir) when workDir is set and each
 // suffix list whose flag is set; nothing else. True, writing nothing, when no flag is set.
 bool SaveAppValues(const CAgentList& list, bool workDir,

@@ -17,7 +17,6 @@ class CFileLogStream : public CLogStream {
     // that is open already is closed first.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return m_fd >= 0; }
 
     // The file's current size; -1 when it is not open or cannot be asked.
     int64_t Size() const override;

@@ -111,7 +111,6 @@ class CLogAnalyzer {
     // an earlier run); 0 for none.
     void SetResumeOffset(int64_t offset) { m_resumeOffset = offset; }
 
-    const CVisitorTable& Visitors() const { return m_visitors; }
     // Hits in range over the whole phase, those already read by an earlier run included.
     int64_t TotalHits() const { return m_totalHits; }
     // GET records that went on to make visits.

@@ -54,8 +54,6 @@ class CVisitorTable {
     std::size_t RemoveInactive(time_t t, time_t timeout);
 
     std::size_t Size() const { return m_visitors.size(); }
-    // The visitors in creation order.
-    const std::vector<std::unique_ptr<CLogVisitor>>& Visitors() const { return m_visitors; }
 
   private:
     static uint64_t Hash(std::string_view client) { return TextHash(client); }

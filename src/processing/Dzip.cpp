@@ -179,8 +179,7 @@ bool WriteEmptyArchive(const std::string& path) {
 }  // namespace
 
 int dzip(const DzipCommand* command) {
-    if (command == nullptr || command->operation != kDzipAddToArchive ||
-        command->zipName == nullptr || command->zipName[0] == '\0') {
+    if (command == nullptr || command->zipName == nullptr || command->zipName[0] == '\0') {
         return kDzipFailed;
     }
     const std::string zipName = command->zipName;

@@ -9,12 +9,10 @@
 // a nonzero answer asks the writer to stop (the call then fails).
 using DzipStatusCallback = int (*)(const char* item, int progress, void* data);
 
-constexpr int32_t kDzipAddToArchive = 4;  // the one operation: create the archive from the items
-constexpr int kDzipFailed = 9;            // the result of any failure
+constexpr int kDzipFailed = 9;  // the result of any failure
 
 struct DzipCommand {
     int32_t structSize = sizeof(DzipCommand);
-    int32_t operation = 0;
     const char* zipName = nullptr;   // borrowed
     const char* itemList = nullptr;  // borrowed; items separated by blanks, quoted when needed
     DzipStatusCallback statusCallback = nullptr;

@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "sitemap/SiteMap.h"
 
-std::vector<CPageLink*> CandidateOrder(CSitePage& page) {
-    return CandidateOrder(page, nullptr);
-}
+namespace {
 
+// The page's links in the order the estimate considers them: with the forced order on, first
+// the links to the forced pages in forced order (a forced page without a link is skipped), then
+// the rest in link order; otherwise link order. *forcedLinks tells how many of the first links
+// are those of forced pages (0 with the forced order off): the links the estimate counts as
+// prefetched in forced order.
 std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks) {
     std::vector<CPageLink*> order;
     order.reserve(page.Links.size());
@@ -20,9 +24,7 @@ std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks
                 }
             }
         }
-        if (forcedLinks != nullptr) {
-            *forcedLinks = order.size();
-        }
+        *forcedLinks = order.size();
         for (const auto& link : page.Links) {
             if (std::find(order.begin(), order.end(), link.get()) == order.end()) {
                 order.push_back(link.get());
@@ -30,16 +32,15 @@ std::vector<CPageLink*> CandidateOrder(CSitePage& page, std::size_t* forcedLinks
         }
         return order;
     }
-    if (forcedLinks != nullptr) {
-        *forcedLinks = 0;
-    }
+    *forcedLinks = 0;
     for (const auto& link : page.Links) {
         order.push_back(link.get());
     }
     return order;
 }
 
-NextClickEstimate EstimateNextClick(CSitePage& page, bool storePlanValues) {
+// The next-click estimate of one page.
+NextClickEstimate EstimateNextClick(CSitePage& page) {
     NextClickEstimate e;
     const int idle = page.AverageIdleTime();
     const double n = idle > 1 ? idle : 1;
@@ -66,8 +67,6 @@ NextClickEstimate EstimateNextClick(CSitePage& page, bool storePlanValues) {
             // NOLINTNEXTLINE(bugprone-integer-division)
             benefit = std::pow(e.base, static_cast<double>(t / 2 + elapsed));
         }
-        if (storePlanValues)
-            link->PlanValue = benefit;
         w0sum += link->Weight * t;
         w1sum += (1.0 - benefit) * link->Weight * t;
         elapsed += t;
@@ -78,7 +77,8 @@ NextClickEstimate EstimateNextClick(CSitePage& page, bool storePlanValues) {
     return e;
 }
 
-double EstimateSiteAcceleration(CSiteMap& map, bool storePlanValues) {
+// The weighted mean of W0 / W1 - 1 over the pages that have direct links.
+double EstimateSiteAcceleration(CSiteMap& map) {
     double sum = 0.0;
     double weight = 0.0;
     for (int i = 0; i < map.PageCount(); ++i) {
@@ -86,7 +86,7 @@ double EstimateSiteAcceleration(CSiteMap& map, bool storePlanValues) {
         if (!page->HasStaticLink()) {
             continue;
         }
-        NextClickEstimate e = EstimateNextClick(*page, storePlanValues);
+        NextClickEstimate e = EstimateNextClick(*page);
         const double w0 = std::max(e.w0, 0.01);
         const double w1 = std::max(e.w1, 0.01);
         sum += (w0 / w1 - 1.0) * e.p;
@@ -95,12 +95,14 @@ double EstimateSiteAcceleration(CSiteMap& map, bool storePlanValues) {
     return sum / (weight > 1.0 ? weight : 1.0);
 }
 
+}  // namespace
+
 PageEstimates EstimatePage(CSitePage& page) {
     PageEstimates e;
     e.load = page.AverageLoadTime();
     e.idle = page.AverageIdleTime();
     e.direct = page.HasStaticLink();
-    e.next = EstimateNextClick(page, false);
+    e.next = EstimateNextClick(page);
     return e;
 }
 
@@ -108,7 +110,7 @@ SiteEstimates EstimateSite(CSiteMap& map) {
     SiteEstimates e;
     e.available = SiteStatisticsAvailable(map);
     if (e.available) {
-        e.acceleration = EstimateSiteAcceleration(map, false);
+        e.acceleration = EstimateSiteAcceleration(map);
     }
     return e;
 }

@@ -26,7 +26,6 @@ bool CSiteZipper::Zip(const std::string& zipName, const std::string& itemList, b
     std::string items = itemList;
     std::replace(items.begin(), items.end(), '/', '\\');
     DzipCommand command;
-    command.operation = kDzipAddToArchive;
     command.zipName = zipName.c_str();
     command.itemList = items.c_str();
     command.statusCallback = &CSiteZipper::StatusCallback;
@@ -36,6 +35,10 @@ bool CSiteZipper::Zip(const std::string& zipName, const std::string& itemList, b
     return dzip(&command) != kDzipFailed;
 }
 
+namespace {
+
+// The item list of a backup, as handed to the archive writer (before slashes become
+// backslashes): quoted root + page name items separated by a blank, or root + "/*.*".
 std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly) {
     std::string root = rootDirectory;
     if (!pagesOnly) {
@@ -59,6 +62,8 @@ std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool
     }
     return items;
 }
+
+}  // namespace
 
 bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
             const std::string& zipName, CProgressSink* sink) {

@@ -16,7 +16,3 @@ class CSiteMap;
 // Borrows map and sink (sink may be null).
 bool Backup(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly,
             const std::string& zipName, CProgressSink* sink);
-
-// The item list of a backup, as handed to the archive writer (before slashes become
-// backslashes): quoted root + page name items separated by a blank, or root + "/*.*".
-std::string BackupItemList(CSiteMap& map, const std::string& rootDirectory, bool pagesOnly);

@@ -94,7 +94,6 @@ bool CSiteZipper::ZipFromSite(const std::string& zipName, CSiteAccess& access,
     if (names.empty()) {
         // Nothing to store: an archive without entries, as the local writer makes it.
         DzipCommand command;
-        command.operation = kDzipAddToArchive;
         command.zipName = zipName.c_str();
         command.itemList = "";
         command.statusCallback = &CSiteZipper::StatusCallback;

@@ -357,6 +357,10 @@ bool CFtpSiteAccess::ReadFile(const std::string& name, CTextBuffer& buffer) {
         buffer.Truncate(start);
         if (m_connection->BodyTooLarge()) {
             SetError(IDS_SITE_TOO_LARGE, name.c_str());
+        } else if (code == CURLE_REMOTE_FILE_NOT_FOUND) {
+            // Said here: libcurl's error buffer may hold an earlier, harmless complaint of the
+            // same transfer (active mode's address lookup) instead of the server's refusal.
+            SetError(IDS_SITE_NOT_FOUND, name.c_str());
         } else {
             SetCurlError(*m_connection, code);
         }

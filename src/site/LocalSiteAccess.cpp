@@ -125,13 +125,6 @@ CLocalSiteAccess::CLocalSiteAccess(std::string root) : m_root(std::move(root)) {
     }
 }
 
-std::string CLocalSiteAccess::LocalPath(const std::string& name) const {
-    if (m_root.empty() || !StaysInsideRoot(name)) {
-        return std::string();
-    }
-    return m_root + name;
-}
-
 bool CLocalSiteAccess::Resolve(const std::string& name, std::string& path) {
     ClearError();
     if (m_root.empty()) {

@@ -35,12 +35,9 @@ class CLocalSiteAccess : public CSiteAccess {
     // One flush of the file system that holds the root, when files were written since the last.
     bool Sync() override;
 
-    // The local path of a name (root followed by the name); empty when the name is refused or
-    // there is no root.
-    std::string LocalPath(const std::string& name) const;
-
   private:
-    // LocalPath, recording why a name is refused.
+    // The local path of a name (root followed by the name); false, recording why, when the name
+    // is refused or there is no root.
     bool Resolve(const std::string& name, std::string& path);
 
     std::string m_root;

@@ -49,7 +49,6 @@ class CTextBuffer {
     char* Data() { return m_data; }
     const char* Data() const { return m_data; }
     int32_t Length() const { return m_length; }
-    int32_t GrowStep() const { return m_growStep; }
     std::string_view View() const { return std::string_view(m_data ? m_data : "", m_length); }
     std::string ToString() const { return std::string(View()); }
 

@@ -20,16 +20,6 @@ CInstructionWriter::CInstructionWriter(CTextBuffer& buffer, bool textForm, CRand
     m_failed = !m_buffer.Append(header, 6);
 }
 
-bool CInstructionWriter::WriteLine(const char* text, int32_t length) {
-    if (text == nullptr) {
-        text = "";
-        length = 0;
-    }
-    std::string_view line =
-        length < 0 ? std::string_view(text) : std::string_view(text, static_cast<size_t>(length));
-    return WriteLine(line);
-}
-
 bool CInstructionWriter::WriteLine(std::string_view line) {
     if (m_failed) {
         return false;

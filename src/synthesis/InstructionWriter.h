@@ -23,17 +23,13 @@ class CInstructionWriter {
     CInstructionWriter(const CInstructionWriter&) = delete;
     CInstructionWriter& operator=(const CInstructionWriter&) = delete;
 
-    // Appends one line: length bytes of text, or the text up to its terminating zero when length
-    // is negative. A byte equal to the form's line end (LF, or ";" when scrambled) would split
+    // Appends one line. A byte equal to the form's line end (LF, or ";" when scrambled) would split
     // the line, so it is written percent-encoded ("%0A", "%3B"), which names the same URL.
     // False when the buffer could not grow; the writer has then failed for good.
-    bool WriteLine(const char* text, int32_t length);
     bool WriteLine(std::string_view line);
 
     // True once any write could not be stored; the buffer must not be used as a file then.
     bool Failed() const { return m_failed; }
-    // The key of the scrambled form (zeros in the text form).
-    const uint8_t* Key() const { return m_key; }
 
   private:
     CTextBuffer& m_buffer;

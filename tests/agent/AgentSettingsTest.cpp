@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "support/Scoped.h"
 
 namespace {
@@ -28,31 +25,25 @@ TEST_F(AgentSettingsTest, DefaultStartTimeIsAYearBack) {
 }
 
 TEST_F(AgentSettingsTest, TimeRanges) {
-    time_t now = LocalTime(2026, 6, 15, 12, 0, 0);
-    struct Case {
-        int range;
-        time_t start;
-        time_t end;
-    };
+    const time_t now = LocalTime(2026, 6, 15, 12, 0, 0);
     CAgentSettings a(now);
     a.StartTime = 1000;
     a.EndTime = 2000;
-    const Case cases[] = {
-        {0, LocalTime(1971, 1, 1, 0, 0, 0), now + 3600},
-        {1, now - 31536000, now + 3600},
-        {2, now - 15724800, now + 3600},
-        {3, now - 2592000, now + 3600},
-        {4, now - 604800, now + 3600},
-        {5, now - 86400, now + 3600},
-        {6, now - 3600, now + 3600},
-        {7, 1000, 2000},
-    };
-    for (const auto& c : cases) {
-        a.StatRange = c.range;
+    // All log files; a year, half a year, a month, a week, a day, an hour back; the range given.
+    const time_t starts[] = {LocalTime(1971, 1, 1, 0, 0, 0),
+                             now - 31536000,
+                             now - 15724800,
+                             now - 2592000,
+                             now - 604800,
+                             now - 86400,
+                             now - 3600,
+                             1000};
+    for (int range = 0; range < 8; ++range) {
+        a.StatRange = range;
         time_t s = 0, e = 0;
         a.GetTimeRange(now, &s, &e);
-        EXPECT_EQ(s, c.start) << "range " << c.range;
-        EXPECT_EQ(e, c.end) << "range " << c.range;
+        EXPECT_EQ(s, starts[range]) << "range " << range;
+        EXPECT_EQ(e, range == kRangeSpecify ? 2000 : now + 3600) << "range " << range;
     }
 }
 

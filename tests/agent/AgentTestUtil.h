@@ -3,12 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,23 +18,12 @@ namespace agenttest {
 namespace fs = std::filesystem;
 
 inline void WriteAll(const fs::path& p, const std::string& data) {
-    fs::create_directories(p.parent_path());
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << data;
+    ASSERT_TRUE(CTempDir::WriteFileAt("/", p.relative_path(), data)) << p;
 }
 
-inline mode_t ModeOf(const fs::path& p) {
-    struct stat st;
-    if (::stat(p.c_str(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
-}
-
-// The header and product key path of a settings file, for hand-written files.
-inline const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+// The product key path of a settings file, for hand-written files.
 inline const std::string kProduct = "HKEY_CURRENT_USER\\Software\\Quorvane\\Tarvik\\1.0B";
 
-// A scratch directory with the user's hive moved into it.
 class ScratchTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -54,7 +40,7 @@ class ScratchTest : public testing::Test {
     }
     // Replaces the settings file by the text (header added) and makes the hive read it again.
     void WriteHive(const std::string& body) {
-        WriteAll(regFile, kHeader + body);
+        WriteAll(regFile, "Windows Registry Editor Version 5.00\n\n" + body);
         SetUserHivePath(regFile.string());
     }
 
@@ -64,26 +50,20 @@ class ScratchTest : public testing::Test {
     fs::path workDir;
 };
 
-// Records every message and question; answers questions from a script (Yes when it runs out,
-// unless defaultAnswer says otherwise).
+// Records every message and question; answers every question with answer.
 class RecordingPrompt : public CUserPrompt {
   public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& caption) override {
         questions.push_back(text);
         captions.push_back(caption);
-        if (answers.empty())
-            return defaultAnswer;
-        bool answer = answers.front();
-        answers.pop_front();
         return answer;
     }
 
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::vector<std::string> captions;
-    std::deque<bool> answers;
-    bool defaultAnswer = true;
+    bool answer = true;
 };
 
 }  // namespace agenttest

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -13,24 +14,25 @@
 
 namespace {
 
-// Everything written to a temporary stream so far.
-std::string Written(std::FILE* f) {
-    std::fflush(f);
-    std::string text;
-    std::rewind(f);
-    char buffer[512];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
+// A stream into memory; Text() is everything written to it so far.
+struct Stream {
+    char* data = nullptr;
+    std::size_t size = 0;
+    std::FILE* f = open_memstream(&data, &size);
+    ~Stream() {
+        std::fclose(f);
+        std::free(data);
     }
-    return text;
-}
+    std::string Text() {
+        std::fflush(f);
+        return std::string(data, size);
+    }
+};
 
-TEST(TerminalSink, PlainLinesWhenNotATerminal) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
+TEST(TerminalSink, PlainLinesAndStopWhenNotATerminal) {
+    Stream out;
     {
-        CTerminalSink sink(f, false);
+        CTerminalSink sink(out.f, false);
         sink.SetTitle("Analyzing site ...");
         sink.SetTitle("Analyzing site ...");  // the same title: not again
         // Names from a site or a log: their control characters are shown, never obeyed.
@@ -38,24 +40,27 @@ TEST(TerminalSink, PlainLinesWhenNotATerminal) {
             "Processing page a\x1b]0;t\x07\xC2\x9B"
             "2J\xFF.html");                                              // not drawn yet
         sink.ShowMessage("Could not read file /x\x1b[2J.html\n\u00e9");  // at once, then again
-        EXPECT_EQ(sink.LastShown(), "Could not read file /x\x1b[2J.html\n\u00e9");
         sink.SetProgress(40);
         sink.SetTitle("Analyzing log files ...");
+        // Ctrl-C while the pages are rewritten is not a stop.
+        sink.EnableStop(false);
+        sink.RequestStop();
+        EXPECT_FALSE(sink.IsStopped());
+        sink.EnableStop(true);
+        sink.RequestStop();
+        EXPECT_TRUE(sink.IsStopped());
     }
-    EXPECT_EQ(Written(f),
+    EXPECT_EQ(out.Text(),
               "Analyzing site ...\n"
               "Could not read file /x\\x1b[2J.html\n\u00e9\n"
               "Analyzing site ...: Processing page a\\x1b]0;t\\x07\\xc2\\x9b2J\\xff.html\n"
               "Analyzing log files ...\n");
-    std::fclose(f);
 }
 
 TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
+    Stream out;
     {
-        CTerminalSink sink(f, true);
-        EXPECT_EQ(sink.LastShown(), "");
+        CTerminalSink sink(out.f, true);
         sink.SetTitle("Analyzing site's files");
         sink.SetProgress(150);  // shown as at most 99
         sink.SetStatus("Processing file logo.gif");
@@ -64,29 +69,13 @@ TEST(TerminalSink, OneLineUpdatedInPlaceOnATerminal) {
     }
     // Progress and status within 100 ms of the last draw wait for the next one (unless the
     // machine stalled in between); the message clears the line and draws it again.
-    const std::string text = Written(f);
-    const std::string start = "\r\033[KAnalyzing site's files";
+    const std::string text = out.Text();
     const std::string end =
         "\r\033[KExpected Log Processing time is 12 minutes\n"
         "\r\033[K[99%] Analyzing site's files: Processing file logo.gif\n";
-    EXPECT_TRUE(text.starts_with(start)) << text;
+    EXPECT_TRUE(text.starts_with("\r\033[KAnalyzing site's files")) << text;
     EXPECT_TRUE(text.ends_with(end)) << text;
     EXPECT_EQ(text.find('\n'), text.size() - end.size() + end.find('\n')) << text;
-    std::fclose(f);
-}
-
-TEST(TerminalSink, StopIsIgnoredWhileDisabled) {
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    CTerminalSink sink(f, false);
-    EXPECT_FALSE(sink.IsStopped());
-    sink.EnableStop(false);  // the pages are being rewritten
-    sink.RequestStop();
-    EXPECT_FALSE(sink.IsStopped());
-    sink.EnableStop(true);
-    sink.RequestStop();
-    EXPECT_TRUE(sink.IsStopped());
-    std::fclose(f);
 }
 
 TEST(TimingSink, PhasesAddUpAndCallsPassOn) {
@@ -104,12 +93,9 @@ TEST(TimingSink, PhasesAddUpAndCallsPassOn) {
     EXPECT_FALSE(timing.IsStopped());
     inner.stopped = true;
     EXPECT_TRUE(timing.IsStopped());
-    EXPECT_EQ(timing.Phases().size(), 2u);  // the second pass is still on: it ends with Close
     timing.Close();
 
     ASSERT_EQ(timing.Phases().size(), 2u);
-    EXPECT_EQ(timing.Phases()[0].first, "Analyzing site's files");
-    EXPECT_EQ(timing.Phases()[1].first, "Embedding Java into Site");
     EXPECT_GE(timing.Phases()[1].second, 0.02);
     EXPECT_EQ(inner.calls, (std::vector<std::string>{
                                "title:Analyzing site's files", "title:Analyzing site's files",

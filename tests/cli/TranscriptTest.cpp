@@ -1,10 +1,11 @@
-// The tarvik commands as scripts see them: each case of transcripts.txt runs the built binary in
-// a scratch directory of its own and compares its exit status, stdout and stderr with the
-// transcript. The file's first lines say how a transcript is written.
+// The tarvik commands as scripts see them: each case of transcripts.txt (its first lines say how
+// one is written) runs the built binary in a scratch directory and checks status, stdout, stderr.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iomanip>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -39,50 +40,50 @@ std::vector<Case> ReadTranscripts() {
     if (!in)
         ADD_FAILURE() << "transcripts.txt cannot be read";
     std::vector<Case> cases;
-    std::map<std::string, std::vector<Step>> parts;  // ":: name" blocks, spliced in by "use name"
-    std::vector<Step>* steps = nullptr;
-    std::string line;
-    for (int n = 1; std::getline(in, line); ++n) {
-        if (line.empty() || line[0] == '#')
-            continue;
+    std::map<std::string, std::vector<std::string>> blocks;  // ":: name" blocks, for "use name"
+    std::vector<std::string>* block = nullptr;
+    std::function<void(const std::string&, int)> add = [&](const std::string& line, int n) {
         const std::size_t space = line.find(' ');
         const std::string op = line.substr(0, space);
         const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-        if (op == "==") {
-            std::string name;
-            for (char c : rest)
-                name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-            cases.push_back({name, {}});
-            steps = &cases.back().steps;
-        } else if (op == "::") {
-            steps = &parts[rest];
-        } else if (steps == nullptr) {
-            ADD_FAILURE() << "transcripts.txt:" << n << ": outside a case";
-        } else if (op == "use") {
-            for (const Step& step : parts[rest]) {
-                if (step.op != "+") {
-                    steps->push_back(step);
-                    continue;
-                }
-                Step& into = steps->back();
-                into.out.insert(into.out.end(), step.out.begin(), step.out.end());
-                into.err.insert(into.err.end(), step.err.begin(), step.err.end());
-            }
+        std::vector<Step>& steps = cases.back().steps;
+        if (op == "use") {
+            for (const std::string& used : blocks[rest])
+                add(used, n);
         } else if (op[0] == '|' || op[0] == '!') {
             // Kept as "=text" (exact), "~regex" or "..." (any lines).
             const std::string want = op.size() == 1                 ? "=" + rest
                                      : op[1] == '~'                 ? "~" + rest
                                      : op == "|..." || op == "!..." ? "..."
-                                                                    : "?" + line;
-            if (steps->empty())
-                steps->push_back({n, "+", "", {}, {}, 0});  // output lines of a block alone
-            if (want[0] == '?')
-                ADD_FAILURE() << "transcripts.txt:" << n << ": not an output line";
-            (op[0] == '|' ? steps->back().out : steps->back().err).push_back(want);
+                                                                    : "";
+            if (want.empty() || steps.empty())
+                ADD_FAILURE() << "transcripts.txt:" << n << ": not an output line of a command";
+            else
+                (op[0] == '|' ? steps.back().out : steps.back().err).push_back(want);
+        } else if (op == "$*") {
+            steps.push_back({n, "$", rest, {"..."}, {"..."}, 0});
         } else if (op == "?") {
-            steps->back().status = std::stoi(rest);
+            steps.back().status = std::stoi(rest);
         } else {
-            steps->push_back({n, op, rest, {}, {}, 0});
+            steps.push_back({n, op, rest, {}, {}, 0});
+        }
+    };
+    std::string line;
+    for (int n = 1; std::getline(in, line); ++n) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line.starts_with("== ")) {
+            cases.push_back(
+                {std::regex_replace(line.substr(3), std::regex("[^A-Za-z0-9]"), "_"), {}});
+            block = nullptr;
+        } else if (line.starts_with(":: ")) {
+            block = &blocks[line.substr(3)];
+        } else if (block != nullptr) {
+            block->push_back(line);
+        } else if (cases.empty()) {
+            ADD_FAILURE() << "transcripts.txt:" << n << ": outside a case";
+        } else {
+            add(line, n);
         }
     }
     return cases;
@@ -110,23 +111,8 @@ std::string Unescape(const std::string& text) {
 // Words split at spaces; 'single quotes' keep spaces, '' is an empty word.
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
-    std::string word;
-    bool quoted = false, any = false;
-    for (char c : text) {
-        if (c == '\'') {
-            quoted = !quoted;
-            any = true;
-        } else if (c == ' ' && !quoted) {
-            if (any)
-                words.push_back(word);
-            word.clear();
-            any = false;
-        } else {
-            word += c;
-            any = true;
-        }
-    }
-    if (any)
+    std::istringstream in(text);
+    for (std::string word; in >> std::quoted(word, '\'', '\0');)
         words.push_back(word);
     return words;
 }
@@ -198,17 +184,16 @@ TEST_P(Transcript, Holds) {
             EXPECT_TRUE(Matches(err, 0, Lines(r.err), 0)) << step.rest << "\nstderr:\n" << r.err;
             EXPECT_TRUE(r.out.empty() || r.out.ends_with("\n")) << r.out;
         } else if (step.op == "file" || step.op == "append") {
-            const std::string name = path(0);
-            fs::create_directories(fs::path(name).parent_path());
-            std::ofstream(name,
+            fs::create_directories(fs::path(path(0)).parent_path());
+            std::ofstream(path(0),
                           step.op == "file" ? std::ios::binary : std::ios::binary | std::ios::app)
                 << text;
+        } else if (step.op == "link") {
+            fs::create_symlink(words.at(1), path(0));
         } else if (step.op == "mkdir") {
             fs::create_directories(path(0));
         } else if (step.op == "rm") {
             fs::remove_all(path(0));
-        } else if (step.op == "mv") {
-            fs::rename(path(0), path(1));
         } else if (step.op == "truncate") {
             fs::resize_file(path(0), std::stoul(words.at(1)));
         } else if (step.op == "keep") {
@@ -216,11 +201,8 @@ TEST_P(Transcript, Holds) {
         } else if (step.op == "unchanged") {
             EXPECT_EQ(ReadWholeFile(path(0)), kept[path(words.size() > 1 ? 1 : 0)]) << path(0);
         } else if (step.op == "pad") {
-            const std::size_t size = fs::file_size(path(0));
             std::ofstream(path(0), std::ios::binary | std::ios::app)
-                << std::string(std::stoul(words.at(1)) - size, ' ');
-        } else if (step.op == "same") {
-            EXPECT_EQ(ReadWholeFile(path(0)), ReadWholeFile(path(1))) << path(0);
+                << std::string(std::stoul(words.at(1)) - fs::file_size(path(0)), ' ');
         } else if (step.op == "has" || step.op == "lacks") {
             const bool found = ReadWholeFile(path(0)).find(text) != std::string::npos;
             EXPECT_EQ(found, step.op == "has") << path(0) << ": " << text;

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <functional>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "LogTestUtil.h"
 #include "agent/AgentSettings.h"
@@ -14,25 +15,18 @@
 #include "log/LogReader.h"
 #include "log/MemoryLogStream.h"
 #include "log/VisitorTable.h"
-#include "log/W3CLogReader.h"
 #include "site/LocalSiteAccess.h"
 #include "sitemap/SiteMap.h"
 
 namespace {
 
 using logtest::Line;
-using logtest::RecordingSink;
 using logtest::StepClock;
-using logtest::TempDir;
 
 const std::string kSite = "http://www.example.com";
 
 class LogAnalyzerTest : public logtest::ZoneTest {
   protected:
-    void SetUp() override {
-        ZoneTest::SetUp();
-        t0 = LocalTime(2026, 10, 1, 10, 0, 0);
-    }
     // An analyzer over all time (or the given range) on the test's graph.
     CLogAnalyzer& Analyzer(time_t start = 0, time_t end = kLatestLogTime - 1,
                            CProgressSink* sink = nullptr) {
@@ -50,30 +44,14 @@ class LogAnalyzerTest : public logtest::ZoneTest {
         analyzer->SetFileSize(static_cast<int64_t>(log.size()));
         return analyzer->ProcessRecords(reader);
     }
-    double Weight(const std::string& from, const std::string& to) {
-        CSitePage* source = map.FindPage(from);
-        CSitePage* target = map.FindPage(to);
-        if (!source || !target) {
-            return -1;
-        }
-        CPageLink* link = source->FindLink(target);
-        return link ? link->Weight : 0.0;
-    }
-    std::size_t LinkCount() {
-        std::size_t n = 0;
-        for (const auto& page : map.Pages()) {
-            n += page->Links.size();
-        }
-        return n;
-    }
 
     CSiteMap map{"index.html"};
     std::unique_ptr<CLogAnalyzer> analyzer;
-    time_t t0 = 0;
+    const time_t t0 = LocalTime(2026, 10, 1, 10, 0, 0);
 };
 
-// Each page of the graph in order with its timing samples (count/view sum/load sum) and its
-// links with their weights; then the page hits and the files.
+// Each page of the graph in order with its timing samples (count/view sum/load sum), its links
+// with their weights and its images; then the page hits and the files.
 std::string Summary(const CSiteMap& map) {
     std::ostringstream out;
     for (const auto& page : map.Pages()) {
@@ -82,25 +60,51 @@ std::string Summary(const CSiteMap& map) {
         for (const auto& link : page->Links) {
             out << " >" << link->Target->Name << ":" << link->Weight;
         }
+        for (const CSiteFile* image : page->Images) {
+            out << " +" << image->Name;
+        }
         out << "; ";
     }
     out << map.HitCount << " hits, " << map.FileCount() << " files";
     return out.str();
 }
 
-// A visitor's consecutive page views make a transition and a timing sample; what the range,
-// the method, the frame set on show, the same name and a forgotten visitor change about that.
-TEST_F(LogAnalyzerTest, VisitsMakeTransitionsAndSamples) {
+// What a log teaches the graph: transitions and timing samples from a visitor's consecutive page
+// views, what the range, the method, frames, referers and names change about that, and images.
+TEST_F(LogAnalyzerTest, WhatALogTeachesTheGraph) {
     const time_t t = t0;
-    auto get = [](time_t when, const std::string& client, const std::string& url) {
-        return Line(when, client, "GET", url);
+    auto get = [](time_t when, const std::string& client, const std::string& url,
+                  const std::string& referer = "-") {
+        return Line(when, client, "GET", url, referer);
     };
+    auto refer = [&](const std::string& referer) {
+        return get(t, "v1", "/a.html") + get(t + 20, "v1", "/b.html", referer);
+    };
+    std::string tenVisits;
+    for (int i = 0; i < 10; ++i) {
+        const std::string v = "v" + std::to_string(i);
+        tenVisits += get(t + 2 * i, v, "/a.html") + get(t + 2 * i + 1, v, "/b.html");
+    }
+    auto sized = [](std::vector<std::pair<std::string, int32_t>> sizes) {
+        return [sizes](CSiteMap& graph) {
+            for (const auto& [name, size] : sizes) {
+                (graph.IsPageName(name) ? graph.AddPage(name) : graph.AddFile(name))->Size = size;
+            }
+        };
+    };
+    auto withC = [](CSiteMap& graph) { graph.AddPage("/c.html"); };
+    CTempDir site{"log"};
+    ASSERT_TRUE(site.WriteFile("a.html", std::string(7000, 'a')));
+    const std::string cToB =
+        "/c.html(0/0/0) >/b.html:1; /a.html(1/20/0); /b.html(0/0/0); 2 hits, 0 files";
+    const std::string aToB =
+        "/c.html(0/0/0); /a.html(1/20/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files";
     struct Row {
         const char* what;
         std::string log;
         int32_t hits;
         std::string graph;
-        bool frameSet = false;
+        std::function<void(CSiteMap&)> setup = nullptr;
         time_t start = 0, end = kLatestLogTime - 1;
     };
     const Row rows[] = {
@@ -112,7 +116,9 @@ TEST_F(LogAnalyzerTest, VisitsMakeTransitionsAndSamples) {
          get(t, "v1", "/frames.html") + get(t + 1, "v1", "/menu.html") +
              get(t + 9, "v1", "/b.html"),
          3, "/frames.html(2/9/0) >/b.html:1; /menu.html(0/0/0); /b.html(0/0/0); 3 hits, 0 files",
-         true},
+         [](CSiteMap& graph) {
+             graph.AddPage("/frames.html")->Frames.push_back(graph.AddPage("/menu.html"));
+         }},
         {"only GET requests visit",
          get(t, "v1", "/a.html") + Line(t + 1, "v1", "POST", "/b.html") +
              Line(t + 2, "v1", "HEAD", "/c.html") + get(t + 3, "v1", "/d.html"),
@@ -130,22 +136,71 @@ TEST_F(LogAnalyzerTest, VisitsMakeTransitionsAndSamples) {
         {"range boundaries",
          get(t - 5, "v", "/0.html") + get(t, "v", "/1.html") + get(t + 1, "v", "/2.html") +
              get(t + 10, "v", "/3.html") + get(t + 11, "v", "/4.html"),
-         2, "/2.html(1/9/0) >/3.html:1; /3.html(0/0/0); 2 hits, 0 files", false, t, t + 10},
-        // The last record cannot be read, so the log's end is unknown: it must not be taken as
-        // older than a range of recent days.
-        {"a tail that does not parse",
-         get(t, "v1", "/a.html") + get(t + 5, "v1", "/b.html") + std::string(2000, '#') + "\n", 2,
-         "/a.html(1/5/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files", false, t - 86400, t + 86400},
+         2, "/2.html(1/9/0) >/3.html:1; /3.html(0/0/0); 2 hits, 0 files", nullptr, t, t + 10},
         {"names SameName takes as one",
          get(t, "v1", "/A.HTM") + get(t + 1, "v2", "/a.html") + get(t + 2, "v3", "/a.html") +
              get(t + 3, "v3", "/b.gif") + get(t + 4, "v3", "/b.jpg"),
          5, "/A.HTM(0/0/0); 3 hits, 2 files"},
+        // A referer of this site (scheme and host in any case) that names a page of the graph is
+        // the source of the transition; any other is ignored, and none adds a page.
+        {"a site referer", refer(kSite + "/c.html"), 2, cToB, withC},
+        {"scheme and host in any case", refer("HTTP://WWW.EXAMPLE.COM/c.html"), 2, cToB, withC},
+        {"another scheme", refer("https://www.example.com/c.html"), 2, aToB, withC},
+        {"another host", refer("http://other.example.com/c.html"), 2, aToB, withC},
+        {"not a page of the graph", refer(kSite + "/unknown.html"), 2, aToB, withC},
+        // The home page setting has no leading "/" but the page is named with one.
+        {"the site root names the home page",
+         get(t, "v1", "/") + get(t + 5, "v2", "/b.html", kSite + "/"), 2,
+         "/index.html(0/0/0) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files"},
+        {"a home page setting with its slash", get(t, "v1", "/x.html", kSite + "/"), 1,
+         "/start.html(0/0/0) >/x.html:1; /x.html(0/0/0); 1 hits, 0 files",
+         [](CSiteMap& graph) {
+             graph.SetHomePage("/start.html");
+             graph.AddPage("/start.html");
+         }},
+        {"a major weight decays on the tenth transition", tenVisits, 20,
+         "/a.html(10/10/0) >/b.html:8; /b.html(0/0/0); 20 hits, 0 files",
+         [](CSiteMap& graph) { graph.SetDecay(kLogDecayPeriod, DecayFactorOf(2)); }},
+        // Files with a site referer become images of the page, once; file hits move no visitor
+        // (v0 comes to c.html from nowhere); a request without a target names nothing.
+        {"images",
+         get(t, "v1", "/a.html") + get(t + 1, "v0", "/i.gif", kSite + "/a.html") +
+             get(t + 2, "v1", "/i.gif", kSite + "/a.html") +
+             get(t + 3, "v2", "/i.gif", kSite + "/a.html") +
+             get(t + 9, "v1", "/j.gif", "http://elsewhere.example/a.html") +
+             get(t + 9, "v1", "/k.gif") + "v1 - - [01/Oct/2026:10:00:09 +0200] \"GET\" 400 0\n" +
+             get(t + 20, "v1", "/b.html") + get(t + 30, "v0", "/c.html"),
+         9, "/a.html(0/0/0) >/b.html:1 +/i.gif; /b.html(0/0/0); /c.html(0/0/0); 3 hits, 3 files"},
+        // v1's referer names a.html before anyone requested it; once the page exists, the same
+        // referer names it.
+        {"a referer to a page not known yet",
+         get(t, "v1", "/x.gif", kSite + "/a.html") + get(t + 1, "v2", "/a.html") +
+             get(t + 2, "v1", "/y.gif", kSite + "/a.html") +
+             get(t + 3, "v1", "/z.gif", kSite + "/a.html") +
+             get(t + 4, "v3", "/x.gif", kSite + "/a.html"),
+         5, "/a.html(0/0/0) +/y.gif +/z.gif +/x.gif; 1 hits, 3 files"},
+        // At 3500 bytes per second a.html loads in 10 s and i.gif in 2 s: v1's load ends at 11.
+        // v2's estimate of 201 s (big.zip) exceeds 8 x the 12 s of a and its image: no sample.
+        {"load estimates decide the samples",
+         get(t, "v1", "/a.html") + get(t + 9, "v1", "/i.gif", kSite + "/a.html") +
+             get(t + 30, "v1", "/b.html") + get(t + 100, "v2", "/a.html") +
+             get(t + 101, "v2", "/big.zip") + get(t + 400, "v2", "/b.html"),
+         6, "/a.html(1/30/11) >/b.html:2 +/i.gif; /b.html(0/0/0); 4 hits, 2 files",
+         sized({{"/a.html", 35000}, {"/i.gif", 7000}, {"/big.zip", 3500 * 200}})},
+        {"sizes asked of the site", get(t, "v1", "/a.html") + get(t + 20, "v1", "/b.html"), 2,
+         "/a.html(1/20/2) >/b.html:1; /b.html(0/0/0); 2 hits, 0 files",
+         [&](CSiteMap&
+                 graph) { graph.SetAccess(std::make_unique<CLocalSiteAccess>(site.Path())); }},
+        {"a view shorter than the load counts the load as the view",
+         get(t, "v", "/c.html") + get(t + 4, "v", "/d.html"), 2,
+         "/c.html(1/10/10) >/d.html:1; /d.html(0/0/0); 2 hits, 0 files",
+         sized({{"/c.html", 35000}})},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         CSiteMap graph("index.html");
-        if (row.frameSet) {
-            graph.AddPage("/frames.html")->Frames.push_back(graph.AddPage("/menu.html"));
+        if (row.setup) {
+            row.setup(graph);
         }
         CLogAnalyzer analysis(graph, "www.example.com", row.start, row.end, nullptr);
         CMemoryLogStream stream(row.log);
@@ -154,83 +209,6 @@ TEST_F(LogAnalyzerTest, VisitsMakeTransitionsAndSamples) {
         EXPECT_EQ(analysis.ProcessRecords(reader).hits, row.hits);
         EXPECT_EQ(Summary(graph), row.graph);
     }
-}
-
-TEST_F(LogAnalyzerTest, ASiteRefererNamesTheSourcePage) {
-    CSitePage* c = map.AddPage("/c.html");
-    struct Case {
-        std::string referer;
-        std::string source;
-    };
-    const Case cases[] = {
-        {kSite + "/c.html", "/c.html"},
-        {"HTTP://WWW.EXAMPLE.COM/c.html", "/c.html"},    // scheme and host in any case
-        {"https://www.example.com/c.html", "/a.html"},   // another scheme: ignored
-        {"http://other.example.com/c.html", "/a.html"},  // another host: ignored
-        {kSite + "/unknown.html", "/a.html"},            // not a page of the graph: ignored
-        {"-", "/a.html"},
-    };
-    for (const Case& c2 : cases) {
-        map.ResetStatistics();
-        map.AddPage("/c.html");
-        analyzer.reset();
-        std::string log =
-            Line(t0, "v1", "GET", "/a.html") + Line(t0 + 20, "v1", "GET", "/b.html", c2.referer);
-        Feed(log);
-        EXPECT_EQ(Weight(c2.source, "/b.html"), 1.0) << c2.referer;
-        EXPECT_EQ(LinkCount(), 1u) << c2.referer;
-        EXPECT_EQ(analyzer->Visitors().Find("v1")->Page, map.FindPage("/b.html"));
-        EXPECT_EQ(map.FindPage("/unknown.html"), nullptr);  // a referer never adds a page
-    }
-    (void)c;
-}
-
-TEST_F(LogAnalyzerTest, ARefererToTheSiteRootStandsForTheHomePage) {
-    // The home page setting has no leading "/" but the page is named with one.
-    std::string log = Line(t0, "v1", "GET", "/") +  // read as /index.html
-                      Line(t0 + 5, "v2", "GET", "/b.html", kSite + "/");
-    Feed(log);
-    EXPECT_EQ(Weight("/index.html", "/b.html"), 1.0);
-    // A home page setting that has its "/" already works alike.
-    CSiteMap other("/start.html");
-    other.AddPage("/start.html");
-    CLogAnalyzer a(other, "www.example.com", 0, kLatestLogTime - 1, nullptr);
-    std::string log2 = Line(t0, "v1", "GET", "/x.html", kSite + "/");
-    CMemoryLogStream stream(log2);
-    CCommonLogReader reader(stream);
-    a.ProcessRecords(reader);
-    CPageLink* link = other.FindPage("/start.html")->FindLink(other.FindPage("/x.html"));
-    ASSERT_NE(link, nullptr);
-    EXPECT_EQ(link->Weight, 1.0);
-}
-
-// A W3C log without a method column: hits, but no visits at all.
-TEST_F(LogAnalyzerTest, WithoutAMethodColumnNoVisits) {
-    CLogAnalyzer& a = Analyzer();
-    std::string w3c =
-        "#Fields: date time c-ip cs-uri-stem\n2026-10-01 10:00:00 v1 /a.html\n"
-        "2026-10-01 10:00:05 v1 /b.html\n";
-    CMemoryLogStream stream(w3c);
-    CW3CLogReader reader(stream);
-    EXPECT_EQ(a.ProcessRecords(reader).hits, 2);
-    EXPECT_EQ(map.PageCount(), 0);
-    EXPECT_EQ(map.HitCount, 0);
-}
-
-TEST_F(LogAnalyzerTest, MajorWeightDecaysOnTheTenthTransition) {
-    map.SetDecay(kLogDecayPeriod, DecayFactorOf(2));
-    std::string log;
-    for (int i = 0; i < 10; ++i) {
-        std::string v = "v" + std::to_string(i);
-        log += Line(t0 + 2 * i, v, "GET", "/a.html") + Line(t0 + 2 * i + 1, v, "GET", "/b.html");
-    }
-    Feed(log);
-    EXPECT_DOUBLE_EQ(Weight("/a.html", "/b.html"), 8.0);
-    EXPECT_DOUBLE_EQ(map.FindPage("/a.html")->DecayProduct, 0.8);
-    EXPECT_EQ(map.FindPage("/a.html")->TransitionsSinceDecay, 0);
-    EXPECT_EQ(DecayFactorOf(0), 1.0);
-    EXPECT_EQ(DecayFactorOf(1), 0.95);
-    EXPECT_EQ(DecayFactorOf(3), 1.0);
 }
 
 TEST_F(LogAnalyzerTest, ALogOutsideTheRangeIsNotReadThrough) {
@@ -279,16 +257,12 @@ TEST_F(LogAnalyzerTest, TheTimeEstimateIsShownOnceAndOnlyForARangeThatReachesNow
         std::snprintf(url, sizeof url, "/p%04d.html", i % 100);
         log += Line(t0 + i, "10.0.0.1", "GET", url);  // lines of equal length
     }
-    struct Case {
-        time_t clockStart;
-        time_t step;
-        std::vector<std::string> messages;
-    };
     const std::string text =
         "Expected Log Processing time is 15 minutes,\nyou can use the \"Time Range\" tab in the "
         "properties dialog to process only part of the log and reduce processing time. press "
         "\"Stop\" to stop log processing.";
-    const Case cases[] = {
+    // The clock's start and its step at every reading, and the messages shown.
+    const std::tuple<time_t, time_t, std::vector<std::string>> rows[] = {
         // 300 s for the first third: 900 s in all, above 600: shown, once.
         {t0, 300, {text}},
         // 150 s for a third: 450 s, not shown.
@@ -298,12 +272,12 @@ TEST_F(LogAnalyzerTest, TheTimeEstimateIsShownOnceAndOnlyForARangeThatReachesNow
         // The range ended before the loop started: never.
         {kLatestLogTime - 1000000, 300, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [start, step, messages] : rows) {
         RecordingSink sink;
-        StepClock clock(c.clockStart, c.step);
+        StepClock clock(start, step);
         Analyzer(0, kLatestLogTime - 1 - 2000000, &sink).SetClock(&clock);
         Feed(log);
-        EXPECT_EQ(sink.messages, c.messages) << c.step;
+        EXPECT_EQ(sink.messages, messages) << step;
     }
     // No sink: no estimate either (and nothing to show it on).
     StepClock clock(t0, 300);
@@ -312,90 +286,7 @@ TEST_F(LogAnalyzerTest, TheTimeEstimateIsShownOnceAndOnlyForARangeThatReachesNow
     EXPECT_EQ(clock.now, t0 + 300);  // read once, when the loop started
 }
 
-TEST_F(LogAnalyzerTest, FilesWithASiteRefererBecomeImagesOfThePageOnce) {
-    std::string log = Line(t0, "v1", "GET", "/a.html");
-    for (int i = 0; i < 3; ++i) {
-        log += Line(t0 + 1 + i, "v" + std::to_string(i), "GET", "/i.gif", kSite + "/a.html");
-    }
-    log += Line(t0 + 9, "v1", "GET", "/j.gif", "http://elsewhere.example/a.html");
-    log += Line(t0 + 9, "v1", "GET", "/k.gif");
-    // A request without a target names nothing.
-    log += "v1 - - [01/Oct/2026:10:00:09 +0200] \"GET\" 400 0 \"-\" \"test\"\n";
-    Feed(log);
-    CSitePage* a = map.FindPage("/a.html");
-    ASSERT_EQ(a->Images.size(), 1u);
-    EXPECT_EQ(a->Images[0]->Name, "/i.gif");
-    EXPECT_EQ(map.FileCount(), 3);
-    EXPECT_EQ(analyzer->Visitors().Find("v1")->Page, a);  // file hits change no page
-    EXPECT_EQ(analyzer->Visitors().Find("v0")->Page, nullptr);
-}
-
-TEST_F(LogAnalyzerTest, ARefererToAPageNotKnownYetIsLookedUpAgain) {
-    // v1's referer names a.html before anyone requested it; once the page exists, the same
-    // referer names it.
-    std::string log = Line(t0, "v1", "GET", "/x.gif", kSite + "/a.html") +
-                      Line(t0 + 1, "v2", "GET", "/a.html") +
-                      Line(t0 + 2, "v1", "GET", "/y.gif", kSite + "/a.html") +
-                      Line(t0 + 3, "v1", "GET", "/z.gif", kSite + "/a.html") +
-                      Line(t0 + 4, "v3", "GET", "/x.gif", kSite + "/a.html");
-    Feed(log);
-    CSitePage* a = map.FindPage("/a.html");
-    ASSERT_EQ(a->Images.size(), 3u);
-    EXPECT_EQ(a->Images[0]->Name, "/y.gif");
-    EXPECT_EQ(a->Images[1]->Name, "/z.gif");
-    EXPECT_EQ(a->Images[2]->Name, "/x.gif");
-}
-
-TEST_F(LogAnalyzerTest, LoadEstimatesDecideTheTimingSamples) {
-    CSitePage* a = map.AddPage("/a.html");
-    a->Size = 35000;  // 10 s at 3500 bytes per second
-    CSiteFile* image = map.AddFile("/i.gif");
-    image->Size = 7000;  // 2 s
-    CSiteFile* big = map.AddFile("/big.zip");
-    big->Size = 3500 * 200;
-    std::string log = Line(t0, "v1", "GET", "/a.html") +
-                      Line(t0 + 9, "v1", "GET", "/i.gif", kSite + "/a.html") +  // ends at 11
-                      Line(t0 + 30, "v1", "GET", "/b.html") +
-                      // v2: a's load ends at 10, but a file of 200 s follows; the estimate of 201
-                      // s exceeds 8 x (a and its image: 42000 bytes = 12 s) = 96 s: no sample.
-                      Line(t0 + 100, "v2", "GET", "/a.html") +
-                      Line(t0 + 101, "v2", "GET", "/big.zip") +
-                      Line(t0 + 400, "v2", "GET", "/b.html");
-    Feed(log);
-    EXPECT_EQ(a->ViewSamples, 1);
-    EXPECT_EQ(a->ViewTimeSum, 30);
-    EXPECT_EQ(a->LoadTimeSum, 11);
-    // A view shorter than the load counts the load as the view.
-    CSiteMap other("index.html");
-    CSitePage* c = other.AddPage("/c.html");
-    c->Size = 35000;
-    CLogAnalyzer a2(other, "", 0, kLatestLogTime - 1, nullptr);
-    std::string log2 = Line(t0, "v", "GET", "/c.html") + Line(t0 + 4, "v", "GET", "/d.html");
-    CMemoryLogStream stream(log2);
-    CCommonLogReader reader(stream);
-    a2.ProcessRecords(reader);
-    EXPECT_EQ(c->ViewTimeSum, 10);
-    EXPECT_EQ(c->LoadTimeSum, 10);
-}
-
-TEST_F(LogAnalyzerTest, SizesAreAskedOfTheSiteOnceWhenNeeded) {
-    TempDir dir;
-    dir.Write("a.html", std::string(7000, 'a'));
-    map.SetAccess(std::make_unique<CLocalSiteAccess>(dir.path));
-    Feed(Line(t0, "v1", "GET", "/a.html") + Line(t0 + 1, "v1", "GET", "/missing.gif") +
-         Line(t0 + 20, "v1", "GET", "/b.html"));
-    EXPECT_EQ(map.FindPage("/a.html")->Size, 7000);
-    EXPECT_EQ(map.FindFile("/missing.gif")->Size, -1);
-    EXPECT_EQ(map.FindPage("/a.html")->LoadTimeSum, 2);
-}
-
-TEST_F(LogAnalyzerTest, NoRecordInTheFirstTwentyLines) {
-    std::string log(21 * 2, '\n');
-    log += Line(t0, "v1", "GET", "/a.html");
-    EXPECT_EQ(Outcome(log).outcome, LogReadResult::NoMatch);
-}
-
-TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {
+TEST(VisitorTable, FindsByClientAndForgets) {
     CVisitorTable table;
     std::mt19937 random(3);
     std::vector<std::string> clients;
@@ -406,8 +297,6 @@ TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {
         table.FindOrCreate(client);
     }
     EXPECT_EQ(table.Size(), clients.size());
-    EXPECT_EQ(table.FindOrCreate(clients[17]), table.Find(clients[17]));
-    EXPECT_EQ(table.Size(), clients.size());
     EXPECT_EQ(table.Find("10.0.0.1 "), nullptr);  // exact identity
     // Page hits at random times; then everything inactive for more than 1800 s at 5000 goes.
     std::vector<time_t> last(clients.size());
@@ -416,7 +305,7 @@ TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {
         table.Find(clients[i])->LastHitTime = last[i];
     }
     std::size_t removed = table.RemoveInactive(5000, 1800);
-    std::vector<std::string> kept;
+    std::size_t kept = 0;
     for (std::size_t i = 0; i < clients.size(); ++i) {
         CLogVisitor* v = table.Find(clients[i]);
         if (5000 - last[i] > 1800) {
@@ -424,15 +313,12 @@ TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {
         } else {
             ASSERT_NE(v, nullptr) << clients[i];
             EXPECT_EQ(v->Client, clients[i]);
-            kept.push_back(clients[i]);
+            ++kept;
         }
     }
-    EXPECT_EQ(removed + kept.size(), clients.size());
-    ASSERT_EQ(table.Size(), kept.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        EXPECT_EQ(table.Visitors()[i]->Client, kept[i]);  // creation order
-    }
-    // A forgotten client comes back as a new visitor at the end.
+    EXPECT_EQ(removed + kept, clients.size());
+    EXPECT_EQ(table.Size(), kept);
+    // A forgotten client comes back as a new visitor.
     std::string gone;
     for (std::size_t i = 0; i < clients.size() && gone.empty(); ++i) {
         if (5000 - last[i] > 1800) {
@@ -441,7 +327,6 @@ TEST(VisitorTable, FindsByClientKeepsCreationOrderAndForgets) {
     }
     CLogVisitor* again = table.FindOrCreate(gone);
     EXPECT_EQ(again->LastHitTime, 0);
-    EXPECT_EQ(table.Visitors().back().get(), again);
     EXPECT_EQ(table.RemoveInactive(5000, 1800), 1u);  // new, never hit: 0 is long ago
 }
 

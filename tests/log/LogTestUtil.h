@@ -1,19 +1,14 @@
-// Helpers of the log tests: a temporary directory, a sink that records what the analysis shows,
-// a clock the test moves, and log lines of the common format.
+// Helpers of the log tests: a clock the test moves, a time zone with daylight saving, log lines
+// of the common format and gzip members.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <zlib.h>
 
-#include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "log/LogClock.h"
 #include "support/RecordingSink.h"
@@ -21,25 +16,6 @@
 #include "support/TempDir.h"
 
 namespace logtest {
-
-using ::RecordingSink;
-
-// A scratch directory (CTempDir) with its path as text.
-class TempDir {
-  public:
-    std::string Write(const std::string& name, const std::string& data) const {
-        std::ofstream(Path(name), std::ios::binary) << data;
-        return Path(name);
-    }
-    std::string Append(const std::string& name, const std::string& data) const {
-        std::ofstream(Path(name), std::ios::binary | std::ios::app) << data;
-        return Path(name);
-    }
-    std::string Path(const std::string& name) const { return path + "/" + name; }
-
-    CTempDir scratch{"log-test"};
-    std::string path = scratch.Path();
-};
 
 // A wall clock that moves only when the test says, or by a step at every reading.
 class StepClock : public CLogClock {

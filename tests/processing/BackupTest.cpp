@@ -1,10 +1,10 @@
+// The site backup: the pages of the graph or every file under the root, from the local disk or
+// through the FTP connection; a failed or stopped backup keeps the earlier archive.
 #include <gtest/gtest.h>
-#include <zip.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,128 +22,91 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Entries = std::map<std::string, std::string>;
 
 class BackupTest : public testing::Test {
   protected:
     void SetUp() override {
-        root = base / "www";
-        fs::create_directories(root / "sub");
-        Write(root / "index.html", "<html>home</html>");
-        Write(root / "sub" / "a.htm", std::string(5000, 'a'));
-        Write(root / "README", "no dot");
-        Write(root / "sub" / "logo.gif", "GIF89a");
-        map = std::make_unique<CSiteMap>("index.html");
-        map->SetAccess(std::make_unique<CLocalSiteAccess>(root.string()));
-        map->AddPage("/index.html");
-        map->AddPage("/sub/a.htm");
-        map->AddPage("/missing.html");
+        ASSERT_TRUE(scratch.WriteFile("www/index.html", "<html>home</html>"));
+        ASSERT_TRUE(scratch.WriteFile("www/sub/a.htm", std::string(5000, 'a')));
+        ASSERT_TRUE(scratch.WriteFile("www/README", "no dot"));
+        ASSERT_TRUE(scratch.WriteFile("www/sub/logo.gif", "GIF89a"));
+        map.SetAccess(std::make_unique<CLocalSiteAccess>(root));
+        map.AddPage("/index.html");
+        map.AddPage("/sub/a.htm");
+        map.AddPage("/missing.html");
     }
-    static void Write(const fs::path& p, const std::string& text) { std::ofstream(p) << text; }
 
     CTempDir scratch{"backup"};
-    fs::path base = scratch.Path(), root;
-    std::unique_ptr<CSiteMap> map;
+    const std::string root = scratch / "www";
+    const std::string prefix = root.substr(1) + "/";
+    CSiteMap map{"index.html"};
 };
 
-TEST_F(BackupTest, PagesOnlyTakesThePagesThatExist) {
-    EXPECT_EQ(BackupItemList(*map, root.string() + "/", true),
-              "\"" + root.string() + "/index.html\" \"" + root.string() + "/sub/a.htm\"");
-    RecordingSink sink;
-    fs::path zip = base / "site.zip";
-    ASSERT_TRUE(Backup(*map, root.string(), true, zip.string(), &sink));
-    auto entries = ReadArchive(zip);
-    std::string prefix = root.string().substr(1) + "/";
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[prefix + "index.html"], "<html>home</html>");
-    EXPECT_EQ(entries[prefix + "sub/a.htm"], std::string(5000, 'a'));
-    EXPECT_FALSE(sink.statuses.empty());
-    EXPECT_TRUE(sink.messages.empty());
-    EXPECT_EQ(sink.titles, (std::vector<std::string>{"Site Backup to site.zip"}));
-}
+TEST_F(BackupTest, PagesOrAllFilesGoIntoTheArchive) {
+    const Entries pages = {{prefix + "index.html", "<html>home</html>"},
+                           {prefix + "sub/a.htm", std::string(5000, 'a')}};
+    Entries all = pages;
+    all[prefix + "README"] = "no dot";
+    all[prefix + "sub/logo.gif"] = "GIF89a";
+    struct Case {
+        const char* what;
+        bool pagesOnly;
+        std::string root, zip;
+        Entries entries;
+    };
+    const Case cases[] = {
+        {"the pages that exist", true, root, scratch / "site.zip", pages},
+        // The archive lies inside the site: it must not go into itself.
+        {"all files, recursively", false, root + "\\", root + "/backup.zip", all},
+        {"again, with the earlier archive in the site", false, root, root + "/backup.zip", all},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordingSink sink;
+        ASSERT_TRUE(Backup(map, c.root, c.pagesOnly, c.zip, &sink));
+        EXPECT_EQ(ReadArchive(c.zip), c.entries);
+        EXPECT_FALSE(sink.statuses.empty());
+        EXPECT_TRUE(sink.messages.empty());
+    }
 
-TEST_F(BackupTest, AllFilesRecurseAndLeaveTheArchiveOut) {
-    EXPECT_EQ(BackupItemList(*map, root.string(), false), root.string() + "/*.*");
-    // The archive lies inside the site: it must not go into itself.
-    fs::path zip = root / "backup.zip";
-    ASSERT_TRUE(Backup(*map, root.string() + "\\", false, zip.string(), nullptr));
-    auto entries = ReadArchive(zip);
-    std::string prefix = root.string().substr(1) + "/";
-    std::vector<std::string> names;
-    for (const auto& [name, data] : entries)
-        names.push_back(name);
-    EXPECT_EQ(names, (std::vector<std::string>{prefix + "README", prefix + "index.html",
-                                               prefix + "sub/a.htm", prefix + "sub/logo.gif"}));
-    // Once more, with the earlier archive now in the site: still not taken in.
-    ASSERT_TRUE(Backup(*map, root.string(), false, zip.string(), nullptr));
-    EXPECT_EQ(ReadArchive(zip).size(), 4u);
-}
-
-TEST_F(BackupTest, BackslashItemsAndEmptyLists) {
-    // Items arrive with backslashes, as the zipper hands them over.
-    std::string items = "\"" + root.string() + "/index.html\"";
-    for (char& c : items)
-        if (c == '/')
-            c = '\\';
-    DzipCommand command;
-    command.operation = kDzipAddToArchive;
-    std::string zip = (base / "direct.zip").string();
-    command.zipName = zip.c_str();
-    command.itemList = items.c_str();
-    EXPECT_EQ(dzip(&command), 0);
-    EXPECT_EQ(ReadArchive(zip).size(), 1u);
-
-    command.operation = 1;
-    EXPECT_EQ(dzip(&command), kDzipFailed);
-    EXPECT_EQ(dzip(nullptr), kDzipFailed);
-
-    // A graph whose pages do not exist: an empty item list gives an empty, valid archive.
+    // A graph whose pages do not exist: an empty, valid archive.
     CSiteMap empty("index.html");
-    empty.SetAccess(std::make_unique<CLocalSiteAccess>(root.string()));
+    empty.SetAccess(std::make_unique<CLocalSiteAccess>(root));
     empty.AddPage("/nothing.html");
-    EXPECT_EQ(BackupItemList(empty, root.string(), true), "");
-    fs::path emptyZip = base / "empty.zip";
-    ASSERT_TRUE(Backup(empty, root.string(), true, emptyZip.string(), nullptr));
-    EXPECT_EQ(fs::file_size(emptyZip), 22u);
-    int error = 0;
-    zip_t* z = zip_open(emptyZip.c_str(), ZIP_RDONLY, &error);
-    ASSERT_NE(z, nullptr);
-    EXPECT_EQ(zip_get_num_entries(z, 0), 0);
-    zip_close(z);
+    ASSERT_TRUE(Backup(empty, root, true, scratch / "empty.zip", nullptr));
+    EXPECT_EQ(ReadWholeFile(scratch / "empty.zip"), "PK\5\6" + std::string(18, '\0'));
 }
 
 TEST_F(BackupTest, AFailedOrStoppedBackupKeepsTheEarlierArchive) {
-    fs::path zip = base / "site.zip";
-    ASSERT_TRUE(Backup(*map, root.string(), true, zip.string(), nullptr));
+    const std::string zip = scratch / "site.zip";
+    ASSERT_TRUE(Backup(map, root, true, zip, nullptr));
     const std::string before = ReadWholeFile(zip);
 
     // A listed page that cannot be read any more.
-    CSitePage* gone = map->AddPage("/gone.html");
-    gone->Size = 10;
+    map.AddPage("/gone.html")->Size = 10;
     RecordingSink sink;
-    EXPECT_FALSE(Backup(*map, root.string(), true, zip.string(), &sink));
+    EXPECT_FALSE(Backup(map, root, true, zip, &sink));
     EXPECT_EQ(GetLastMessage(), "Site Backup failed. Aborting...");
     EXPECT_EQ(sink.messages, (std::vector<std::string>{"Site Backup failed. Aborting..."}));
     EXPECT_EQ(ReadWholeFile(zip), before);
 
-    // Stop pressed while the archive is written: the callback answers nonzero, nothing shown.
+    // Stop pressed while the archive is written: nothing shown, nothing left behind.
     RecordingSink stopping;
     stopping.stopAfter = 1;
-    EXPECT_FALSE(Backup(*map, root.string(), false, zip.string(), &stopping));
+    EXPECT_FALSE(Backup(map, root, false, zip, &stopping));
     EXPECT_TRUE(stopping.messages.empty());
     EXPECT_EQ(ReadWholeFile(zip), before);
-    std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(base))
-        left.push_back(e.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"site.zip", "www"}));
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(scratch.Path())) {
+        left.insert(e.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"site.zip", "www"}));
 
-    // No directory to write into.
-    EXPECT_FALSE(Backup(*map, root.string(), false, (base / "no" / "x.zip").string(), nullptr));
+    // No directory to write into; no command for the archive writer.
+    EXPECT_FALSE(Backup(map, root, false, scratch / "no/x.zip", nullptr));
+    EXPECT_EQ(dzip(nullptr), kDzipFailed);
 }
-
-}  // namespace
-
-namespace {
 
 // A site on an FTP server: its root is no local directory, so the backup reads the pages
 // through the site's access object.
@@ -162,22 +125,18 @@ TEST(RemoteBackup, PagesOfAnFtpSiteAreReadThroughTheSite) {
     map.AddPage("/docs/missing.html");
     map.AddFile("/img/x.gif");
 
-    const std::string zip = local.Path() + "/ftp.zip";
-    RecordingSink sink;
-    ASSERT_TRUE(Backup(map, server.Address(), true, zip, &sink));
-    auto entries = ReadArchive(zip);
-    EXPECT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries["index.html"], "<html>ftp home</html>");
-    EXPECT_EQ(entries["docs/a.html"], "<html>a</html>");
-    EXPECT_TRUE(sink.messages.empty());
-
+    const std::string zip = local / "ftp.zip";
+    Entries entries = {{"index.html", "<html>ftp home</html>"}, {"docs/a.html", "<html>a</html>"}};
+    ASSERT_TRUE(Backup(map, server.Address(), true, zip, nullptr));
+    EXPECT_EQ(ReadArchive(zip), entries);
     ASSERT_TRUE(Backup(map, server.Address(), false, zip, nullptr));
-    EXPECT_EQ(ReadArchive(zip).size(), 3u);  // the graph's other files too
+    entries["img/x.gif"] = "GIF89a";  // the graph's other files too
+    EXPECT_EQ(ReadArchive(zip), entries);
     const std::string before = ReadWholeFile(zip);
 
     // A page that vanishes between sizing and reading: the backup fails, the archive stays.
-    CSitePage* late = map.AddPage("/late.html");
-    late->Size = 10;
+    map.AddPage("/late.html")->Size = 10;
+    RecordingSink sink;
     EXPECT_FALSE(Backup(map, server.Address(), true, zip, &sink));
     EXPECT_EQ(sink.messages, (std::vector<std::string>{"Site Backup failed. Aborting..."}));
     EXPECT_EQ(ReadWholeFile(zip), before);

@@ -100,10 +100,7 @@ class RunFixture : public testing::Test {
     double Weight(const std::string& from, const std::string& to) {
         CSitePage* source = Page(from);
         CSitePage* target = Page(to);
-        if (source == nullptr || target == nullptr) {
-            return -1;
-        }
-        CPageLink* link = source->FindLink(target);
+        CPageLink* link = source && target ? source->FindLink(target) : nullptr;
         return link ? link->Weight : -1;
     }
     // The page was rewritten with the applet (it differs from what the test wrote).

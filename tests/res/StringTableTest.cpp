@@ -8,13 +8,9 @@ namespace {
 
 TEST(StringTable, EveryIdOnce) {
     std::set<int> ids;
-    int count = 0;
-#define TARVIK_STRING(name, id, text) \
-    ++count;                          \
-    EXPECT_TRUE(ids.insert(id).second) << "duplicate id " << id;
+#define TARVIK_STRING(name, id, text) EXPECT_TRUE(ids.insert(id).second) << "duplicate id " << id;
 #include "res/strings/All.inc"
 #undef TARVIK_STRING
-    EXPECT_GT(count, 100);
     EXPECT_STREQ(ResString(1), "");
     EXPECT_FALSE(HasResString(1));
     EXPECT_TRUE(HasResString(57344));

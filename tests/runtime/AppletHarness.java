@@ -95,12 +95,9 @@ public class AppletHarness {
         // The page's onLoad handler; a second call must not start a second fetcher.
         applet.getClass().getMethod("startRunning").invoke(applet);
         applet.getClass().getMethod("startRunning").invoke(applet);
-        for (int i = 0; i < 600 && !(Boolean) applet.getClass().getMethod("isFinished").invoke(applet); ++i) {
-            Thread.sleep(50);
-        }
-        if (!(Boolean) applet.getClass().getMethod("isFinished").invoke(applet)) {
-            System.out.println("unfinished");
-        }
+        java.lang.reflect.Method finished = applet.getClass().getMethod("isFinished");
+        for (int i = 0; i < 600 && !(Boolean) finished.invoke(applet); ++i) Thread.sleep(50);
+        if (!(Boolean) finished.invoke(applet)) System.out.println("unfinished");
         applet.stop();
         applet.destroy();
         synchronized (seen) {

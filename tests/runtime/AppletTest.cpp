@@ -3,7 +3,8 @@
 // the synthesizer wrote: which requests it makes, in which order, and what it shows.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,26 +33,17 @@ class AppletTest : public SiteFixture {
 
     // The harness's report for one page: "GET /path", "status: text" and "console: text" lines.
     Lines Browse(const std::string& page) const {
+        const std::string report = (work / "harness.out").string();
         const std::string command = std::string(JAVA_EXE) +
                                     " -Djava.awt.headless=false -cp " HARNESS_DIR
                                     " AppletHarness '" +
-                                    site.string() + "' '" + page + "'";
+                                    site.string() + "' '" + page + "' > '" + report + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::istringstream text(ReadFile(report));
         Lines lines;
-        std::FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            ADD_FAILURE() << command;
-            return lines;
+        for (std::string line; std::getline(text, line);) {
+            lines.push_back(line);
         }
-        std::string line;
-        for (int c; (c = std::fgetc(pipe)) != EOF;) {
-            if (c == '\n') {
-                lines.push_back(line);
-                line.clear();
-            } else {
-                line.push_back(static_cast<char>(c));
-            }
-        }
-        EXPECT_EQ(pclose(pipe), 0) << command;
         return lines;
     }
 };

@@ -210,11 +210,6 @@ TEST(SiteNames, FactoryChoosesTheVariant) {
             EXPECT_EQ(access->GetRoot(), c.root) << c.dynamic << " " << c.type;
         }
     }
-    // The FTP address may name the site's directory on the server.
-    CAgentSettings agent(0);
-    agent.SiteFileType = kSiteFtp;
-    agent.RootDirectory = "ftp://ftp.example.com:2121/public_html/";
-    EXPECT_EQ(CreateSiteAccess(agent)->GetRoot(), "/public_html/");
 }
 
 // Addresses that name no server make every operation fail at once, with the reason, and never

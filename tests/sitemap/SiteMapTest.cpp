@@ -6,37 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
 #include <random>
 
 namespace {
 
-TEST(SiteMap, NamesFollowSameNameAndTheFirstInListOrderWins) {
-    CSiteMap map("index.html");
-    CSitePage* a = map.AddPage("/Index.htm");
-    EXPECT_EQ(map.AddPage("/index.HTML"), a);
-    EXPECT_EQ(map.PageCount(), 1);
-    CSiteFile* gif = map.AddFile("/logo.gif");
-    CSiteFile* jpg = map.AddFile("/logo.jpg");
-    EXPECT_NE(gif, jpg);
-    EXPECT_EQ(map.FileCount(), 2);
-    EXPECT_EQ(map.FindFile("/LOGO.GIF"), gif);
-    EXPECT_EQ(map.FindPage("/logo.gif"), nullptr);
-
-    // Duplicates from a statistics file: lookups answer the first one, also after a purge.
-    CSitePage* dup = map.AppendPage("/INDEX.HTML");
-    EXPECT_EQ(map.FindPage("/index.html"), a);
-    a->GetOrAddLink(dup)->IsStatic = true;
-    dup->GetOrAddLink(a)->IsStatic = true;
-    map.PurgeUnreferenced();
-    EXPECT_EQ(map.FindPage("/index.html"), a);
-    EXPECT_EQ(map.PageCount(), 2);
-}
-
-TEST(SiteMap, RecordHitRules) {
+TEST(SiteMap, RecordHitRulesAndFramesThatFrameEachOther) {
     CSiteMap map("index.html");
     CSitePage* frameset = map.AddPage("/frames.html");
     CSitePage* left = map.AddPage("/left.html");
@@ -47,10 +23,8 @@ TEST(SiteMap, RecordHitRules) {
     CSitePage* current = nullptr;
     map.RecordHit(nullptr, current, frameset);  // first hit: no transition
     EXPECT_EQ(current, frameset);
-    EXPECT_TRUE(frameset->Links.empty());
     map.RecordHit(nullptr, current, left);  // a frame of the page on show
     EXPECT_EQ(current, frameset);
-    EXPECT_TRUE(frameset->Links.empty());
     map.RecordHit(nullptr, current, b);  // counted on the frame that links to b
     EXPECT_EQ(current, b);
     EXPECT_TRUE(frameset->Links.empty());
@@ -64,6 +38,24 @@ TEST(SiteMap, RecordHitRules) {
     b->RecordTransition(nullptr, 10, 0.5);
     EXPECT_TRUE(b->Links.empty());
     EXPECT_EQ(b->TransitionsSinceDecay, 0);
+
+    // Frames that frame each other end every walk.
+    left->Frames = {frameset, left};
+    CSitePage* c = map.AddPage("/c.html");
+    EXPECT_TRUE(frameset->ContainsFrame(left));
+    EXPECT_FALSE(frameset->ContainsFrame(c));
+    std::vector<CSitePage*> list;
+    frameset->CollectWithFrames(list);
+    EXPECT_EQ(list, (std::vector<CSitePage*>{frameset, left}));
+    CSitePage* owner = reinterpret_cast<CSitePage*>(1);
+    int index = 7;
+    EXPECT_EQ(frameset->FindLinkDeep(c, &owner, &index), nullptr);
+    EXPECT_EQ(owner, nullptr);
+    EXPECT_EQ(index, -1);
+    CPageLink* link = left->GetOrAddLink(c);
+    EXPECT_EQ(frameset->FindLinkDeep(c, &owner, &index), link);
+    EXPECT_EQ(owner, left);
+    EXPECT_EQ(index, 1);
 }
 
 TEST(SiteMap, DecayArithmetic) {
@@ -86,13 +78,6 @@ TEST(SiteMap, DecayArithmetic) {
     q->RecordTransition(r, 10, 0.8);
     EXPECT_EQ(q->TransitionsSinceDecay, 8);
     EXPECT_NEAR(q->FindLink(r)->Weight, std::pow(0.8, 5), 1e-12);
-
-    // The defaults change nothing.
-    CSitePage* s = map.AddPage("/s.html");
-    for (int i = 0; i < 250; ++i) {
-        s->RecordTransition(p, map.DecayPeriod, map.DecayFactor);
-    }
-    EXPECT_DOUBLE_EQ(s->FindLink(p)->Weight, 250.0);
 }
 
 TEST(SiteMap, ForgetPurgeAndReset) {
@@ -133,122 +118,71 @@ TEST(SiteMap, ForgetPurgeAndReset) {
     EXPECT_TRUE(learnt->ForcedPrefetchPages.empty());
 }
 
-TEST(SiteMap, PurgeKeepsThePageACrawlStartsFrom) {
+TEST(SiteMap, PurgeKeepsTheCrawlStartAndDropsSelfReferencesAndDanglingNames) {
     CSiteMap map("index.html");
     CSitePage* home = map.AddPage("/index.html");
-    CSitePage* a = map.AddPage("/a.html");
+    CSitePage* loop = map.AddPage("/loop.html");
+    CSitePage* kept = map.AddPage("/kept.html");
     CSitePage* orphan = map.AddPage("/orphan.html");
-    home->GetOrAddLink(a)->Weight = 2.0;
-    a->ForcedPrefetchPages = {home, orphan};
-    map.PurgeUnreferenced(home);
+    CSiteFile* shared = map.AddFile("/shared.gif");
+    loop->GetOrAddLink(loop)->Weight = 5.0;  // only references to itself
+    loop->Frames.push_back(loop);
+    loop->AddImage(shared);
+    home->GetOrAddLink(kept)->Weight = 2.0;
+    kept->AddImage(shared);
+    kept->ForcedPrefetchPages = {loop, home, orphan, kept};
+    map.PurgeUnreferenced(home);  // the page a crawl starts from stays though nothing links to it
     ASSERT_EQ(map.PageCount(), 2);
     EXPECT_EQ(map.PageAt(0), home);
-    EXPECT_EQ(map.FindPage("/orphan.html"), nullptr);
-    EXPECT_EQ(a->ForcedPrefetchPages, (std::vector<CSitePage*>{home}));
-    EXPECT_DOUBLE_EQ(home->FindLink(a)->Weight, 2.0);
-    // Without a page to keep, nothing leads to the home page any more.
+    EXPECT_EQ(map.PageAt(1), kept);
+    EXPECT_EQ(map.FindFile("/shared.gif"), shared);
+    EXPECT_EQ(kept->ForcedPrefetchPages, (std::vector<CSitePage*>{home, kept}));
+    EXPECT_DOUBLE_EQ(home->FindLink(kept)->Weight, 2.0);
     map.PurgeUnreferenced(nullptr);
     ASSERT_EQ(map.PageCount(), 1);
-    EXPECT_EQ(map.PageAt(0), a);
-    EXPECT_TRUE(a->ForcedPrefetchPages.empty());
+    EXPECT_EQ(map.PageAt(0), kept);
+    EXPECT_EQ(kept->ForcedPrefetchPages, (std::vector<CSitePage*>{kept}));
+    // A name that went is new again.
+    CSitePage* again = map.AddPage("/LOOP.htm");
+    EXPECT_EQ(map.PageAt(1), again);
+    EXPECT_TRUE(again->Links.empty());
 }
 
-TEST(SiteMap, SortLinksAndSums) {
-    CSiteMap map("index.html");
-    CSitePage* p = map.AddPage("/p.html");
-    std::vector<CSitePage*> t;
-    for (int i = 0; i < 12; ++i) {  // more than the link-index threshold
-        t.push_back(map.AddPage("/t" + std::to_string(i) + ".html"));
-        p->GetOrAddLink(t.back());
+// Timing samples on sums a statistics file may hold; no sum overflows and no loop hangs.
+TEST(SiteMap, TimingSamplesAndTheirAverages) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        const char* what;
+        int32_t samples, viewSum, loadSum;  // before
+        int32_t view, load;
+        int count;  // samples added
+        int32_t expectSamples, averageLoad, averageIdle, tolerance;
+    };
+    const Case cases[] = {
+        {"the view is the larger of the two", 1, 20, 4, 3, 6, 1, 2, 5, 8, 0},
+        {"a sample that cannot be added to a single one replaces it", 0, 0, 0, 2000000000,
+         1500000000, 2, 1, 1500000000, 500000000, 0},
+        {"many large samples: the averages stay", 0, 0, 0, 1800000, 900000, 3000, 612, 900000,
+         900000, 1},
+        {"sums without samples", 0, kMax, 0, 10, 5, 1, 1, 5, 5, 0},
+        {"a negative count", -3, 0, kMin, 1, -1, 1, 1, -1, 2, 0},
+        {"the idle average of extreme sums", 1, kMax, kMin, 0, 0, 0, 1, kMin, kMax, 0},
+    };
+    for (const Case& c : cases) {
+        CSitePage p("/p.html");
+        p.ViewSamples = c.samples;
+        p.ViewTimeSum = c.viewSum;
+        p.LoadTimeSum = c.loadSum;
+        for (int i = 0; i < c.count; ++i)
+            p.AddTimingSample(c.view, c.load);
+        EXPECT_EQ(p.ViewSamples, c.expectSamples) << c.what;
+        EXPECT_NEAR(p.AverageLoadTime(), c.averageLoad, c.tolerance) << c.what;
+        EXPECT_NEAR(p.AverageIdleTime(), c.averageIdle, c.tolerance) << c.what;
     }
-    p->SortLinks();  // all weights 0: order unchanged
-    for (int i = 0; i < 12; ++i) {
-        EXPECT_EQ(p->Links[static_cast<size_t>(i)]->Target, t[static_cast<size_t>(i)]);
-    }
-    p->FindLink(t[3])->Weight = 5;
-    p->FindLink(t[7])->Weight = 2;
-    p->FindLink(t[9])->IsStatic = true;
-    p->SortLinks();
-    EXPECT_EQ(p->Links[0]->Target, t[9]);
-    EXPECT_EQ(p->Links[1]->Target, t[3]);
-    EXPECT_EQ(p->Links[2]->Target, t[7]);
-    EXPECT_EQ(p->FindLink(t[7]), p->Links[2].get());
-    EXPECT_DOUBLE_EQ(p->WeightSum(), 7.0);
-
-    p->AddTimingSample(20, 4);
-    p->AddTimingSample(3, 6);  // view is the larger of the two
-    EXPECT_EQ(p->ViewSamples, 2);
-    EXPECT_EQ(p->ViewTimeSum, 26);
-    EXPECT_EQ(p->LoadTimeSum, 10);
-    EXPECT_EQ(p->AverageLoadTime(), 5);
-    EXPECT_EQ(p->AverageIdleTime(), 8);
 }
 
-TEST(SiteMap, FramesThatFrameEachOtherEndTheWalk) {
-    CSiteMap map("index.html");
-    CSitePage* a = map.AddPage("/a.html");
-    CSitePage* b = map.AddPage("/b.html");
-    CSitePage* c = map.AddPage("/c.html");
-    a->Frames.push_back(b);
-    b->Frames.push_back(a);
-    b->Frames.push_back(b);
-    EXPECT_TRUE(a->ContainsFrame(b));
-    EXPECT_FALSE(a->ContainsFrame(c));
-    std::vector<CSitePage*> list;
-    a->CollectWithFrames(list);
-    EXPECT_EQ(list, (std::vector<CSitePage*>{a, b}));
-    CSitePage* owner = reinterpret_cast<CSitePage*>(1);
-    int index = 7;
-    EXPECT_EQ(a->FindLinkDeep(c, &owner, &index), nullptr);
-    EXPECT_EQ(owner, nullptr);
-    EXPECT_EQ(index, -1);
-    b->GetOrAddLink(a);
-    CPageLink* link = b->GetOrAddLink(c);
-    EXPECT_EQ(a->FindLinkDeep(c, &owner, &index), link);
-    EXPECT_EQ(owner, b);
-    EXPECT_EQ(index, 1);
-}
-
-TEST(SiteMap, HugeTimingSamplesNeitherOverflowNorHang) {
-    // A second sample that cannot be added to a single earlier one replaces it.
-    CSitePage p("/p.html");
-    p.AddTimingSample(2000000000, 1500000000);
-    p.AddTimingSample(2000000000, 1500000000);
-    EXPECT_EQ(p.ViewSamples, 1);
-    EXPECT_EQ(p.ViewTimeSum, 2000000000);
-    EXPECT_EQ(p.AverageLoadTime(), 1500000000);
-    // Many large samples: the sums stay in range and the averages right.
-    CSitePage many("/many.html");
-    for (int i = 0; i < 3000; ++i) {
-        many.AddTimingSample(1800000, 900000);
-    }
-    EXPECT_NEAR(many.AverageLoadTime(), 900000, 1);
-    EXPECT_NEAR(many.AverageIdleTime(), 900000, 1);
-
-    // Counts a statistics file may hold: sums without samples, a negative count.
-    CSitePage q("/q.html");
-    q.ViewSamples = 0;
-    q.ViewTimeSum = std::numeric_limits<int32_t>::max();
-    q.AddTimingSample(10, 5);
-    EXPECT_EQ(q.ViewSamples, 1);
-    EXPECT_EQ(q.ViewTimeSum, 10);
-    EXPECT_EQ(q.LoadTimeSum, 5);
-    CSitePage r("/r.html");
-    r.ViewSamples = -3;
-    r.LoadTimeSum = std::numeric_limits<int32_t>::min();
-    r.AddTimingSample(1, -1);
-    EXPECT_EQ(r.ViewSamples, 1);
-    EXPECT_EQ(r.LoadTimeSum, -1);
-
-    // The idle average of extreme sums stays in range.
-    CSitePage s("/s.html");
-    s.ViewSamples = 1;
-    s.ViewTimeSum = std::numeric_limits<int32_t>::max();
-    s.LoadTimeSum = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(s.AverageIdleTime(), std::numeric_limits<int32_t>::max());
-}
-
-TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
+TEST(SiteMap, TheLinkIndexNoticesAChangedOrSortedList) {
     CSiteMap map("index.html");
     CSitePage* p = map.AddPage("/p.html");
     std::vector<CSitePage*> t;
@@ -272,30 +206,27 @@ TEST(SiteMap, TheLinkIndexNoticesAChangedList) {
     p->Links.push_back(std::make_unique<CPageLink>(t[5]));
     EXPECT_EQ(p->FindLink(t[5]), p->Links[3].get());
     EXPECT_EQ(p->Links[3]->Target, t[5]);
+    // Sorting: static links first, then by falling weight; lookups follow the new order.
+    p->FindLink(t[3])->Weight = 5;
+    p->FindLink(t[7])->Weight = 2;
+    p->FindLink(t[9])->IsStatic = true;
+    p->FindLink(t[9])->Weight = 1;
+    p->SortLinks();
+    EXPECT_EQ(p->Links[0]->Target, t[9]);
+    EXPECT_EQ(p->Links[1]->Target, t[3]);
+    EXPECT_EQ(p->Links[2]->Target, t[7]);
+    EXPECT_EQ(p->FindLink(t[7]), p->Links[2].get());
+    EXPECT_DOUBLE_EQ(p->WeightSum(), 8.0);
 }
 
-TEST(SiteMap, PurgeDropsSelfReferencesAndEveryDanglingName) {
-    CSiteMap map("index.html");
-    CSitePage* home = map.AddPage("/index.html");
-    CSitePage* loop = map.AddPage("/loop.html");
-    CSitePage* kept = map.AddPage("/kept.html");
-    CSiteFile* shared = map.AddFile("/shared.gif");
-    loop->GetOrAddLink(loop)->Weight = 5.0;  // only a link to itself
-    loop->Frames.push_back(loop);
-    loop->AddImage(shared);
-    home->GetOrAddLink(kept)->Weight = 1.0;
-    kept->AddImage(shared);
-    kept->ForcedPrefetchPages = {loop, home, kept};
-    map.PurgeUnreferenced();
-    EXPECT_EQ(map.FindPage("/loop.html"), nullptr);
-    EXPECT_EQ(map.FindPage("/index.html"), nullptr);  // nothing links to it
-    EXPECT_EQ(map.FindPage("/kept.html"), kept);
-    EXPECT_EQ(map.FindFile("/shared.gif"), shared);
-    EXPECT_EQ(kept->ForcedPrefetchPages, (std::vector<CSitePage*>{kept}));
-    // A name that went is new again.
-    CSitePage* again = map.AddPage("/LOOP.htm");
-    EXPECT_EQ(map.PageAt(map.PageCount() - 1), again);
-    EXPECT_TRUE(again->Links.empty());
+// The first entry of the list whose name is SameName-equal to name: a plain scan.
+template <typename List>
+auto ScanFor(const List& list, const std::string& name) -> decltype(list.front().get()) {
+    for (const auto& entry : list) {
+        if (SameName(entry->Name, name))
+            return entry.get();
+    }
+    return nullptr;
 }
 
 TEST(SiteMap, TheNameIndexAnswersLikeTheListScan) {
@@ -304,58 +235,36 @@ TEST(SiteMap, TheNameIndexAnswersLikeTheListScan) {
     std::mt19937 rng(7);
     const char* stems[] = {"/a", "/A", "/b", "/dir/a", "/DIR/A", "/c.d/e"};
     const char* exts[] = {".htm", ".html", ".HTM", ".gif", ".GIF", ".jpg", "", "."};
-    auto randomName = [&] {
-        return std::string(stems[rng() % std::size(stems)]) + exts[rng() % std::size(exts)];
-    };
     CSiteMap map("index.html");
     for (int round = 0; round < 400; ++round) {
-        switch (rng() % 6) {
-            case 0:
-                map.AppendPage(randomName());
-                break;
-            case 1:
-                map.AppendFile(randomName());
-                break;
-            case 2:
-                map.AddFile(randomName());
-                break;
-            case 3:
-                if (map.PageCount() > 1) {
-                    CSitePage* from = map.PageAt(static_cast<int>(rng() % map.PageCount()));
-                    CSitePage* to = map.PageAt(static_cast<int>(rng() % map.PageCount()));
-                    from->GetOrAddLink(to)->Weight = 1.0;
-                    if (map.FileCount() > 0) {
-                        from->AddImage(map.FileAt(static_cast<int>(rng() % map.FileCount())));
-                    }
-                }
-                break;
-            case 4:
-                if (rng() % 8 == 0)
-                    map.PurgeUnreferenced();
-                break;
-            default:
-                map.AddPage(randomName());
-                break;
+        const unsigned op = rng() % 6;
+        const std::string name =
+            std::string(stems[rng() % std::size(stems)]) + exts[rng() % std::size(exts)];
+        if (op == 0) {
+            map.AppendPage(name);
+        } else if (op == 1) {
+            map.AppendFile(name);
+        } else if (op == 2) {
+            CSiteFile* before = ScanFor(map.Files(), name);
+            CSiteFile* added = map.AddFile(name);
+            ASSERT_EQ(added, before ? before : map.FileAt(map.FileCount() - 1)) << name;
+        } else if (op == 3 && map.PageCount() > 1) {
+            CSitePage* from = map.PageAt(static_cast<int>(rng() % map.PageCount()));
+            from->GetOrAddLink(map.PageAt(static_cast<int>(rng() % map.PageCount())))->Weight = 1;
+            if (map.FileCount() > 0)
+                from->AddImage(map.FileAt(static_cast<int>(rng() % map.FileCount())));
+        } else if (op == 4 && rng() % 8 == 0) {
+            map.PurgeUnreferenced();
+        } else if (op == 5) {
+            CSitePage* before = ScanFor(map.Pages(), name);
+            CSitePage* added = map.AddPage(name);
+            ASSERT_EQ(added, before ? before : map.PageAt(map.PageCount() - 1)) << name;
         }
         for (const char* stem : stems) {
             for (const char* ext : exts) {
-                std::string name = std::string(stem) + ext;
-                CSitePage* page = nullptr;
-                for (const auto& p : map.Pages()) {
-                    if (SameName(p->Name, name)) {
-                        page = p.get();
-                        break;
-                    }
-                }
-                CSiteFile* file = nullptr;
-                for (const auto& f : map.Files()) {
-                    if (SameName(f->Name, name)) {
-                        file = f.get();
-                        break;
-                    }
-                }
-                ASSERT_EQ(map.FindPage(name), page) << name << " round " << round;
-                ASSERT_EQ(map.FindFile(name), file) << name << " round " << round;
+                const std::string probe = std::string(stem) + ext;
+                ASSERT_EQ(map.FindPage(probe), ScanFor(map.Pages(), probe)) << probe << round;
+                ASSERT_EQ(map.FindFile(probe), ScanFor(map.Files(), probe)) << probe << round;
             }
         }
     }
@@ -378,12 +287,9 @@ class SizeCountingAccess : public CLocalSiteAccess {
 };
 
 TEST(SiteMap, SizesAreAskedOnceAndCached) {
-    namespace fs = std::filesystem;
     CTempDir scratch("sizes");
-    fs::path root = scratch.Path();
-    std::ofstream(root / "a.html") << "0123456789";
-    std::ofstream(root / "logo.gif") << "GIF";
-
+    ASSERT_TRUE(scratch.WriteFile("a.html", "0123456789"));
+    ASSERT_TRUE(scratch.WriteFile("logo.gif", "GIF"));
     CSiteMap map("index.html");
     CSitePage* a = map.AddPage("/a.html");
     CSitePage* missing = map.AddPage("/missing.html");
@@ -393,7 +299,7 @@ TEST(SiteMap, SizesAreAskedOnceAndCached) {
     EXPECT_EQ(map.GetPageSize(a), -2);  // no access object yet: nothing asked, nothing cached
     EXPECT_EQ(a->Size, -2);
 
-    auto access = std::make_unique<SizeCountingAccess>(root.string());
+    auto access = std::make_unique<SizeCountingAccess>(scratch.Path());
     SizeCountingAccess* counter = access.get();
     counter->oddName = "/odd.html";
     counter->oddAnswer = -2;
@@ -415,7 +321,6 @@ TEST(SiteMap, SizesAreAskedOnceAndCached) {
     EXPECT_EQ(counter->asked,
               (std::map<std::string, int>{
                   {"/a.html", 1}, {"/logo.gif", 1}, {"/missing.html", 1}, {"/odd.html", 1}}));
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 #include "support/CannedServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
+#include "support/ServerProcess.h"
 
 CCannedServer::~CCannedServer() {
     Stop();
@@ -16,22 +14,11 @@ bool CCannedServer::Start(const std::string& reply, bool silent) {
     Stop();
     m_reply = reply;
     m_silent = silent;
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listen < 0 || pipe(m_wake) != 0) {
+    m_listen = BindLoopback(m_port);
+    if (m_listen < 0 || listen(m_listen, 16) != 0 || pipe(m_wake) != 0) {
         Stop();
         return false;
     }
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(m_listen, 16) != 0 ||
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        Stop();
-        return false;
-    }
-    m_port = ntohs(addr.sin_port);
     m_thread = std::thread([this] { Serve(); });
     return true;
 }
@@ -92,16 +79,8 @@ void CCannedServer::Serve() {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(request.substr(0, request.find("\r\n\r\n")));
         }
-        const char* p = m_reply.data();
-        size_t left = m_reply.size();
-        while (left > 0) {
-            ssize_t n = send(conn, p, left, MSG_NOSIGNAL);
-            if (n <= 0) {
-                break;
-            }
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
+        // A blocking socket sends the whole reply in one call.
+        (void)!send(conn, m_reply.data(), m_reply.size(), MSG_NOSIGNAL);
         shutdown(conn, SHUT_WR);
         close(conn);
     }

@@ -16,9 +16,6 @@ class CCannedServer {
     CCannedServer() = default;
     ~CCannedServer();
 
-    CCannedServer(const CCannedServer&) = delete;
-    CCannedServer& operator=(const CCannedServer&) = delete;
-
     // Listens on 127.0.0.1 on a free port. With silent set the server accepts connections and
     // holds them open without ever answering. False when it cannot listen.
     bool Start(const std::string& reply, bool silent = false);

@@ -1,7 +1,7 @@
 // A real FTP server for tests: pyftpdlib (Debian's python3-pyftpdlib, run by /usr/bin/python3)
-// on 127.0.0.1 and a port of its own choosing, serving a temporary root to one user with a
-// password and, if wanted, to anonymous users. Its log (every command and reply) is kept when
-// the test fails. Test thread only.
+// on 127.0.0.1 and a free port, serving a temporary root to one user with a password and, if
+// wanted, to anonymous users. Stopped when the object dies; its log (every command and reply) is
+// printed and kept when the test fails. Test thread only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,11 +30,6 @@ class CFtpServer {
 
     // Makes the directory and the empty root; nothing runs yet.
     CFtpServer();
-    // Stops the server; prints and keeps its log when the running test failed.
-    ~CFtpServer();
-
-    CFtpServer(const CFtpServer&) = delete;
-    CFtpServer& operator=(const CFtpServer&) = delete;
 
     // Starts the server and waits until it answers. The failure says why, with its output.
     testing::AssertionResult Start(const Options& options);
@@ -43,13 +38,13 @@ class CFtpServer {
 
     uint16_t Port() const { return m_port; }
     // "127.0.0.1:port", the form an agent's settings hold.
-    std::string Address() const;
+    std::string Address() const { return "127.0.0.1:" + std::to_string(m_port); }
     const std::string& User() const { return m_options.user; }
     const std::string& Password() const { return m_options.password; }
     const std::string& Root() const { return m_root; }
     const std::string& Dir() const { return m_dir.Path(); }
     // The server's log: one line per command received ("<- RETR /index.html") and reply.
-    std::string Log() const;
+    std::string Log() const { return ReadWholeFile(m_dir / "ftp.log"); }
     // How many commands the log shows that start with command (e.g. "USER", "RETR").
     int CountCommands(const std::string& command) const;
 

@@ -1,19 +1,11 @@
 #include "support/NginxServer.h"
 
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
-#include <thread>
-
-#ifndef TARVIK_NGINX
-#define TARVIK_NGINX "/usr/sbin/nginx"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -26,20 +18,8 @@ void ReplaceAllText(std::string& text, const std::string& key, const std::string
     }
 }
 
-// The worker's user and group when nginx starts as root; nginx's own default group "nobody"
-// does not exist on Debian.
-std::string UserDirective() {
-    if (geteuid() != 0) {
-        return std::string();
-    }
-    const char* group = getgrnam("nogroup") != nullptr ? "nogroup" : "nobody";
-    return std::string("user nobody ") + group + ";\n";
-}
-
 const char* const kConfig = R"(# Written by the test fixture.
-{user}worker_processes 1;
-daemon off;
-master_process on;
+{user}daemon off;
 pid {dir}/nginx.pid;
 error_log {dir}/logs/error.log info;
 events {
@@ -85,9 +65,7 @@ CNginxServer::CNginxServer() : m_dir("nginx", true) {
 CNginxServer::~CNginxServer() {
     Stop();
     if (CurrentTestFailed()) {
-        std::fprintf(stderr,
-                     "--- nginx error log (%s/logs) ---\n%s\n--- nginx access log ---\n%s\n",
-                     m_dir.Path().c_str(), TailOfFile(m_dir / "logs/error.log").c_str(),
+        std::fprintf(stderr, "--- nginx access log ---\n%s\n",
                      TailOfFile(m_dir / "logs/access.log").c_str());
     }
 }
@@ -96,39 +74,20 @@ uint16_t CNginxServer::ExtraPort(int i) const {
     return i >= 1 && static_cast<std::size_t>(i) < m_ports.size() ? m_ports[i] : 0;
 }
 
-std::string CNginxServer::BaseUrl() const {
-    return "http://127.0.0.1:" + std::to_string(Port());
-}
-
-std::string CNginxServer::AccessLog() const {
-    return ReadWholeFile(m_dir / "logs/access.log");
-}
-
 bool CNginxServer::WaitForAccessLog(const std::string& text, int timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (AccessLog().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return WaitUntil([&] { return AccessLog().find(text) != std::string::npos; }, timeoutMs);
 }
 
 int CNginxServer::LoggedRequests(int atLeast, int timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const std::string log = AccessLog();
-        const int lines = static_cast<int>(std::count(log.begin(), log.end(), '\n'));
-        if (lines >= atLeast || std::chrono::steady_clock::now() > deadline) {
-            return lines;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-std::string CNginxServer::ErrorLog() const {
-    return ReadWholeFile(m_dir / "logs/error.log");
+    int lines = 0;
+    WaitUntil(
+        [&] {
+            const std::string log = AccessLog();
+            lines = static_cast<int>(std::count(log.begin(), log.end(), '\n'));
+            return lines >= atLeast;
+        },
+        timeoutMs);
+    return lines;
 }
 
 std::string CNginxServer::Substitute(std::string text) const {
@@ -169,54 +128,29 @@ testing::AssertionResult CNginxServer::Start(const Options& options) {
     if (!options.docRoot.empty()) {
         m_docRoot = options.docRoot;
     }
-    std::string lastError;
-    // A port picked free can be taken by another program before nginx binds it: pick again.
-    for (int round = 0; round < 5; ++round) {
-        m_ports.clear();
-        for (int i = 0; i <= options.extraPorts; ++i) {
-            uint16_t port = FreeLoopbackPort();
-            if (port == 0) {
-                return testing::AssertionFailure() << "no free loopback port";
-            }
-            m_ports.push_back(port);
-        }
-        std::string config = kConfig;
-        ReplaceAllText(config, "{user}", UserDirective());
+    // nginx's error log is also where its output goes.
+    const std::string errorLog = m_dir / "logs/error.log";
+    std::string config;
+    auto configure = [&](const std::vector<uint16_t>&) -> std::vector<std::string> {
+        config = kConfig;
+        // Started by root, nginx serves as nobody (its default group "nobody" is not Debian's).
+        ReplaceAllText(config, "{user}", geteuid() == 0 ? "user nobody nogroup;\n" : "");
         ReplaceAllText(config, "{serverDirectives}", options.serverDirectives);
         ReplaceAllText(config, "{httpDirectives}", options.httpDirectives);
         config = Substitute(config);
-        const std::string configPath = m_dir / "nginx.conf";
-        {
-            std::ofstream out(configPath, std::ios::trunc);
-            out << config;
-            if (!out) {
-                return testing::AssertionFailure() << "cannot write " << configPath;
-            }
+        if (!m_dir.WriteFile("nginx.conf", config)) {
+            return {};
         }
-        const std::string errorLog = m_dir / "logs/error.log";
-        const std::size_t logStart = ErrorLog().size();
-        std::string error;
-        if (!m_process.Start(
-                {TARVIK_NGINX, "-p", m_dir.Path() + "/", "-c", configPath, "-e", errorLog},
-                m_dir / "logs/nginx.out", error)) {
-            return testing::AssertionFailure() << "nginx: " << error;
-        }
-        bool up = true;
-        for (uint16_t port : m_ports) {
-            up = up && WaitForPort(port, 10000, &m_process, error);
-        }
-        if (up) {
-            return testing::AssertionSuccess();
-        }
-        m_process.Stop();
-        lastError = "nginx did not start: " + error + "\n--- error log ---\n" +
-                    TailOfFile(errorLog) + "\n--- output ---\n" +
-                    TailOfFile(m_dir / "logs/nginx.out") + "\n--- nginx.conf ---\n" + config;
-        if (ErrorLog().find("Address already in use", logStart) == std::string::npos) {
-            break;
-        }
+        return {"/usr/sbin/nginx", "-p", m_dir.Path() + "/", "-c", m_dir / "nginx.conf", "-e",
+                errorLog};
+    };
+    std::string error;
+    if (!m_process.StartOnFreePorts(options.extraPorts + 1, configure, errorLog, m_ports, error)) {
+        return testing::AssertionFailure()
+               << "nginx did not start: " << error << "\n--- nginx.conf ---\n"
+               << config;
     }
-    return testing::AssertionFailure() << lastError;
+    return testing::AssertionSuccess();
 }
 
 void CNginxServer::Stop() {

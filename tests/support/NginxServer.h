@@ -33,9 +33,6 @@ class CNginxServer {
     // Stops nginx; prints and keeps the logs when the running test failed.
     ~CNginxServer();
 
-    CNginxServer(const CNginxServer&) = delete;
-    CNginxServer& operator=(const CNginxServer&) = delete;
-
     // Writes the configuration and starts nginx, waiting until it answers. In the options'
     // texts, "{port}" is the main port, "{port1}" ... the extra ones, "{dir}" the server's
     // directory and "{root}" the document root. Ports that another program took meanwhile are
@@ -49,18 +46,18 @@ class CNginxServer {
     // Extra port i (1-based, as in "{port1}").
     uint16_t ExtraPort(int i) const;
     // "http://127.0.0.1:port".
-    std::string BaseUrl() const;
+    std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(Port()); }
     const std::string& Dir() const { return m_dir.Path(); }
     const std::string& DocRoot() const { return m_docRoot; }
     // nginx writes a request's log line after it has sent the answer, so a client may see the
     // answer before the line: tests wait for the line they look for.
-    std::string AccessLog() const;
+    std::string AccessLog() const { return ReadWholeFile(m_dir / "logs/access.log"); }
     // Waits up to timeoutMs until the access log holds text; false if it never does.
     bool WaitForAccessLog(const std::string& text, int timeoutMs = 5000) const;
     // How many requests the access log holds once it holds at least atLeast (or the wait of
     // WaitForAccessLog is over).
     int LoggedRequests(int atLeast, int timeoutMs = 5000) const;
-    std::string ErrorLog() const;
+    std::string ErrorLog() const { return ReadWholeFile(m_dir / "logs/error.log"); }
     // The text with the placeholders of Start filled in.
     std::string Substitute(std::string text) const;
 

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -18,14 +19,10 @@
 
 namespace {
 
+// A status that waitpid reported without WUNTRACED: an exit or a signal.
 std::string ExitText(int status) {
-    if (WIFEXITED(status)) {
-        return "exited with status " + std::to_string(WEXITSTATUS(status));
-    }
-    if (WIFSIGNALED(status)) {
-        return "killed by signal " + std::to_string(WTERMSIG(status));
-    }
-    return "ended";
+    return WIFEXITED(status) ? "exited with status " + std::to_string(WEXITSTATUS(status))
+                             : "killed by signal " + std::to_string(WTERMSIG(status));
 }
 
 sockaddr_in Loopback(uint16_t port) {
@@ -36,10 +33,22 @@ sockaddr_in Loopback(uint16_t port) {
     return addr;
 }
 
+bool Connects(uint16_t port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr = Loopback(port);
+    bool ok = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
 }  // namespace
 
 CServerProcess::~CServerProcess() {
     Stop();
+    if (!m_outputLog.empty() && CurrentTestFailed()) {
+        std::fprintf(stderr, "--- %s ---\n%s\n", m_outputLog.c_str(),
+                     TailOfFile(m_outputLog).c_str());
+    }
 }
 
 bool CServerProcess::Start(const std::vector<std::string>& argv, const std::string& outputLog,
@@ -56,6 +65,7 @@ bool CServerProcess::Start(const std::vector<std::string>& argv, const std::stri
         error = "cannot open " + outputLog + ": " + std::strerror(errno);
         return false;
     }
+    m_outputLog = outputLog;
     std::vector<char*> args;
     for (const auto& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
@@ -63,11 +73,6 @@ bool CServerProcess::Start(const std::vector<std::string>& argv, const std::stri
     args.push_back(nullptr);
     const pid_t parent = getpid();
     pid_t pid = fork();
-    if (pid < 0) {
-        error = std::string("fork: ") + std::strerror(errno);
-        ::close(log);
-        return false;
-    }
     if (pid == 0) {
         // The server must not outlive a test program that crashes.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -75,36 +80,31 @@ bool CServerProcess::Start(const std::vector<std::string>& argv, const std::stri
             _exit(127);
         }
         setpgid(0, 0);
-        int devnull = ::open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
+        dup2(::open("/dev/null", O_RDONLY), 0);
         dup2(log, 1);
         dup2(log, 2);
         execv(args[0], args.data());
         _exit(127);
     }
     ::close(log);
+    if (pid < 0) {
+        error = std::string("fork: ") + std::strerror(errno);
+        return false;
+    }
     m_pid = pid;
     return true;
 }
 
 bool CServerProcess::Running(std::string* how) {
-    if (m_pid <= 0) {
-        if (how != nullptr) {
-            *how = m_ended.empty() ? "not started" : m_ended;
-        }
-        return false;
-    }
     int status = 0;
-    pid_t r = waitpid(m_pid, &status, WNOHANG);
-    if (r == m_pid) {
+    if (m_pid > 0 && waitpid(m_pid, &status, WNOHANG) == m_pid) {
         m_ended = ExitText(status);
         m_pid = -1;
-        if (how != nullptr) {
-            *how = m_ended;
-        }
-        return false;
     }
-    return true;
+    if (m_pid <= 0 && how != nullptr) {
+        *how = m_ended.empty() ? "not started" : m_ended;
+    }
+    return m_pid > 0;
 }
 
 void CServerProcess::Stop() {
@@ -112,69 +112,112 @@ void CServerProcess::Stop() {
         return;
     }
     // The whole process group: nginx's workers go with their master.
-    kill(-m_pid, SIGTERM);
-    kill(m_pid, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_ended = ExitText(status);
-            m_pid = -1;
-            break;
+    for (int sig : {SIGTERM, SIGKILL}) {
+        kill(-m_pid, sig);
+        kill(m_pid, sig);
+        if (WaitUntil([this] { return !Running(); }, 5000)) {
+            return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (m_pid > 0) {
-        kill(-m_pid, SIGKILL);
-        kill(m_pid, SIGKILL);
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_ended = ExitText(status);
-        m_pid = -1;
     }
 }
 
-uint16_t FreeLoopbackPort() {
+bool CServerProcess::StartOnFreePorts(
+    int count,
+    const std::function<std::vector<std::string>(const std::vector<uint16_t>&)>& configure,
+    const std::string& outputLog, std::vector<uint16_t>& ports, std::string& error) {
+    for (int round = 0; round < 5; ++round) {
+        ports.clear();
+        while (static_cast<int>(ports.size()) < count) {
+            ports.push_back(FreeLoopbackPort());
+            if (ports.back() == 0) {
+                error = "no free loopback port";
+                return false;
+            }
+        }
+        const std::vector<std::string> argv = configure(ports);
+        if (argv.empty()) {
+            error = "cannot write the server's configuration";
+            return false;
+        }
+        const std::size_t outputBefore = ReadWholeFile(outputLog).size();
+        if (!Start(argv, outputLog, error)) {
+            return false;
+        }
+        bool up = true;
+        for (uint16_t port : ports) {
+            up = up && WaitForPort(port, 10000, this, error);
+        }
+        if (up) {
+            return true;
+        }
+        const bool ended = !Running();
+        Stop();
+        if (!ended || ReadWholeFile(outputLog).find("Address already in use", outputBefore) ==
+                          std::string::npos) {
+            break;
+        }
+    }
+    error += "\n--- output ---\n" + TailOfFile(outputLog);
+    return false;
+}
+
+bool CServerProcess::RunToEnd(const std::vector<std::string>& argv, const std::string& outputLog,
+                              std::string& error, int timeoutMs) {
+    if (!Start(argv, outputLog, error)) {
+        return false;
+    }
+    WaitUntil([this] { return !Running(); }, timeoutMs);
+    Stop();
+    std::string how;
+    Running(&how);
+    if (how == "exited with status 0") {
+        return true;
+    }
+    error = argv[0] + " failed (" + how + "): " + TailOfFile(outputLog);
+    return false;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+int BindLoopback(uint16_t& port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return 0;
-    }
-    sockaddr_in addr = Loopback(0);
+    sockaddr_in addr = Loopback(port);
     socklen_t len = sizeof addr;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-        port = ntohs(addr.sin_port);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(fd);
+        return -1;
     }
-    ::close(fd);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+uint16_t FreeLoopbackPort() {
+    uint16_t port = 0;
+    ::close(BindLoopback(port));
     return port;
 }
 
 bool WaitForPort(uint16_t port, int timeoutMs, CServerProcess* process, std::string& error) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) {
-            error = std::string("socket: ") + std::strerror(errno);
-            return false;
-        }
-        sockaddr_in addr = Loopback(port);
-        int rc = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::close(fd);
-        if (rc == 0) {
-            return true;
-        }
-        std::string how;
-        if (process != nullptr && !process->Running(&how)) {
-            error = "the server " + how + " before listening on port " + std::to_string(port);
-            return false;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            error = "nothing listens on port " + std::to_string(port) + " after " +
-                    std::to_string(timeoutMs) + " ms";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string how;
+    if (WaitUntil([&] { return Connects(port) || (process != nullptr && !process->Running(&how)); },
+                  timeoutMs) &&
+        how.empty()) {
+        return true;
     }
+    error = how.empty() ? "nothing listens on port " + std::to_string(port) + " after " +
+                              std::to_string(timeoutMs) + " ms"
+                        : "the server " + how + " before listening on port " + std::to_string(port);
+    return false;
 }
 
 std::string TailOfFile(const std::string& path, std::size_t maxBytes) {

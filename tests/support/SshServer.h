@@ -1,8 +1,8 @@
 // A real SSH server for tests: OpenSSH's sshd on 127.0.0.1 and a free port, serving SFTP to the
 // user the tests run as, who logs in with a key only. The host key, the login key, the
 // known-hosts file and the configuration are made in a temporary directory. It runs as any user;
-// run by root it needs sshd's privilege separation directory, which it makes when missing. Its
-// log is printed when the test fails. Test thread only.
+// run by root it needs sshd's privilege separation directory, which it makes when missing. Stopped
+// when the object dies; its log is printed when the test fails. Test thread only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,11 +17,6 @@ class CSshServer {
   public:
     // Makes the directory; nothing runs yet.
     CSshServer();
-    // Stops the server; prints its log when the running test failed.
-    ~CSshServer();
-
-    CSshServer(const CSshServer&) = delete;
-    CSshServer& operator=(const CSshServer&) = delete;
 
     // Makes the keys and the configuration, starts the server and waits until it answers. The
     // failure says why, with the server's output.
@@ -29,7 +24,7 @@ class CSshServer {
     void Stop();
 
     // "127.0.0.1:port".
-    std::string Address() const;
+    std::string Address() const { return "127.0.0.1:" + std::to_string(m_port); }
     uint16_t Port() const { return m_port; }
     // The user the tests run as, the one account the server lets in.
     const std::string& User() const { return m_user; }

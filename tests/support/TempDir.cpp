@@ -9,36 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <system_error>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Every directory from the root down to path lets others through (the x bit for others).
-bool TraversableByOthers(const fs::path& path) {
-    fs::path partial;
-    for (const auto& part : fs::absolute(path)) {
-        partial /= part;
-        struct stat st;
-        if (stat(partial.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string BaseDirectory(bool worldReadable) {
-    const char* env = std::getenv("TMPDIR");
-    std::string base = env != nullptr && *env != '\0' ? env : "/tmp";
-    if (worldReadable && !TraversableByOthers(base)) {
-        base = "/tmp";
-    }
-    return base;
-}
-
-}  // namespace
 
 bool CurrentTestFailed() {
     const testing::UnitTest* unit = testing::UnitTest::GetInstance();
@@ -51,13 +25,14 @@ bool CurrentTestFailed() {
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 CTempDir::CTempDir(const std::string& prefix, bool worldReadable) {
-    std::string pattern = BaseDirectory(worldReadable) + "/tarvik-" + prefix + "-XXXXXX";
+    // TMPDIR may be private to the user; /tmp lets every user through.
+    const char* env = worldReadable ? nullptr : std::getenv("TMPDIR");
+    std::string pattern = std::string(env != nullptr && *env != '\0' ? env : "/tmp") + "/tarvik-" +
+                          prefix + "-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
         std::perror(("mkdtemp " + pattern).c_str());
         std::abort();
@@ -104,12 +79,10 @@ bool CTempDir::WriteFileAt(const std::string& base, const std::string& relative,
                            const std::string& contents) {
     const fs::path file = fs::path(base) / relative;
     const fs::path parent = fs::path(relative).parent_path();
-    if (!parent.empty()) {
-        struct stat st;
-        if (stat((fs::path(base) / parent).c_str(), &st) != 0 &&
-            !MakeDirAt(base, parent.string())) {
-            return false;
-        }
+    std::error_code error;
+    if (!parent.empty() && !fs::exists(fs::path(base) / parent, error) &&
+        !MakeDirAt(base, parent.string())) {
+        return false;
     }
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -9,8 +9,8 @@ class CTempDir {
   public:
     // Creates a fresh directory named after prefix. Aborts the test program when that is
     // impossible (nothing sensible could run without it). When worldReadable is set the
-    // directory (mode 0755) is placed where every user can reach it, so that a server that
-    // drops its privileges (nginx started by root serves as "nobody") can read below it.
+    // directory (mode 0755) is placed in /tmp, where every user can reach it, so that a server
+    // that drops its privileges (nginx started by root serves as "nobody") can read below it.
     explicit CTempDir(const std::string& prefix, bool worldReadable = false);
     ~CTempDir();
 

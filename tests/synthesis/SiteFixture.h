@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,19 +31,10 @@ class SiteFixture : public testing::Test {
         map = std::make_unique<CSiteMap>("index.html");
         map->SetAccess(std::make_unique<CLocalSiteAccess>(site.string()));
     }
-    void TearDown() override {
-        // What a test made read-only can go with the scratch directory.
-        std::error_code ec;
-        for (const auto& entry : fs::recursive_directory_iterator(base, ec)) {
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-    }
 
     static void WriteFile(const fs::path& path, const std::string& text) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
+        ASSERT_TRUE(CTempDir::WriteFileAt("/", path.relative_path(), text)) << path;
     }
-    static std::string ReadFile(const fs::path& path) { return ReadWholeFile(path); }
     fs::path SitePath(const std::string& name) const { return site / name.substr(1); }
 
     // A page of the graph whose file holds a small HTML page padded to size bytes (no file at
@@ -77,7 +66,6 @@ class SiteFixture : public testing::Test {
         link->Weight = weight;
         return link;
     }
-    // The applet's files in the working directory, as the build made them.
     void WriteAppletFiles(const std::vector<std::string>& names = {"qvan.zip", "qvan.cab",
                                                                    "qvan.jar", "quorvane.class",
                                                                    "a.class", "b.class"}) {
