@@ -1,5 +1,5 @@
 // The new-agent wizard and the agent property sheet through their real widgets (offscreen): the
-// wizard's branches end to end from the main window, every refusal of the pages, the browse
+// wizard's branches end to end from the main window, each page's refusals, the browse
 // buttons' under-the-root rule, and the question after OK. Every page shown is saved under
 // build/screenshots/.
 #include <gtest/gtest.h>
@@ -226,6 +226,10 @@ TEST_F(WizardTest, PagesRefuseWithTheirMessageAndStayCurrent) {
          "Please specify your site description"},
         {kWizard, [](auto& s) { s.DomainPage()->DomainEdit()->clear(); }, "Domain Name",
          "Please specify your domain name"},
+        {kStatic, [](auto& s) { s.LocationPage()->RootEdit()->clear(); }, "Site Properties",
+         "Please specify your site's root directory"},
+        {kStatic, [](auto& s) { s.LocationPage()->HomePageEdit()->setText("missing.html"); },
+         "Site Properties", "Home page file \"" + site + "/missing.html\" not found"},
         {kStatic, [](auto& s) { s.LocationPage()->AgentDirEdit()->setText("../out"); },
          "Site Properties", "Selected file/directory must be under directory " + site},
         {kStatic, [](auto& s) { s.LocationPage()->AgentDirEdit()->setText("new"); },
