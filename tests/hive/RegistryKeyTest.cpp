@@ -16,6 +16,12 @@ namespace {
 
 using namespace agenttest;
 
+const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
+
+unsigned ModeOf(const fs::path& p) {
+    return static_cast<unsigned>(fs::status(p).permissions());
+}
+
 class RegistryKeyTest : public ScratchTest {};
 
 TEST_F(RegistryKeyTest, OpenCreatesEveryComponentInPrivateFiles) {

@@ -39,7 +39,7 @@ class AppletTest : public SiteFixture {
                                     " AppletHarness '" +
                                     site.string() + "' '" + page + "' > '" + report + "'";
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        std::istringstream text(ReadFile(report));
+        std::istringstream text(ReadWholeFile(report));
         Lines lines;
         for (std::string line; std::getline(text, line);) {
             lines.push_back(line);
@@ -69,7 +69,7 @@ TEST_F(AppletTest, TextFormListInOrderWithNotes) {
 
     // A fetch file cut inside its last line: nothing of it is fetched, and one console line.
     const fs::path fetch = site / "tarvik/fetch0x0.qvf";
-    const std::string text = ReadFile(fetch);
+    const std::string text = ReadWholeFile(fetch);
     WriteFile(fetch, text.substr(0, text.size() - 1));
     EXPECT_EQ(Browse("/index.html"),
               (Lines{"GET /tarvik/quorvane.properties", "GET /tarvik/fetch0x0.qvf",
