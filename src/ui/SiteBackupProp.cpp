@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "agent/AgentChecks.h"
-#include "ui/FileChooser.h"
 #include "ui/ResText.h"
 
 CSiteBackupProp::CSiteBackupProp(QWidget* parent) : CSitePropPage(IDS_PAGE_BACKUP, parent) {
@@ -18,12 +17,7 @@ CSiteBackupProp::CSiteBackupProp(QWidget* parent) : CSitePropPage(IDS_PAGE_BACKU
     Body()->addWidget(m_all);
     m_file = AddEdit(IDS_BACKUP_FILE, nullptr, &m_browse);
     connect(m_backup, &QCheckBox::toggled, this, [this] { UpdateControls(); });
-    connect(m_browse, &QPushButton::clicked, this, [this] {
-        const QString file = FileChooser().ChooseFile(this, true, ResText(IDS_CHOOSE_BACKUP),
-                                                      m_file->text(), ResText(IDS_BACKUP_FILTER));
-        if (!file.isEmpty())
-            m_file->setText(file);
-    });
+    BrowseFileInto(m_browse, m_file, true, IDS_CHOOSE_BACKUP, IDS_BACKUP_FILTER);
     m_modified->setChecked(true);
     UpdateControls();
 }

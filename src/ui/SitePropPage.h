@@ -55,6 +55,11 @@ class CSitePropPage : public QWidget {
     // A line of the body: the widgets side by side.
     void AddRow(std::initializer_list<QWidget*> widgets);
     QPushButton* MakeBrowse();
+    // Makes browse fill edit with the file the user chooses (save: any name, else an existing
+    // file; filterId: the string-table filter, 0 for every file), or with the folder; a
+    // cancelled chooser leaves the edit as it is.
+    void BrowseFileInto(QPushButton* browse, QLineEdit* edit, bool save, int titleId, int filterId);
+    void BrowseFolderInto(QPushButton* browse, QLineEdit* edit, int titleId);
 
   private:
     QString m_title;
