@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "ui/DialogCaptions.h"
@@ -76,6 +77,12 @@ QCheckBox* CSitePropPage::AddCheck(int textId) {
     auto* check = new QCheckBox(ResText(textId), this);
     m_body->addWidget(check);
     return check;
+}
+
+QRadioButton* CSitePropPage::AddRadio(int textId) {
+    auto* radio = new QRadioButton(ResText(textId), this);
+    m_body->addWidget(radio);
+    return radio;
 }
 
 QComboBox* CSitePropPage::AddList(int labelId) {

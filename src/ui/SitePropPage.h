@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QVBoxLayout;
 
 class CSitePropPage : public QWidget {
@@ -51,6 +52,7 @@ class CSitePropPage : public QWidget {
     // With browse given, a "Browse ..." button goes beside the edit.
     QLineEdit* AddEdit(int labelId, QLabel** label = nullptr, QPushButton** browse = nullptr);
     QCheckBox* AddCheck(int textId);
+    QRadioButton* AddRadio(int textId);
     QComboBox* AddList(int labelId);
     // A line of the body: the widgets side by side.
     void AddRow(std::initializer_list<QWidget*> widgets);
