@@ -85,11 +85,6 @@ bool CNewSiteDialog::IsPageStored(const CSitePropPage* page) const {
     return page != m_dynLoc;
 }
 
-bool CNewSiteDialog::PagesToSettings(CAgentSettings& agent) const {
-    CSiteSheet::PagesToSettings(agent);
-    return RunNow();
-}
-
 bool CNewSiteDialog::RunNow() const {
     return m_wizard && m_thanks->RunNow();
 }

@@ -40,9 +40,6 @@ class CNewSiteDialog : public CSiteSheet {
     void SettingsToPages(const CAgentSettings& agent);
     // Adds the pages of the mode (for the property sheet, those of the agent's kind).
     void AddPages();
-    // Writes the pages of the chosen branch into agent, as CSiteSheet does; returns the last
-    // wizard page's run-now answer (false for the property sheet).
-    bool PagesToSettings(CAgentSettings& agent) const;
     // The last wizard page's answer: "Yes - Run the agent" (false for the property sheet).
     bool RunNow() const;
 
@@ -79,6 +76,7 @@ class CNewSiteDialog : public CSiteSheet {
     void accept() override;
 
   protected:
+    // The wizard stores only the pages of the chosen static or dynamic branch.
     bool IsPageStored(const CSitePropPage* page) const override;
 
   private:

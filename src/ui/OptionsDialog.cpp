@@ -2,7 +2,6 @@
 
 #include <QDialogButtonBox>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
@@ -14,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "ui/DialogCaptions.h"
+#include "ui/FileChooser.h"
 #include "ui/HelpLinks.h"
 #include "ui/ResText.h"
 
@@ -56,10 +56,11 @@ std::string StoredList(const QString& text) {
 
 }  // namespace
 
-CPOptionDir::CPOptionDir(const QString& workDir, FolderChooser chooser)
+CPOptionDir::CPOptionDir(const QString& workDir)
     : m_edit(new QLineEdit(workDir)), m_browse(new QPushButton(ResText(IDS_OPT_BROWSE))) {
-    connect(m_browse, &QPushButton::clicked, this, [this, chooser = std::move(chooser)] {
-        const QString chosen = chooser(this, ResText(IDS_CHOOSE_WORKDIR), m_edit->text());
+    connect(m_browse, &QPushButton::clicked, this, [this] {
+        const QString chosen =
+            FileChooser().ChooseFolder(this, ResText(IDS_CHOOSE_WORKDIR), m_edit->text());
         if (!chosen.isEmpty())
             m_edit->setText(chosen);
     });
@@ -112,17 +113,12 @@ bool CPOptionSuffix::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-CPOptionsDialog::CPOptionsDialog(const CAgentList& list, QWidget* parent, FolderChooser chooser)
+CPOptionsDialog::CPOptionsDialog(const CAgentList& list, QWidget* parent)
     : QDialog(parent), m_tabs(new QTabWidget) {
-    if (!chooser) {
-        chooser = [](QWidget* owner, const QString& title, const QString& start) {
-            return QFileDialog::getExistingDirectory(owner, title, start);
-        };
-    }
     std::array<std::string, kSuffixTypeCount> lists;
     for (int type = 0; type < kSuffixTypeCount; ++type)
         lists[static_cast<std::size_t>(type)] = list.GetSuffixList(type);
-    m_dir = new CPOptionDir(QString::fromStdString(list.GetWorkDir()), std::move(chooser));
+    m_dir = new CPOptionDir(QString::fromStdString(list.GetWorkDir()));
     m_suffix = new CPOptionSuffix(lists);
     m_tabs->addTab(m_dir, ResText(IDS_OPT_WORKDIR_PAGE));
     m_tabs->addTab(m_suffix, ResText(IDS_OPT_SUFFIX_PAGE));

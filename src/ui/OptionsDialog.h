@@ -5,7 +5,6 @@
 
 #include <QDialog>
 #include <array>
-#include <functional>
 #include <string>
 
 #include "agent/AgentList.h"
@@ -16,16 +15,12 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
-// Asks for a folder: the title, the folder to start in; "" when the user chose none.
-using FolderChooser =
-    std::function<QString(QWidget* parent, const QString& title, const QString& start)>;
-
-// Page "Working Directory": the folder edit and its Browse button.
+// Page "Working Directory": the folder edit and its Browse button (the pages' folder chooser).
 class CPOptionDir : public QWidget {
     Q_OBJECT
 
   public:
-    CPOptionDir(const QString& workDir, FolderChooser chooser);
+    explicit CPOptionDir(const QString& workDir);
     QLineEdit* Edit() const { return m_edit; }
     QPushButton* BrowseButton() const { return m_browse; }
 
@@ -64,10 +59,8 @@ class CPOptionsDialog : public QDialog {
     Q_OBJECT
 
   public:
-    // list: read now, not kept. chooser: the folder chooser of Browse; by default the
-    // platform's.
-    explicit CPOptionsDialog(const CAgentList& list, QWidget* parent = nullptr,
-                             FolderChooser chooser = {});
+    // list: read now, not kept.
+    explicit CPOptionsDialog(const CAgentList& list, QWidget* parent = nullptr);
 
     // After OK: the working directory as typed and the seven lists in stored form (each
     // extension followed by CR LF).

@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "agent/AgentSettings.h"
 #include "ui/ResText.h"
@@ -10,11 +9,8 @@
 CSiteAlphaProp::CSiteAlphaProp(QWidget* parent)
     : CSitePropPage(IDS_PAGE_STATISTICS, parent), m_weights(new QButtonGroup(this)) {
     AddText(IDS_WEIGHT_INTRO);
-    for (int i = 0; i < 3; ++i) {
-        auto* radio = new QRadioButton(ResText(IDS_WEIGHT_0 + i), this);
-        m_weights->addButton(radio, i);
-        Body()->addWidget(radio);
-    }
+    for (int i = 0; i < 3; ++i)
+        m_weights->addButton(AddRadio(IDS_WEIGHT_0 + i), i);
 }
 
 QRadioButton* CSiteAlphaProp::WeightRadio(int index) const {

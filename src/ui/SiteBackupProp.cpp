@@ -4,26 +4,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "agent/AgentChecks.h"
-#include "ui/FileChooser.h"
 #include "ui/ResText.h"
 
 CSiteBackupProp::CSiteBackupProp(QWidget* parent) : CSitePropPage(IDS_PAGE_BACKUP, parent) {
     m_backup = AddCheck(IDS_BACKUP_ON);
-    m_modified = new QRadioButton(ResText(IDS_BACKUP_MODIFIED), this);
-    m_all = new QRadioButton(ResText(IDS_BACKUP_ALL), this);
-    Body()->addWidget(m_modified);
-    Body()->addWidget(m_all);
+    m_modified = AddRadio(IDS_BACKUP_MODIFIED);
+    m_all = AddRadio(IDS_BACKUP_ALL);
     m_file = AddEdit(IDS_BACKUP_FILE, nullptr, &m_browse);
     connect(m_backup, &QCheckBox::toggled, this, [this] { UpdateControls(); });
-    connect(m_browse, &QPushButton::clicked, this, [this] {
-        const QString file = FileChooser().ChooseFile(this, true, ResText(IDS_CHOOSE_BACKUP),
-                                                      m_file->text(), ResText(IDS_BACKUP_FILTER));
-        if (!file.isEmpty())
-            m_file->setText(file);
-    });
+    BrowseFileInto(m_browse, m_file, true, IDS_CHOOSE_BACKUP, IDS_BACKUP_FILTER);
     m_modified->setChecked(true);
     UpdateControls();
 }

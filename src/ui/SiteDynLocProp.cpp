@@ -4,19 +4,13 @@
 #include <QPushButton>
 
 #include "agent/AgentChecks.h"
-#include "ui/FileChooser.h"
 #include "ui/ResText.h"
 
 CSiteDynLocProp::CSiteDynLocProp(QWidget* parent) : CSitePropPage(IDS_PAGE_DIRECTORIES, parent) {
     AddText(IDS_DYN_INTRO);
     m_home = AddEdit(IDS_DYN_HOME_PAGE);
     m_agentDir = AddEdit(IDS_DYN_AGENT_DIR, nullptr, &m_browse);
-    connect(m_browse, &QPushButton::clicked, this, [this] {
-        const QString dir =
-            FileChooser().ChooseFolder(this, ResText(IDS_CHOOSE_WORKDIR), m_agentDir->text());
-        if (!dir.isEmpty())
-            m_agentDir->setText(dir);
-    });
+    BrowseFolderInto(m_browse, m_agentDir, IDS_CHOOSE_WORKDIR);
 }
 
 void CSiteDynLocProp::SettingsToPage(const CAgentSettings& agent) {

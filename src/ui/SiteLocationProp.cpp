@@ -41,18 +41,8 @@ CSiteLocationProp::CSiteLocationProp(QWidget* parent) : CSitePropPage(IDS_SITE_P
     connect(m_rootButton, &QPushButton::clicked, this, [this] { OnRootButton(); });
     connect(m_homeBrowse, &QPushButton::clicked, this, [this] { BrowseHomePage(); });
     connect(m_agentDirBrowse, &QPushButton::clicked, this, [this] { BrowseAgentDir(); });
-    connect(m_caBrowse, &QPushButton::clicked, this, [this] {
-        const QString file = FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_CA_FILE),
-                                                      m_caFile->text(), ResText(IDS_CA_FILTER));
-        if (!file.isEmpty())
-            m_caFile->setText(file);
-    });
-    connect(m_sshBrowse, &QPushButton::clicked, this, [this] {
-        const QString file = FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_SSH_KEY),
-                                                      m_sshKey->text(), QString());
-        if (!file.isEmpty())
-            m_sshKey->setText(file);
-    });
+    BrowseFileInto(m_caBrowse, m_caFile, false, IDS_CHOOSE_CA_FILE, IDS_CA_FILTER);
+    BrowseFileInto(m_sshBrowse, m_sshKey, false, IDS_CHOOSE_SSH_KEY, 0);
     UpdateControls();
 }
 
@@ -165,28 +155,23 @@ void CSiteLocationProp::OnRootButton() {
 }
 
 void CSiteLocationProp::BrowseHomePage() {
-    const QString file =
-        FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_HOME_PAGE),
-                                 QString::fromStdString(Root()), ResText(IDS_HOME_FILTER));
-    if (file.isEmpty())
-        return;
-    std::string relative;
-    if (!RelativeUnderRoot(Root(), file.toStdString(), false, relative)) {
-        CMessagePrompt(this).ShowMessage(FormatString(IDS_MUST_BE_UNDER, Root().c_str()));
-        return;
-    }
-    m_home->setText(QString::fromStdString(relative));
+    SetUnderRoot(
+        m_home, FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_HOME_PAGE),
+                                         QString::fromStdString(Root()), ResText(IDS_HOME_FILTER)));
 }
 
 void CSiteLocationProp::BrowseAgentDir() {
-    const QString dir = FileChooser().ChooseFolder(this, ResText(IDS_CHOOSE_WORKDIR),
-                                                   QString::fromStdString(Root()));
-    if (dir.isEmpty())
+    SetUnderRoot(m_agentDir, FileChooser().ChooseFolder(this, ResText(IDS_CHOOSE_WORKDIR),
+                                                        QString::fromStdString(Root())));
+}
+
+void CSiteLocationProp::SetUnderRoot(QLineEdit* edit, const QString& chosen) {
+    if (chosen.isEmpty())
         return;
     std::string relative;
-    if (!RelativeUnderRoot(Root(), dir.toStdString(), false, relative)) {
+    if (!RelativeUnderRoot(Root(), chosen.toStdString(), false, relative)) {
         CMessagePrompt(this).ShowMessage(FormatString(IDS_MUST_BE_UNDER, Root().c_str()));
         return;
     }
-    m_agentDir->setText(QString::fromStdString(relative));
+    edit->setText(QString::fromStdString(relative));
 }

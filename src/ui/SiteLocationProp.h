@@ -48,6 +48,9 @@ class CSiteLocationProp : public CSitePropPage {
     void OnRootButton();
     void BrowseHomePage();
     void BrowseAgentDir();
+    // A chosen name ("" when cancelled) goes into edit relative to the root, or is refused with
+    // a message when it is not below the root.
+    void SetUnderRoot(QLineEdit* edit, const QString& chosen);
     // The root as checked and stored: normalised, local paths with their leading "/".
     std::string Root() const;
 

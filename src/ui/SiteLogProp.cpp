@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "agent/AgentChecks.h"
-#include "ui/FileChooser.h"
 #include "ui/ResText.h"
 
 CSiteLogProp::CSiteLogProp(QWidget* parent) : CSitePropPage(IDS_PAGE_LOG, parent) {
@@ -23,12 +22,7 @@ CSiteLogProp::CSiteLogProp(QWidget* parent) : CSitePropPage(IDS_PAGE_LOG, parent
     m_purpose = AddEdit(IDS_LOG_PURPOSE);
     AddNote(IDS_LOG_PURPOSE_NOTE);
     connect(m_ignore, &QCheckBox::toggled, this, [this] { UpdateControls(); });
-    connect(m_browse, &QPushButton::clicked, this, [this] {
-        const QString file = FileChooser().ChooseFile(this, false, ResText(IDS_CHOOSE_LOG),
-                                                      m_logFile->text(), ResText(IDS_LOG_FILTER));
-        if (!file.isEmpty())
-            m_logFile->setText(file);
-    });
+    BrowseFileInto(m_browse, m_logFile, false, IDS_CHOOSE_LOG, IDS_LOG_FILTER);
     UpdateControls();
 }
 

@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "ui/DialogCaptions.h"
+#include "ui/FileChooser.h"
 #include "ui/ResText.h"
 
 CSitePropPage::CSitePropPage(int titleId, QWidget* parent)
@@ -77,6 +79,12 @@ QCheckBox* CSitePropPage::AddCheck(int textId) {
     return check;
 }
 
+QRadioButton* CSitePropPage::AddRadio(int textId) {
+    auto* radio = new QRadioButton(ResText(textId), this);
+    m_body->addWidget(radio);
+    return radio;
+}
+
 QComboBox* CSitePropPage::AddList(int labelId) {
     QLabel* text = AddText(labelId);
     auto* list = new QComboBox(this);
@@ -94,4 +102,23 @@ void CSitePropPage::AddRow(std::initializer_list<QWidget*> widgets) {
 
 QPushButton* CSitePropPage::MakeBrowse() {
     return new QPushButton(ResText(IDS_BROWSE), this);
+}
+
+void CSitePropPage::BrowseFileInto(QPushButton* browse, QLineEdit* edit, bool save, int titleId,
+                                   int filterId) {
+    connect(browse, &QPushButton::clicked, this, [this, edit, save, titleId, filterId] {
+        const QString file =
+            FileChooser().ChooseFile(this, save, ResText(titleId), edit->text(),
+                                     filterId != 0 ? ResText(filterId) : QString());
+        if (!file.isEmpty())
+            edit->setText(file);
+    });
+}
+
+void CSitePropPage::BrowseFolderInto(QPushButton* browse, QLineEdit* edit, int titleId) {
+    connect(browse, &QPushButton::clicked, this, [this, edit, titleId] {
+        const QString dir = FileChooser().ChooseFolder(this, ResText(titleId), edit->text());
+        if (!dir.isEmpty())
+            edit->setText(dir);
+    });
 }

@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QVBoxLayout;
 
 class CSitePropPage : public QWidget {
@@ -51,10 +52,16 @@ class CSitePropPage : public QWidget {
     // With browse given, a "Browse ..." button goes beside the edit.
     QLineEdit* AddEdit(int labelId, QLabel** label = nullptr, QPushButton** browse = nullptr);
     QCheckBox* AddCheck(int textId);
+    QRadioButton* AddRadio(int textId);
     QComboBox* AddList(int labelId);
     // A line of the body: the widgets side by side.
     void AddRow(std::initializer_list<QWidget*> widgets);
     QPushButton* MakeBrowse();
+    // Makes browse fill edit with the file the user chooses (save: any name, else an existing
+    // file; filterId: the string-table filter, 0 for every file), or with the folder; a
+    // cancelled chooser leaves the edit as it is.
+    void BrowseFileInto(QPushButton* browse, QLineEdit* edit, bool save, int titleId, int filterId);
+    void BrowseFolderInto(QPushButton* browse, QLineEdit* edit, int titleId);
 
   private:
     QString m_title;

@@ -1,6 +1,7 @@
 #include "ui/SiteRangeProp.h"
 
 #include <QComboBox>
+#include <QDate>
 #include <QGridLayout>
 #include <QLabel>
 #include <QRadioButton>
@@ -17,12 +18,6 @@ enum Part { kHour, kDay, kMonth, kYear };
 // The years a stored time can hold.
 constexpr int kFirstYear = 1970;
 constexpr int kLastYear = 2106;
-
-int DaysInMonth(int year, int month) {
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
-}
 
 void FillLists(QComboBox* const* lists) {
     for (int h = 0; h < 24; ++h)
@@ -84,7 +79,7 @@ void CSiteRangeProp::ShowTime(QComboBox* const* lists, time_t t) {
 time_t CSiteRangeProp::ListTime(QComboBox* const* lists) {
     const int year = lists[kYear]->currentText().toInt();
     const int month = lists[kMonth]->currentIndex() + 1;
-    const int day = std::min(lists[kDay]->currentIndex() + 1, DaysInMonth(year, month));
+    const int day = std::min(lists[kDay]->currentIndex() + 1, QDate(year, month, 1).daysInMonth());
     return LocalTime(year, month, day, lists[kHour]->currentIndex(), 0, 0);
 }
 

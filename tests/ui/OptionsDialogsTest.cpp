@@ -232,13 +232,25 @@ TEST_F(OptionsSheet, F10EditsReachTheSettingsFileAndTheWorkingDirectoryTakesTheS
 TEST_F(OptionsSheet, BrowseAsksForTheWorkingDirectory) {
     CAgentList list;
     list.SetWorkDir("/srv/work");
-    for (const char* chosen : {"/srv/chosen", ""}) {
-        QString title, start;
-        CPOptionsDialog sheet(list, nullptr, [&](QWidget*, const QString& t, const QString& s) {
+    struct Folder : CFileChooser {
+        QString answer, title, start;
+        QString ChooseFolder(QWidget*, const QString& t, const QString& s) override {
             title = t;
             start = s;
-            return QString(chosen);
-        });
+            return answer;
+        }
+        QString ChooseFile(QWidget*, bool, const QString&, const QString&,
+                           const QString&) override {
+            return {};
+        }
+    };
+    for (const char* chosen : {"/srv/chosen", ""}) {
+        Folder chooser;
+        chooser.answer = chosen;
+        SetFileChooser(&chooser);
+        QString& title = chooser.title;
+        QString& start = chooser.start;
+        CPOptionsDialog sheet(list, nullptr);
         sheet.show();
         sheet.DirPage()->BrowseButton()->click();
         EXPECT_EQ(title.toStdString(), "Choose a Working Directory");
