@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "ui/PageGraph.h"
 
@@ -85,8 +86,7 @@ void CSiteTreeCtrl::FillItem(QTreeWidgetItem* item) {
     std::vector<std::string> names;
     for (const auto& page : m_map->Pages()) {
         const std::string& url = page->Name;
-        if (url.size() < prefix.size() ||
-            strncasecmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
+        if (!StartsWithNoCase(url, prefix))
             continue;
         std::string rest = url.substr(prefix.size());
         const std::size_t slash = rest.find('/');
@@ -94,7 +94,7 @@ void CSiteTreeCtrl::FillItem(QTreeWidgetItem* item) {
             rest.resize(slash + 1);  // a directory keeps its "/"
         if (rest.empty() || std::find(names.begin(), names.end(), rest) != names.end())
             continue;
-        if (m_map->GetPageSize(page.get()) <= 0)  // only files that exist and hold something
+        if (!m_map->HasSize(page.get()))  // only files that exist and hold something
             continue;
         names.push_back(std::move(rest));
     }
