@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QStyle>
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "base/PathRules.h"
@@ -84,6 +85,7 @@ void CSiteTreeCtrl::FillItem(QTreeWidgetItem* item) {
         return;
     const std::string prefix = ItemPath(item) + "/";
     std::vector<std::string> names;
+    std::unordered_set<std::string> listed;  // the names already in names
     for (const auto& page : m_map->Pages()) {
         const std::string& url = page->Name;
         if (!StartsWithNoCase(url, prefix))
@@ -92,10 +94,11 @@ void CSiteTreeCtrl::FillItem(QTreeWidgetItem* item) {
         const std::size_t slash = rest.find('/');
         if (slash != std::string::npos)
             rest.resize(slash + 1);  // a directory keeps its "/"
-        if (rest.empty() || std::find(names.begin(), names.end(), rest) != names.end())
+        if (rest.empty() || listed.count(rest) != 0)
             continue;
         if (!m_map->HasSize(page.get()))  // only files that exist and hold something
             continue;
+        listed.insert(rest);
         names.push_back(std::move(rest));
     }
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
