@@ -259,21 +259,17 @@ void CAnalyzeDialog::ShowTabControls() {
 void CAnalyzeDialog::ShowPage() {
     ShowTabControls();
     ClearLists();
-    SetText(Control(kSiteAcceleration), Percent(ShownSiteAcceleration(m_siteAcceleration)));
-    CSitePage* page = m_tree->SelectedPage();
-    if (page == nullptr) {
-        UpdateButtons();
-        return;
+    if (CSitePage* page = m_tree->SelectedPage()) {
+        m_order->setChecked(page->ForcePrefetchOrder);
+        m_orderList->SetReorderable(page->ForcePrefetchOrder);
+        m_orderList->SetBarScale(1.0);
+        for (CSitePage* forced : page->ForcedPrefetchPages)
+            m_orderList->AddLine(forced->Name, ForcedShare(*page, forced));
+        const double sum = page->WeightSum();
+        m_linksList->SetBarScale(sum > 1.0 ? sum : 1.0);
+        for (const auto& link : page->Links)
+            m_linksList->AddLine(link->Target->Name, link->Weight);
     }
-    m_order->setChecked(page->ForcePrefetchOrder);
-    m_orderList->SetReorderable(page->ForcePrefetchOrder);
-    m_orderList->SetBarScale(1.0);
-    for (CSitePage* forced : page->ForcedPrefetchPages)
-        m_orderList->AddLine(forced->Name, ForcedShare(*page, forced));
-    const double sum = page->WeightSum();
-    m_linksList->SetBarScale(sum > 1.0 ? sum : 1.0);
-    for (const auto& link : page->Links)
-        m_linksList->AddLine(link->Target->Name, link->Weight);
     RefreshEstimates();
 }
 
@@ -362,7 +358,7 @@ void CAnalyzeDialog::OnAddLinks() {
             page->ForcedPrefetchPages.push_back(link->Target);
     }
     RecomputeSiteStatistics();
-    RefreshAll();
+    ShowPage();
 }
 
 void CAnalyzeDialog::OnOrderChanged() {

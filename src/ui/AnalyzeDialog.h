@@ -92,7 +92,6 @@ class CAnalyzeDialog : public QDialog {
     void StoreForcedOrder(CSitePage& page);
     void ClearLists();
     void ShowPage();
-    void RefreshAll() { ShowPage(); }
     void RefreshEstimates();
     void ShowTabControls();
     void RecomputeSiteStatistics();
