@@ -308,6 +308,8 @@ void CAnalyzeDialog::StoreForcedOrder(CSitePage& page) {
         if (CSitePage* forced = m_agent.SiteMap->FindPage(m_orderList->PageNameAt(row)))
             page.ForcedPrefetchPages.push_back(forced);
     }
+    RecomputeSiteStatistics();
+    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnOrder() {
@@ -333,8 +335,6 @@ void CAnalyzeDialog::OnAdd() {
             m_orderList->AddLine(chosen->Name, ForcedShare(*page, chosen));
     }
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnRemove() {
@@ -344,8 +344,6 @@ void CAnalyzeDialog::OnRemove() {
         return;
     delete m_orderList->takeItem(row);
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnAddLinks() {
@@ -366,8 +364,6 @@ void CAnalyzeDialog::OnOrderChanged() {
     if (page == nullptr)
         return;
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::RunStep(unsigned phase) {
