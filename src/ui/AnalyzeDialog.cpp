@@ -391,13 +391,7 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
     m_running = true;
     const StepResult result = RunAgentStep(
         m_doc, m_agent,
-        [this](CProcessingTask& task) {
-            CProgressDialog progress(&task, this);
-            m_progress = &progress;
-            const bool ran = progress.RunModal();
-            m_progress = nullptr;
-            return ran;
-        },
+        [this](CProcessingTask& task) { return CProgressDialog::RunTask(task, this, m_progress); },
         phase);
     m_running = false;
     // A step that did not run, or whose outcome could not be saved, says so.
