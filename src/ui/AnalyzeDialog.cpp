@@ -259,21 +259,17 @@ void CAnalyzeDialog::ShowTabControls() {
 void CAnalyzeDialog::ShowPage() {
     ShowTabControls();
     ClearLists();
-    SetText(Control(kSiteAcceleration), Percent(ShownSiteAcceleration(m_siteAcceleration)));
-    CSitePage* page = m_tree->SelectedPage();
-    if (page == nullptr) {
-        UpdateButtons();
-        return;
+    if (CSitePage* page = m_tree->SelectedPage()) {
+        m_order->setChecked(page->ForcePrefetchOrder);
+        m_orderList->SetReorderable(page->ForcePrefetchOrder);
+        m_orderList->SetBarScale(1.0);
+        for (CSitePage* forced : page->ForcedPrefetchPages)
+            m_orderList->AddLine(forced->Name, ForcedShare(*page, forced));
+        const double sum = page->WeightSum();
+        m_linksList->SetBarScale(sum > 1.0 ? sum : 1.0);
+        for (const auto& link : page->Links)
+            m_linksList->AddLine(link->Target->Name, link->Weight);
     }
-    m_order->setChecked(page->ForcePrefetchOrder);
-    m_orderList->SetReorderable(page->ForcePrefetchOrder);
-    m_orderList->SetBarScale(1.0);
-    for (CSitePage* forced : page->ForcedPrefetchPages)
-        m_orderList->AddLine(forced->Name, ForcedShare(*page, forced));
-    const double sum = page->WeightSum();
-    m_linksList->SetBarScale(sum > 1.0 ? sum : 1.0);
-    for (const auto& link : page->Links)
-        m_linksList->AddLine(link->Target->Name, link->Weight);
     RefreshEstimates();
 }
 
@@ -312,6 +308,8 @@ void CAnalyzeDialog::StoreForcedOrder(CSitePage& page) {
         if (CSitePage* forced = m_agent.SiteMap->FindPage(m_orderList->PageNameAt(row)))
             page.ForcedPrefetchPages.push_back(forced);
     }
+    RecomputeSiteStatistics();
+    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnOrder() {
@@ -337,8 +335,6 @@ void CAnalyzeDialog::OnAdd() {
             m_orderList->AddLine(chosen->Name, ForcedShare(*page, chosen));
     }
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnRemove() {
@@ -348,8 +344,6 @@ void CAnalyzeDialog::OnRemove() {
         return;
     delete m_orderList->takeItem(row);
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::OnAddLinks() {
@@ -362,7 +356,7 @@ void CAnalyzeDialog::OnAddLinks() {
             page->ForcedPrefetchPages.push_back(link->Target);
     }
     RecomputeSiteStatistics();
-    RefreshAll();
+    ShowPage();
 }
 
 void CAnalyzeDialog::OnOrderChanged() {
@@ -370,8 +364,6 @@ void CAnalyzeDialog::OnOrderChanged() {
     if (page == nullptr)
         return;
     StoreForcedOrder(*page);
-    RecomputeSiteStatistics();
-    RefreshEstimates();
 }
 
 void CAnalyzeDialog::RunStep(unsigned phase) {
@@ -399,13 +391,7 @@ void CAnalyzeDialog::RunStep(unsigned phase) {
     m_running = true;
     const StepResult result = RunAgentStep(
         m_doc, m_agent,
-        [this](CProcessingTask& task) {
-            CProgressDialog progress(&task, this);
-            m_progress = &progress;
-            const bool ran = progress.RunModal();
-            m_progress = nullptr;
-            return ran;
-        },
+        [this](CProcessingTask& task) { return CProgressDialog::RunTask(task, this, m_progress); },
         phase);
     m_running = false;
     // A step that did not run, or whose outcome could not be saved, says so.

@@ -88,11 +88,10 @@ class CAnalyzeDialog : public QDialog {
     QLabel* AddLabel(int id, int textId, QWidget* parent);
     void BuildControls();
 
-    // Stores the page's forced order from the forced-order list.
+    // Stores the page's forced order from the forced-order list and shows the estimates it gives.
     void StoreForcedOrder(CSitePage& page);
     void ClearLists();
     void ShowPage();
-    void RefreshAll() { ShowPage(); }
     void RefreshEstimates();
     void ShowTabControls();
     void RecomputeSiteStatistics();

@@ -386,13 +386,7 @@ void CMainFrame::RunAgent(CAgentSettings* agent) {
     // dialog, and the outcome and what the run learnt saved now, not only when the program ends.
     const StepResult step = RunAgentStep(
         m_doc, *agent,
-        [this](CProcessingTask& task) {
-            CProgressDialog dialog(&task, this);
-            m_progress = &dialog;
-            const bool ran = dialog.RunModal();
-            m_progress = nullptr;
-            return ran;
-        },
+        [this](CProcessingTask& task) { return CProgressDialog::RunTask(task, this, m_progress); },
         kFullRun);
     if (step.save == StepSave::kNotRun) {
         ShowPlainMessage(this, QString::fromStdString(ShownText(step.message)),

@@ -104,6 +104,14 @@ int CProgressDialog::ShownProgress(int percent) {
     return percent >= 99 ? 99 : (percent < 1 ? 0 : percent);
 }
 
+bool CProgressDialog::RunTask(CProcessingTask& task, QWidget* parent, CProgressDialog*& shown) {
+    CProgressDialog dialog(&task, parent);
+    shown = &dialog;
+    const bool ran = dialog.RunModal();
+    shown = nullptr;
+    return ran;
+}
+
 bool CProgressDialog::RunModal() {
     m_sink = std::make_unique<Sink>(this);
     m_task->AttachSink(m_sink.get());

@@ -31,6 +31,9 @@ class CProgressDialog : public QDialog {
     // meanwhile. False when no worker thread could be started: the task did not run, and the
     // reason was shown and left as the last message.
     bool RunModal();
+    // Runs the task under a dialog of its own (RunModal), with shown pointing at that dialog while
+    // it runs, so that the end of the program can stop it, and null again afterwards.
+    static bool RunTask(CProcessingTask& task, QWidget* parent, CProgressDialog*& shown);
 
     // Stop pressed: sets the stop flag when stopping is enabled; nothing otherwise.
     void RequestStop();

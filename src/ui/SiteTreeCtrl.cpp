@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QStyle>
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
+#include "base/PathRules.h"
 #include "res/StringTable.h"
 #include "ui/PageGraph.h"
 
@@ -83,19 +85,20 @@ void CSiteTreeCtrl::FillItem(QTreeWidgetItem* item) {
         return;
     const std::string prefix = ItemPath(item) + "/";
     std::vector<std::string> names;
+    std::unordered_set<std::string> listed;  // the names already in names
     for (const auto& page : m_map->Pages()) {
         const std::string& url = page->Name;
-        if (url.size() < prefix.size() ||
-            strncasecmp(url.c_str(), prefix.c_str(), prefix.size()) != 0)
+        if (!StartsWithNoCase(url, prefix))
             continue;
         std::string rest = url.substr(prefix.size());
         const std::size_t slash = rest.find('/');
         if (slash != std::string::npos)
             rest.resize(slash + 1);  // a directory keeps its "/"
-        if (rest.empty() || std::find(names.begin(), names.end(), rest) != names.end())
+        if (rest.empty() || listed.count(rest) != 0)
             continue;
-        if (m_map->GetPageSize(page.get()) <= 0)  // only files that exist and hold something
+        if (!m_map->HasSize(page.get()))  // only files that exist and hold something
             continue;
+        listed.insert(rest);
         names.push_back(std::move(rest));
     }
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
