@@ -199,6 +199,14 @@ std::string CFtpSiteAccess::Url(const std::string& serverPath) const {
     return "ftp://" + address.HostAndPort() + "/" + EscapePath(serverPath, false);
 }
 
+std::string CFtpSiteAccess::DirectoryUrl(const std::string& name) const {
+    std::string url = Url(ServerPath(name));
+    if (url.back() != '/') {
+        url.push_back('/');
+    }
+    return url;
+}
+
 std::string CFtpSiteAccess::SessionUrl() const {
     return m_sftp ? Url(ServerPath("/")) : Url("");
 }
@@ -391,12 +399,8 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
+    std::string url = DirectoryUrl(DirectoryOf(clean));
     if (m_sftp) {
-        // A URL ending in "/" lists the directory.
-        std::string url = Url(ServerPath(DirectoryOf(clean)));
-        if (url.back() != '/') {
-            url.push_back('/');
-        }
         CTextBuffer listing;
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         m_connection->DownloadTo(&listing);
@@ -407,11 +411,6 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
         }
         FindListedEntry(listing.View(), search.wanted, entry);
         return true;
-    }
-    // The pattern must follow a literal "/" of the URL: the root's own "/" is escaped ("%2F").
-    std::string url = Url(ServerPath(DirectoryOf(clean)));
-    if (url.back() != '/') {
-        url.push_back('/');
     }
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -434,10 +433,7 @@ bool CFtpSiteAccess::ListDirectory(const std::string& name, std::vector<SListEnt
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
-    std::string url = Url(ServerPath(WithoutTrailingSlash(name)));
-    if (url.back() != '/') {
-        url.push_back('/');
-    }
+    std::string url = DirectoryUrl(WithoutTrailingSlash(name));
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
