@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "base/OpenTable.h"
-#include "log/LogFields.h"
 #include "log/LogRecord.h"
 
 class CLogVisitor;
