@@ -53,6 +53,13 @@ inline uint64_t TextHash(std::string_view text) {
     return h;
 }
 
+// TextHash as the hasher of the standard unordered containers of texts, so that they are asked
+// with views.
+struct TextHasher {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return TextHash(text); }
+};
+
 // Value: trivially copyable; a value-initialised Value marks a free slot and converts to false,
 // every stored one converts to true. The owner hashes the keys (TextHash, or for keys equal under
 // a looser rule a hash of the same quality) and says, by a match function called with a stored

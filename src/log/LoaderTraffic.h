@@ -15,18 +15,12 @@
 #include <vector>
 
 #include "base/OpenTable.h"
-#include "log/LogFields.h"
 #include "log/LogRecord.h"
 
 class CLogVisitor;
 class CVisitorTable;
 
-// Hashes std::string and std::string_view alike, so that sets of names are asked with views.
-struct LoaderNameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return TextHash(s); }
-};
-using LoaderNameSet = std::unordered_set<std::string, LoaderNameHash, std::equal_to<>>;
+using LoaderNameSet = std::unordered_set<std::string, TextHasher, std::equal_to<>>;
 
 // One fetch file as the site serves it: the page whose view it marks and the site paths its
 // lines name (the next part's fetch file included).

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/OpenTable.h"
 #include "log/LoaderTraffic.h"
 #include "log/LogClock.h"
 #include "log/LogFiles.h"
@@ -174,15 +175,9 @@ class CLogAnalyzer {
     CVisitListener* m_listener = nullptr;
     bool m_skipBots = false;
     int64_t m_botHits = 0;
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
-        }
-    };
-    std::unordered_set<std::string, TextHash, std::equal_to<>> m_botClients;
+    std::unordered_set<std::string, TextHasher, std::equal_to<>> m_botClients;
     // User agents seen, and whether each names a bot.
-    std::unordered_map<std::string, bool, TextHash, std::equal_to<>> m_agentIsBot;
+    std::unordered_map<std::string, bool, TextHasher, std::equal_to<>> m_agentIsBot;
     // The home page as the crawl names it ("/" in front), which a referer to "/" stands for.
     std::string m_homeName;
     // Exact request targets and the graph entry each one resolved to. An entry, once found or

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "base/OpenTable.h"  // TextHash, used with the readers' fields
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

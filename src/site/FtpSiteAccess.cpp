@@ -199,6 +199,18 @@ std::string CFtpSiteAccess::Url(const std::string& serverPath) const {
     return "ftp://" + address.HostAndPort() + "/" + EscapePath(serverPath, false);
 }
 
+std::string CFtpSiteAccess::DirectoryUrl(const std::string& name) const {
+    std::string url = Url(ServerPath(name));
+    if (url.back() != '/') {
+        url.push_back('/');
+    }
+    return url;
+}
+
+std::string CFtpSiteAccess::SessionUrl() const {
+    return m_sftp ? Url(ServerPath("/")) : Url("");
+}
+
 std::string CFtpSiteAccess::KnownHostsFile() const {
     if (!m_caFile.empty()) {
         return m_caFile;
@@ -271,28 +283,19 @@ bool CFtpSiteAccess::Login(CCurlHandle& handle) {
     PrepareHandle(handle);
     CURL* curl = handle.Get();
     m_overTls = false;
-    if (m_sftp) {
-        const std::string url = Url(ServerPath("/"));
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-        CURLcode code = curl_easy_perform(curl);
-        if (code != CURLE_OK) {
-            SetCurlError(handle, code);
-            return false;
-        }
-        return true;
-    }
-    const std::string url = Url("");
+    const std::string url = SessionUrl();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    // Opened with wildcard matching on (the login lists nothing): libcurl 7.88 loses every
-    // entry of the later listings on a control connection that a plain transfer opened.
-    curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
-    curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
-    // The server's replies reach the debug function only (nothing is printed).
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, NoteTlsReply);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &m_overTls);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    if (!m_sftp) {
+        // Opened with wildcard matching on (the login lists nothing): libcurl 7.88 loses every
+        // entry of the later listings on a control connection that a plain transfer opened.
+        curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
+        curl_easy_setopt(curl, CURLOPT_CHUNK_BGN_FUNCTION, SkipEntry);
+        // The server's replies reach the debug function only (nothing is printed).
+        curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, NoteTlsReply);
+        curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &m_overTls);
+        curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    }
     CURLcode code = curl_easy_perform(curl);
     if (code != CURLE_OK) {
         SetCurlError(handle, code);
@@ -396,12 +399,8 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
+    std::string url = DirectoryUrl(DirectoryOf(clean));
     if (m_sftp) {
-        // A URL ending in "/" lists the directory.
-        std::string url = Url(ServerPath(DirectoryOf(clean)));
-        if (url.back() != '/') {
-            url.push_back('/');
-        }
         CTextBuffer listing;
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         m_connection->DownloadTo(&listing);
@@ -412,11 +411,6 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
         }
         FindListedEntry(listing.View(), search.wanted, entry);
         return true;
-    }
-    // The pattern must follow a literal "/" of the URL: the root's own "/" is escaped ("%2F").
-    std::string url = Url(ServerPath(DirectoryOf(clean)));
-    if (url.back() != '/') {
-        url.push_back('/');
     }
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -439,10 +433,7 @@ bool CFtpSiteAccess::ListDirectory(const std::string& name, std::vector<SListEnt
     }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
-    std::string url = Url(ServerPath(WithoutTrailingSlash(name)));
-    if (url.back() != '/') {
-        url.push_back('/');
-    }
+    std::string url = DirectoryUrl(WithoutTrailingSlash(name));
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
@@ -531,7 +522,7 @@ bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
     const std::string path = ServerPath(WithoutTrailingSlash(name));
-    const std::string url = m_sftp ? Url(ServerPath("/")) : Url("");
+    const std::string url = SessionUrl();
     CCommandList commands(m_sftp ? "mkdir " + QuotedArgument(path) : "MKD " + path);
     if (commands.Get() == nullptr) {
         SetCurlError(*m_connection, CURLE_OUT_OF_MEMORY);

@@ -108,6 +108,12 @@ class CFtpSiteAccess : public CSiteAccess {
     // Why a file operation cannot go ahead, recorded; false when it can.
     bool RefuseName(const std::string& name);
     std::string Url(const std::string& serverPath) const;
+    // The URL of the operations that name no file (the login, a quote command): the login
+    // directory for FTP, the site's root for SFTP.
+    std::string SessionUrl() const;
+    // The URL of the directory name, ending in "/": SFTP lists it so, and an FTP wildcard
+    // pattern must follow a literal "/" (the root's own "/" is escaped, "%2F").
+    std::string DirectoryUrl(const std::string& name) const;
     std::string ServerPath(const std::string& name) const;
     void PrepareHandle(CCurlHandle& handle) const;
     // Logs in on handle; false (error recorded) on failure.
