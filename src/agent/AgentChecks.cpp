@@ -194,17 +194,8 @@ bool CheckLimit(const char* storedName, int32_t value, CUserPrompt& prompt) {
 }
 
 bool CheckSizeLimitPage(int32_t pageLimit, int32_t kbLimit, CUserPrompt& prompt) {
-    const struct {
-        const char* name;
-        int32_t value;
-    } limits[] = {{"CachePageLimit", pageLimit}, {"CacheKBLimit", kbLimit}};
-    for (const auto& limit : limits) {
-        if (limit.value < kLimitMin || limit.value > kLimitMax) {
-            prompt.ShowMessage(FormatString(IDS_LIMIT_RANGE, limit.name, kLimitMin, kLimitMax));
-            return false;
-        }
-    }
-    return true;
+    return CheckLimit("CachePageLimit", pageLimit, prompt) &&
+           CheckLimit("CacheKBLimit", kbLimit, prompt);
 }
 
 bool CheckBackupPage(bool isBackup, const std::string& backupFile, CUserPrompt& prompt) {

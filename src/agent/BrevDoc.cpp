@@ -77,7 +77,7 @@ bool CBrevDoc::Close() {
     CHiveBatch batch(UserHive());
     for (int i = 0; i < m_list->GetCount(); ++i) {
         bool statisticsSaved = true;
-        if (!SaveState(*m_list->GetAt(i), true, &statisticsSaved))
+        if (!SaveAgentState(*m_list->GetAt(i), true, &statisticsSaved))
             ok = false;
         if (!statisticsSaved)
             m_prompt.ShowMessage(GetLastMessage());
@@ -104,8 +104,8 @@ void CBrevDoc::Remember(CAgentSettings& agent) {
     m_stored[agent.AgentKey] = Stored{StoredAgentValues(agent), GraphDigest(agent)};
 }
 
-bool CBrevDoc::SaveState(CAgentSettings& agent, bool statistics, bool* statisticsSaved) {
-    *statisticsSaved = true;
+bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics, bool* statisticsSaved) {
+    bool statisticsOk = true;
     Stored& stored = m_stored[agent.AgentKey];
     CHiveBatch batch(UserHive());
     const bool saved = SaveChangedValues(agent, stored.values);
@@ -113,26 +113,19 @@ bool CBrevDoc::SaveState(CAgentSettings& agent, bool statistics, bool* statistic
         const std::string digest = GraphDigest(agent);
         if (digest != stored.graph) {
             std::string note;
-            *statisticsSaved = SaveStatistics(agent, m_list->GetWorkDir(), &note);
+            statisticsOk = SaveStatistics(agent, m_list->GetWorkDir(), &note);
             if (!note.empty())
                 m_prompt.ShowMessage(note);
-            if (*statisticsSaved)
+            if (statisticsOk)
                 stored.graph = digest;
         }
     }
     const bool ended = batch.End();
     if (saved && ended)
         stored.values = StoredAgentValues(agent);
-    return saved && ended && *statisticsSaved;
-}
-
-bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics) {
-    bool statisticsSaved = true;
-    return SaveState(agent, statistics, &statisticsSaved);
-}
-
-bool CBrevDoc::SaveAgentState(CAgentSettings& agent, bool statistics, bool* statisticsSaved) {
-    return SaveState(agent, statistics, statisticsSaved);
+    if (statisticsSaved != nullptr)
+        *statisticsSaved = statisticsOk;
+    return saved && ended && statisticsOk;
 }
 
 std::unique_ptr<CRunLock> CBrevDoc::LockForRun(CAgentSettings& agent) {

@@ -94,12 +94,11 @@ class CBrevDoc {
     // statistics is true and the page graph or its resume state changed, the statistics file
     // with its resume state. An unreadable statistics file is first kept as NAME.qvs.damaged,
     // shown through the prompt in one line. False when a write failed (a statistics failure
-    // leaves its message).
-    bool SaveAgentState(CAgentSettings& agent, bool statistics = true);
-    // The same, and tells through *statisticsSaved (not null) whether the statistics file was
+    // leaves its message). statisticsSaved, when given, tells whether the statistics file was
     // written when it was due; false there leaves the statistics message in the last-message
     // buffer (a settings failure leaves UserHive().LastError()).
-    bool SaveAgentState(CAgentSettings& agent, bool statistics, bool* statisticsSaved);
+    bool SaveAgentState(CAgentSettings& agent, bool statistics = true,
+                        bool* statisticsSaved = nullptr);
 
     // Before a run of the agent (all phases or some): takes the agent's run lock, then brings
     // what this program has not changed of the agent up to date with the files (settings
@@ -142,7 +141,6 @@ class CBrevDoc {
     // A digest of the page graph with its resume state, "" when the agent has none.
     static std::string GraphDigest(CAgentSettings& agent);
     void Remember(CAgentSettings& agent);
-    bool SaveState(CAgentSettings& agent, bool statistics, bool* statisticsSaved);
 
     CUserPrompt& m_prompt;
     std::unique_ptr<CAgentList> m_list;

@@ -116,11 +116,7 @@ void CAgentRunTask::Run() {
 
 bool CAgentRunTask::Pipeline(const CachingParams& params, const LogParams& logParams) {
     CAgentSettings& agent = *m_agent;
-    if (!agent.SiteMap) {
-        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
-        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
-    }
-    CSiteMap& map = *agent.SiteMap;
+    CSiteMap& map = EnsureSiteMap(agent);
 
     if (doMap) {
         map.SetHomePage(agent.HomePage);
@@ -320,6 +316,14 @@ void CAgentRunTask::RestoreForcedOrders() {
         }
     }
     m_forcedOrders.clear();
+}
+
+CSiteMap& EnsureSiteMap(CAgentSettings& agent) {
+    if (!agent.SiteMap) {
+        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
+        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
+    }
+    return *agent.SiteMap;
 }
 
 std::unique_ptr<CSiteMap> CopyOfGraph(CSiteMap& map) {

@@ -71,6 +71,11 @@ class CAgentRunTask : public CProcessingTask {
     bool m_purgeAfterCrawl = false;
 };
 
+// The agent's page graph; when it has none, a new empty one for its HomePage with a site access
+// object made from its settings. Never fails. The graph stays the agent's (borrowed by the
+// caller until the next step, which may replace it).
+CSiteMap& EnsureSiteMap(CAgentSettings& agent);
+
 // A copy of map as its statistics file holds it, with its hit count, resume state and decay
 // settings; without an access object. nullptr when the graph cannot be read back (a name longer
 // than the file format allows).

@@ -5,10 +5,8 @@
 #include "agent/AgentSettings.h"
 #include "agent/BrevDoc.h"
 #include "agent/RunLock.h"
-#include "agent/SiteAccessFactory.h"
 #include "base/LastMessage.h"
 #include "hive/HiveFile.h"
-#include "sitemap/SiteMap.h"
 
 StepResult RunAgentStep(CBrevDoc& doc, CAgentSettings& agent, const TaskRunner& runTask,
                         unsigned phases) {
@@ -33,12 +31,4 @@ StepResult RunAgentStep(CBrevDoc& doc, CAgentSettings& agent, const TaskRunner& 
         }
     }
     return result;
-}
-
-CSiteMap& EnsureSiteMap(CAgentSettings& agent) {
-    if (!agent.SiteMap) {
-        agent.SiteMap = std::make_unique<CSiteMap>(agent.HomePage);
-        agent.SiteMap->SetAccess(CreateSiteAccess(agent));
-    }
-    return *agent.SiteMap;
 }

@@ -9,7 +9,6 @@
 #include "processing/AgentRunTask.h"
 
 class CBrevDoc;
-class CSiteMap;
 
 // How a step ended as far as its files go.
 enum class StepSave {
@@ -45,8 +44,3 @@ struct StepResult {
 // the call.
 StepResult RunAgentStep(CBrevDoc& doc, CAgentSettings& agent, const TaskRunner& runTask,
                         unsigned phases);
-
-// The agent's page graph; when it has none, a new empty one for its HomePage with a site access
-// object made from its settings. Never fails. The graph stays the agent's (borrowed by the
-// caller until the next step, which may replace it).
-CSiteMap& EnsureSiteMap(CAgentSettings& agent);

@@ -95,6 +95,16 @@ double EstimateSiteAcceleration(CSiteMap& map) {
     return sum / (weight > 1.0 ? weight : 1.0);
 }
 
+// Site statistics are available when some page has learnt link weights.
+bool SiteStatisticsAvailable(const CSiteMap& map) {
+    for (const auto& page : map.Pages()) {
+        if (page->WeightSum() > 0.0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 PageEstimates EstimatePage(CSitePage& page) {
@@ -113,15 +123,6 @@ SiteEstimates EstimateSite(CSiteMap& map) {
         e.acceleration = EstimateSiteAcceleration(map);
     }
     return e;
-}
-
-bool SiteStatisticsAvailable(const CSiteMap& map) {
-    for (const auto& page : map.Pages()) {
-        if (page->WeightSum() > 0.0) {
-            return true;
-        }
-    }
-    return false;
 }
 
 int ShownSeconds(double seconds) {

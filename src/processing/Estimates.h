@@ -15,9 +15,6 @@ struct NextClickEstimate {
     double p = 0.0;     // total weight of the static links considered
 };
 
-// Site statistics are available when some page has learnt link weights.
-bool SiteStatisticsAvailable(const CSiteMap& map);
-
 // Everything shown of one page, as the step-by-step dialog and `tarvik estimate` show it. Showing
 // changes nothing (no PlanValue is stored), so a graph that was only looked at is not saved again
 // (over a newer file a run may be writing).
@@ -29,7 +26,7 @@ struct PageEstimates {
 };
 PageEstimates EstimatePage(CSitePage& page);
 
-// The site's figure: available as SiteStatisticsAvailable says; acceleration 0 when not.
+// The site's figure: available when some page has learnt link weights; acceleration 0 when not.
 struct SiteEstimates {
     bool available = false;
     double acceleration = 0.0;
