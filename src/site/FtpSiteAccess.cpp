@@ -397,21 +397,17 @@ bool CFtpSiteAccess::FindEntry(const std::string& name, SEntry& entry) {
     if (search.wanted.empty()) {
         return true;
     }
-    PrepareHandle(*m_connection);
-    CURL* curl = m_connection->Get();
     std::string url = DirectoryUrl(DirectoryOf(clean));
     if (m_sftp) {
         CTextBuffer listing;
-        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-        m_connection->DownloadTo(&listing);
-        CURLcode code = curl_easy_perform(curl);
-        if (code != CURLE_OK && !IsNotThere(code)) {
-            SetCurlError(*m_connection, code);
+        if (!ReadSftpListing(url, listing)) {
             return false;
         }
         FindListedEntry(listing.View(), search.wanted, entry);
         return true;
     }
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
@@ -431,9 +427,23 @@ bool CFtpSiteAccess::ListDirectory(const std::string& name, std::vector<SListEnt
     if (RefuseName(name) || !EnsureConnected()) {
         return false;
     }
+    std::string url = DirectoryUrl(WithoutTrailingSlash(name));
+    if (m_sftp) {
+        // libcurl matches wildcards over FTP only: SFTP gets the long listing, read here.
+        CTextBuffer listing;
+        if (!ReadSftpListing(url, listing)) {
+            return false;
+        }
+        ForEachListedEntry(listing.View(), [&](std::string_view entryName, const SEntry& entry) {
+            if (entryName != "." && entryName != "..") {
+                entries.push_back({std::string(entryName), entry.isDirectory});
+            }
+            return true;
+        });
+        return true;
+    }
     PrepareHandle(*m_connection);
     CURL* curl = m_connection->Get();
-    std::string url = DirectoryUrl(WithoutTrailingSlash(name));
     url.push_back('*');
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WILDCARDMATCH, 1L);
@@ -539,9 +549,9 @@ bool CFtpSiteAccess::CreateDirectory(const std::string& name) {
     return true;
 }
 
-bool CFtpSiteAccess::FindListedEntry(std::string_view listing, std::string_view wanted,
-                                     SEntry& entry) {
-    entry = SEntry();
+void CFtpSiteAccess::ForEachListedEntry(
+    std::string_view listing,
+    const std::function<bool(std::string_view name, const SEntry& entry)>& each) {
     while (!listing.empty()) {
         std::size_t end = listing.find('\n');
         std::string_view line = listing.substr(0, end);
@@ -567,9 +577,7 @@ bool CFtpSiteAccess::FindListedEntry(std::string_view listing, std::string_view 
         if (mode[0] == 'l') {
             name = name.substr(0, name.find(" -> "));
         }
-        if (!EqualsNoCase(name, wanted)) {
-            continue;
-        }
+        SEntry entry;
         entry.found = true;
         entry.isDirectory = mode[0] == 'd';
         entry.readOnly = mode[2] != 'w' && mode[5] != 'w' && mode[8] != 'w';
@@ -577,7 +585,34 @@ bool CFtpSiteAccess::FindListedEntry(std::string_view listing, std::string_view 
         for (char c : size) {
             entry.size = entry.size * 10 + (c - '0');
         }
-        return true;
+        if (!each(name, entry)) {
+            return;
+        }
     }
-    return false;
+}
+
+bool CFtpSiteAccess::FindListedEntry(std::string_view listing, std::string_view wanted,
+                                     SEntry& entry) {
+    entry = SEntry();
+    ForEachListedEntry(listing, [&](std::string_view name, const SEntry& listed) {
+        if (!EqualsNoCase(name, wanted)) {
+            return true;
+        }
+        entry = listed;
+        return false;
+    });
+    return entry.found;
+}
+
+bool CFtpSiteAccess::ReadSftpListing(const std::string& url, CTextBuffer& listing) {
+    PrepareHandle(*m_connection);
+    CURL* curl = m_connection->Get();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    m_connection->DownloadTo(&listing);
+    CURLcode code = curl_easy_perform(curl);
+    if (code != CURLE_OK && !IsNotThere(code)) {
+        SetCurlError(*m_connection, code);
+        return false;
+    }
+    return true;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -103,6 +104,11 @@ class CFtpSiteAccess : public CSiteAccess {
     // date fields, name; a link's name followed by " -> " and its target). Lines of another form
     // are passed over. False when no line names the entry.
     static bool FindListedEntry(std::string_view listing, std::string_view wanted, SEntry& entry);
+    // Calls each(name, entry) for every line of such a listing that names an entry, in the
+    // listing's order, until each returns false.
+    static void ForEachListedEntry(
+        std::string_view listing,
+        const std::function<bool(std::string_view name, const SEntry& entry)>& each);
 
   private:
     // Why a file operation cannot go ahead, recorded; false when it can.
@@ -122,6 +128,9 @@ class CFtpSiteAccess : public CSiteAccess {
     // listing failed for another reason than the directory being absent or empty (error
     // recorded).
     bool FindEntry(const std::string& name, SEntry& entry);
+    // SFTP: the long listing of the directory at url into listing. An absent directory gives an
+    // empty listing; false (error recorded) when the listing fails otherwise.
+    bool ReadSftpListing(const std::string& url, CTextBuffer& listing);
     // Records a libcurl failure of the stored connection.
     void SetCurlError(const CCurlHandle& handle, int code);
     std::string KnownHostsFile() const;

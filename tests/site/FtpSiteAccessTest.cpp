@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -124,6 +125,15 @@ TEST_F(FtpSiteAccessTest, EveryProtocolServesTheSite) {
     for (const auto& site : sites) {
         SCOPED_TRACE(site.agent.RootDirectory);
         std::unique_ptr<CSiteAccess> access = CreateSiteAccess(site.agent);
+        // The listing the FTP tree shows: every entry, with directories told apart.
+        std::vector<CFtpSiteAccess::SListEntry> entries;
+        ASSERT_TRUE(dynamic_cast<CFtpSiteAccess&>(*access).ListDirectory("/", entries));
+        std::set<std::string> listed;
+        for (const auto& entry : entries) {
+            listed.insert(entry.name + (entry.isDirectory ? "/" : ""));
+        }
+        EXPECT_EQ(listed,
+                  (std::set<std::string>{"empty.html", "index.html", "readonly.html", "sub/"}));
         const std::string missing = "'/missing.html' not found";
         ExpectFileSite(*access, site.root, missing, missing);
     }
